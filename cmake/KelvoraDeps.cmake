@@ -1,0 +1,30 @@
+# Third-party libraries, found once for every module.
+find_package(ZLIB REQUIRED)
+find_package(Threads REQUIRED)
+
+if(NOT WIN32)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+  pkg_check_modules(HIVEX IMPORTED_TARGET hivex)
+  pkg_check_modules(LIBDEFLATE IMPORTED_TARGET libdeflate)
+  find_package(CURL)
+endif()
+
+# CLI11 is header-only; the cross build sees it through a folder holding only its headers.
+set(KELVORA_CLI11_DIR ${CMAKE_BINARY_DIR}/third_party/cli11)
+if(NOT EXISTS ${KELVORA_CLI11_DIR}/CLI)
+  file(MAKE_DIRECTORY ${KELVORA_CLI11_DIR})
+  file(CREATE_LINK /usr/include/CLI ${KELVORA_CLI11_DIR}/CLI SYMBOLIC)
+endif()
+add_library(kelvora_cli11 INTERFACE)
+target_include_directories(kelvora_cli11 SYSTEM INTERFACE ${KELVORA_CLI11_DIR})
+
+if(KELVORA_TESTS)
+  if(WIN32)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/third_party/googletest EXCLUDE_FROM_ALL)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endif()

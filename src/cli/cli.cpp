@@ -1,0 +1,66 @@
+#include <algorithm>
+#include <ostream>
+
+#include "cli/command.h"
+#include "platform/platform.h"
+
+namespace kelvora::cli {
+
+int runCli(const std::vector<std::string>& args, Context& ctx) {
+    CLI::App app{"Kelvora: back up and restore the data and settings of web browsers", "kelvora-cli"};
+    app.require_subcommand(1);
+    app.fallthrough();
+
+    platform::MachineOptions machine;
+    if (platform::usesMachineFolder()) {
+        app.add_option("--root", machine.root,
+                       "Folder holding the Windows installation's system drive (C:) [env KELVORA_ROOT]");
+        app.add_option("--user", machine.user, "Windows login name [env KELVORA_USER]");
+        app.add_option("--windows-version", machine.windowsVersion,
+                       "Windows major version: 5 (XP), 6 (Vista/7), ... [env KELVORA_WINDOWS_VERSION]");
+    }
+
+    std::vector<std::unique_ptr<Command>> commands;
+    std::vector<std::pair<CLI::App*, Command*>> subcommands;
+    for (const auto& info : allCommands()) {
+        commands.push_back(info.make());
+        CLI::App* sub = app.add_subcommand(info.name, info.description);
+        commands.back()->configure(*sub);
+        subcommands.emplace_back(sub, commands.back().get());
+    }
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp& e) {
+        ctx.out << app.help();
+        return 0;
+    } catch (const CLI::CallForAllHelp& e) {
+        ctx.out << app.help("", CLI::AppFormatMode::All);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) {
+            ctx.out << e.what() << '\n';
+            return 0;
+        }
+        ctx.err << "kelvora-cli: " << e.what() << "\n";
+        return 2;
+    }
+
+    if (platform::usesMachineFolder())
+        platform::setMachine(machine);
+
+    for (auto& [sub, command] : subcommands) {
+        if (!sub->parsed())
+            continue;
+        try {
+            return command->run(ctx);
+        } catch (const std::exception& e) {
+            ctx.err << "kelvora-cli: " << e.what() << '\n';
+            return 1;
+        }
+    }
+    return 2;
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,40 @@
+// A kelvora-cli subcommand: it declares its options on its CLI11 subcommand and runs with the
+// streams of its context, so a test can run it against string buffers.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvora::cli {
+
+struct Context {
+    std::ostream& out;
+    std::ostream& err;
+    bool terminal = false;  // progress bars only on a terminal; plain lines otherwise
+};
+
+class Command {
+  public:
+    virtual ~Command() = default;
+    virtual void configure(CLI::App& app) = 0;
+    // The process exit code: 0 on success; on failure a one-line reason has gone to ctx.err.
+    virtual int run(Context& ctx) = 0;
+};
+
+struct CommandInfo {
+    std::string name;
+    std::string description;
+    std::function<std::unique_ptr<Command>()> make;
+};
+
+// Every subcommand of kelvora-cli, in the order --help lists them.
+std::vector<CommandInfo> allCommands();
+
+// Parses `args` (without the program name), sets the machine, runs the chosen command.
+int runCli(const std::vector<std::string>& args, Context& ctx);
+
+}  // namespace kelvora::cli

@@ -1,0 +1,12 @@
+// Factories of the subcommands, one per command file.
+#pragma once
+
+#include <memory>
+
+#include "cli/command.h"
+
+namespace kelvora::cli {
+
+std::unique_ptr<Command> makeFactsCommand();
+
+}  // namespace kelvora::cli

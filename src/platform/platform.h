@@ -1,0 +1,135 @@
+// The operating-system boundary. Everything above this layer builds Windows-form paths ("C:\a\b",
+// "\" as separator, UTF-8 text) and hands them to these functions; only the implementations in
+// win32/ and posix/ turn them into native paths and native calls.
+//
+// Errors: functions that report success by a result say so; the others throw SystemError, whose
+// what() is the operating system's own reason (as FormatMessage or strerror gives it).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvora::platform {
+
+class SystemError : public std::runtime_error {
+  public:
+    SystemError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+
+  private:
+    int code_;
+};
+
+// ---- The machine ----------------------------------------------------------------------------
+// On Windows the machine is the one the program runs on and these options are ignored. On POSIX
+// the program works on a Windows installation seen as a folder: `root` stands for the system drive
+// "C:", `user` is the Windows login name, `windowsVersion` the major version ("5", "6", ...; when
+// empty it is detected from the root's "Users" or "Documents and Settings" folder). Extra drives
+// map a letter ("D") to a folder.
+struct MachineOptions {
+    std::string root;
+    std::string user;
+    std::string windowsVersion;
+    std::vector<std::pair<char, std::string>> drives;
+};
+
+// Fills in what was not given from KELVORA_ROOT, KELVORA_USER and KELVORA_WINDOWS_VERSION, then
+// from ~/.wine/drive_c and the POSIX login name. Values already set win.
+MachineOptions resolveMachine(MachineOptions given);
+// Makes `options` the machine every later call works on.
+void setMachine(const MachineOptions& options);
+// The machine in use, resolved (empty root when there is none). On Windows: empty.
+MachineOptions currentMachine();
+// True where the platform works on a machine folder (POSIX), false on Windows.
+bool usesMachineFolder();
+
+// ---- Environment facts ----------------------------------------------------------------------
+std::string userName();                    // empty on failure
+std::string windowsDirectory();            // throws SystemError on failure
+std::string specialFolderPath(int csidl);  // 26 roaming, 28 local application data; empty on failure
+std::string windowsMajorVersion();         // "5", "6", "10", ...
+
+// ---- Paths ----------------------------------------------------------------------------------
+// The native form of a Windows-form path, for messages and for tests. On POSIX a path on a mapped
+// drive resolves existing components without regard to letter case.
+std::filesystem::path nativePath(std::string_view path);
+// The process's current folder, Windows form on Windows, native on POSIX.
+std::string currentDirectory();
+
+// ---- File system ----------------------------------------------------------------------------
+bool fileExists(std::string_view path);         // existing and not a folder; follows links
+bool directoryExists(std::string_view path);    // existing folder; follows links
+bool createDirectory(std::string_view path);    // one level; false when it exists or the parent is missing
+bool createDirectories(std::string_view path);  // every missing level; true when the folder exists after
+bool copyFile(std::string_view source, std::string_view target, bool failIfExists);
+bool removeFile(std::string_view path);
+// Moves `from` over `to`, replacing it in one step where the file system allows.
+bool replaceFile(std::string_view from, std::string_view to);
+std::optional<std::uint64_t> fileSize(std::string_view path);
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;
+    bool hidden = false;  // Windows: hidden or system attribute; POSIX: name starts with "."
+    std::uint64_t size = 0;
+};
+// The entries of `directory` other than "." and "..", in the file system's order. With
+// `includeHidden` false, hidden (and on Windows system) entries are left out. Returns false when
+// the folder can't be read.
+bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out);
+
+// Folder copy as the Windows shell does it: `from` becomes (or merges into) the subfolder of
+// `to` with from's last name; existing files are replaced, missing folders created. 0 on success.
+int shellCopyFolder(std::string_view from, std::string_view to);
+// Removes the folder with everything below it, to the Recycle Bin or the desktop's trash where the
+// volume has one, outright otherwise. 0 on success. Refuses (non-zero) an empty path, a drive or
+// file-system root and the user's home folder.
+int shellDeleteFolder(std::string_view path);
+
+// ---- File streams ---------------------------------------------------------------------------
+enum class Share { DenyWrite, DenyNone };
+
+class File {
+  public:
+    File();
+    File(File&&) noexcept;
+    File& operator=(File&&) noexcept;
+    ~File();
+
+    // Throws SystemError; the message is the system's reason only (callers add the path).
+    static File openRead(std::string_view path, Share share = Share::DenyWrite);
+    static File create(std::string_view path);  // truncates an existing file; exclusive
+
+    bool isOpen() const;
+    std::size_t read(void* buffer, std::size_t size);  // 0 at the end; throws on error
+    void write(const void* data, std::size_t size);    // all of it, or throws
+    std::uint64_t size() const;
+    std::uint64_t position() const;
+    void seek(std::uint64_t offset);
+    void flush();  // to the disk
+    void close();  // throws when the data could not be written
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// ---- Text -----------------------------------------------------------------------------------
+// The ANSI code page of archive names: Windows' own on Windows, windows-1252 on POSIX.
+// Characters without a mapping become "?".
+std::string utf8ToAnsi(std::string_view utf8);
+std::string ansiToUtf8(std::string_view ansi);
+
+// ---- Shell ----------------------------------------------------------------------------------
+// Opens a web address, mail link or file with the desktop's handler. False when it could not.
+bool openWithShell(std::string_view target);
+
+}  // namespace kelvora::platform

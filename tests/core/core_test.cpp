@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/core.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kelvora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::writeFile;
+
+// Runs the test with the process's current folder set to `dir`.
+class CurrentFolder {
+  public:
+    explicit CurrentFolder(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
+    ~CurrentFolder() { fs::current_path(saved_); }
+
+  private:
+    fs::path saved_;
+};
+
+TEST(SearchFileInFolders, SearchesBareNameThenEachFolderInOrder) {
+    TempDir tmp;
+    const std::string a = tmp.str() + "\\a";
+    const std::string b = tmp.str() + "\\b";
+    fs::create_directories(tmp / "a");
+    fs::create_directories(tmp / "b");
+    fs::create_directories(tmp / "cwd");
+    fs::create_directories(tmp / "dir/profiles.ini");  // a folder of that name is no hit
+
+    struct Case {
+        const char* what;
+        bool in_cwd, in_a, in_b;
+        std::string list;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"nothing anywhere", false, false, false, a + ";;" + b + "\\", ""},
+        {"second folder, no doubled separator", false, false, true, a + ";;" + b + "\\",
+         b + "\\profiles.ini"},
+        {"first folder wins", false, true, true, a + ";;" + b + "\\", a + "\\profiles.ini"},
+        {"bare name first", true, true, true, a + ";;" + b, "profiles.ini"},
+        {"leading and trailing separators", false, false, true, ";;" + b + ";", b + "\\profiles.ini"},
+        {"only separators", false, true, true, ";;;", ""},
+        {"empty list", false, true, true, "", ""},
+        {"a folder named like the marker", false, false, false, tmp.str() + "\\dir", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(tmp / "cwd/profiles.ini");
+        fs::remove(tmp / "a/profiles.ini");
+        fs::remove(tmp / "b/profiles.ini");
+        if (c.in_cwd)
+            writeFile(tmp / "cwd/profiles.ini", "x");
+        if (c.in_a)
+            writeFile(tmp / "a/profiles.ini", "x");
+        if (c.in_b)
+            writeFile(tmp / "b/profiles.ini", "x");
+        CurrentFolder cwd(tmp / "cwd");
+        EXPECT_EQ(SearchFileInFolders("profiles.ini", c.list), c.expected);
+    }
+    EXPECT_EQ(SearchFileInFolders("", a), "");
+}
+
+TEST(SearchFileInFolders, FolderEndingInColonGetsNoSeparator) {
+    // "X:" + name is tried as "X:profiles.ini"; an unknown drive simply finds nothing.
+    EXPECT_EQ(SearchFileInFolders("profiles.ini", "Q:;Q:\\"), "");
+}
+
+TEST(GetSubDirectories, AppendsVisibleFoldersOnly) {
+    TempDir tmp;
+    fs::create_directories(tmp / "a");
+    writeFile(tmp / "file.txt", "x");
+#ifdef _WIN32
+    fs::create_directories(tmp / "hid");
+    SetFileAttributesW((tmp / "hid").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    fs::create_directories(tmp / "sys");
+    SetFileAttributesW((tmp / "sys").c_str(), FILE_ATTRIBUTE_SYSTEM);
+#else
+    fs::create_directories(tmp / ".hid");
+#endif
+    std::vector<std::string> list{"keep"};
+    GetSubDirectories(tmp.str(), list);
+    EXPECT_EQ(list, (std::vector<std::string>{"keep", "a"}));
+    GetSubDirectories(tmp.str() + "\\", list);
+    EXPECT_EQ(list, (std::vector<std::string>{"keep", "a", "a"}));
+    GetSubDirectories(tmp.str() + "\\missing", list);
+    EXPECT_EQ(list.size(), 3u);
+}
+
+TEST(CopyDir, CopiesAsSubfolderAndMergesReplacingFiles) {
+    TempDir tmp;
+    writeFile(tmp / "profile/extensions/new.xpi", "new");
+    writeFile(tmp / "profile/extensions/same.txt", "from profile");
+    writeFile(tmp / "profile/extensions/sub/deep.txt", "deep");
+    writeFile(tmp / "stage/extensions/same.txt", "old");
+    writeFile(tmp / "stage/extensions/only-here.txt", "kept");
+
+    EXPECT_TRUE(CopyDir(tmp.str() + "\\profile\\extensions", tmp.str() + "\\stage"));
+    EXPECT_EQ(test::readFile(tmp / "stage/extensions/new.xpi"), "new");
+    EXPECT_EQ(test::readFile(tmp / "stage/extensions/same.txt"), "from profile");
+    EXPECT_EQ(test::readFile(tmp / "stage/extensions/sub/deep.txt"), "deep");
+    EXPECT_EQ(test::readFile(tmp / "stage/extensions/only-here.txt"), "kept");
+    EXPECT_TRUE(fs::exists(tmp / "profile/extensions/new.xpi"));
+
+    EXPECT_FALSE(CopyDir(tmp.str() + "\\missing", tmp.str() + "\\stage"));
+}
+
+TEST(DelTree, RemovesTheFolderAndNothingElse) {
+    TempDir tmp;
+    writeFile(tmp / "stage/a/b.txt", "x");
+    writeFile(tmp / "stage2/c.txt", "keep");
+    EXPECT_TRUE(DelTree(tmp.str() + "\\stage"));
+    EXPECT_FALSE(fs::exists(tmp / "stage"));
+    EXPECT_TRUE(fs::exists(tmp / "stage2/c.txt"));
+    EXPECT_FALSE(DelTree(tmp.str() + "\\stage"));
+}
+
+TEST(DelTree, RefusesEmptyRootsAndHome) {
+    EXPECT_FALSE(DelTree(""));
+#ifdef _WIN32
+    EXPECT_FALSE(DelTree("C:\\"));
+    EXPECT_FALSE(DelTree("C:"));
+#else
+    EXPECT_FALSE(DelTree("/"));
+    if (const char* home = std::getenv("HOME")) {
+        EXPECT_FALSE(DelTree(home));
+    }
+#endif
+}
+
+TEST(FileHelpers, ExistenceCreationAndCopy) {
+    TempDir tmp;
+    const std::string base = tmp.str();
+    writeFile(tmp / "f.txt", "one");
+    EXPECT_TRUE(FileExists(base + "\\f.txt"));
+    EXPECT_FALSE(FileExists(base));
+    EXPECT_TRUE(DirectoryExists(base));
+    EXPECT_FALSE(DirectoryExists(base + "\\f.txt"));
+
+    EXPECT_TRUE(CreateDir(base + "\\one"));
+    EXPECT_FALSE(CreateDir(base + "\\one"));         // exists
+    EXPECT_FALSE(CreateDir(base + "\\two\\three"));  // parent missing
+    EXPECT_TRUE(ForceDirectories(base + "\\two\\three"));
+    EXPECT_TRUE(DirectoryExists(base + "\\two\\three"));
+
+    writeFile(tmp / "g.txt", "two");
+    EXPECT_TRUE(CopyOneFile(base + "\\f.txt", base + "\\g.txt"));
+    EXPECT_EQ(test::readFile(tmp / "g.txt"), "one");
+    EXPECT_FALSE(CopyOneFile(base + "\\missing.txt", base + "\\h.txt"));
+    EXPECT_FALSE(FileExists(base + "\\h.txt"));
+}
+
+TEST(ReplaceTextIgnoreCase, Table) {
+    struct Case {
+        const char* text;
+        const char* from;
+        const char* to;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\Mozilla\\Firefox\\profiles.ini", "profiles.ini", "", "C:\\Mozilla\\Firefox\\"},
+        {"C:\\X\\PROFILES.INI", "profiles.ini", "", "C:\\X\\"},
+        {"my.data.dat", ".dat", "", "mya"},
+        {"Backup.DAT", ".dat", "", "Backup"},
+        {"abc", "", "x", "abc"},
+        {"ÄÖ-äö", "äö", "x", "x-x"},
+        {"aaa", "a", "aa", "aaaaaa"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReplaceTextIgnoreCase(c.text, c.from, c.to), c.expected) << c.text;
+    }
+}
+
+TEST(EnvironmentFacts, AreWellFormed) {
+#ifdef _WIN32
+    EXPECT_FALSE(GetLoginName().empty());
+    EXPECT_EQ(GetSystemDrive().size(), 2u);
+    EXPECT_FALSE(GetSpecialFolderPath(CSIDL_APPDATA).empty());
+    EXPECT_FALSE(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA).empty());
+    EXPECT_FALSE(GetWindowsMajorVersion().empty());
+#else
+    TempDir tmp;
+    fs::create_directories(tmp / "Users/ann");
+    platform::setMachine({tmp.str(), "ann", "", {}});
+    EXPECT_EQ(GetLoginName(), "ann");
+    EXPECT_EQ(GetSystemDrive(), "C:");
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), "C:\\Users\\ann\\AppData\\Roaming");
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA), "C:\\Users\\ann\\AppData\\Local");
+    EXPECT_EQ(GetSpecialFolderPath(5), "");
+    EXPECT_EQ(GetWindowsMajorVersion(), "6");
+#endif
+    const std::string version = GetWindowsMajorVersion();
+    EXPECT_NE(version.front(), '0');
+}
+
+}  // namespace
+}  // namespace kelvora

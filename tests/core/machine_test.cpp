@@ -1,0 +1,114 @@
+// The Windows installation seen as a folder: path mapping, facts by version, the trash.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/core.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace kelvora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::writeFile;
+
+TEST(Machine, MapsDrivePathsWithCaseInsensitiveFallback) {
+    TempDir tmp;
+    writeFile(tmp / "Users/Ann/AppData/Roaming/Mozilla/Firefox/profiles.ini", "x");
+    fs::create_directories(tmp / "d-drive/Backups");
+    platform::setMachine({tmp.str(), "ann", "", {{'D', (tmp / "d-drive").string()}}});
+
+    struct Case {
+        const char* windows;
+        fs::path native;
+    };
+    const Case cases[] = {
+        {"C:\\users\\ann\\appdata\\ROAMING\\mozilla\\firefox\\PROFILES.INI",
+         tmp / "Users/Ann/AppData/Roaming/Mozilla/Firefox/profiles.ini"},
+        {"c:\\Users\\Ann\\AppData\\Roaming\\new\\file", tmp / "Users/Ann/AppData/Roaming/new/file"},
+        {"C:\\", tmp.path()},
+        {"d:\\backups\\x.dat", tmp / "d-drive/Backups/x.dat"},
+        {"relative\\path", "relative/path"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::nativePath(c.windows), c.native) << c.windows;
+    }
+    EXPECT_TRUE(platform::nativePath("E:\\nowhere").empty());
+    EXPECT_TRUE(platform::nativePath("\\\\server\\share\\x").empty());
+    EXPECT_TRUE(FileExists("C:\\USERS\\ANN\\AppData\\Roaming\\Mozilla\\Firefox\\profiles.ini"));
+}
+
+TEST(Machine, VersionDetectedFromRootAndFoldersFollowIt) {
+    TempDir tmp;
+    fs::create_directories(tmp / "xp/Documents and Settings/bob");
+    fs::create_directories(tmp / "vista/Users/bob");
+
+    platform::setMachine({(tmp / "xp").string(), "bob", "", {}});
+    EXPECT_EQ(GetWindowsMajorVersion(), "5");
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), "C:\\Documents and Settings\\bob\\Application Data");
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA),
+              "C:\\Documents and Settings\\bob\\Local Settings\\Application Data");
+
+    platform::setMachine({(tmp / "vista").string(), "bob", "", {}});
+    EXPECT_EQ(GetWindowsMajorVersion(), "6");
+
+    platform::setMachine({(tmp / "vista").string(), "bob", "10", {}});
+    EXPECT_EQ(GetWindowsMajorVersion(), "10");
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), "C:\\Users\\bob\\AppData\\Roaming");
+}
+
+TEST(Machine, EnvironmentFillsWhatOptionsLeaveOut) {
+    TempDir tmp;
+    fs::create_directories(tmp / "Documents and Settings");
+    ::setenv("KELVORA_ROOT", tmp.str().c_str(), 1);
+    ::setenv("KELVORA_USER", "envuser", 1);
+    const auto resolved = platform::resolveMachine({"", "optuser", "", {}});
+    ::unsetenv("KELVORA_ROOT");
+    ::unsetenv("KELVORA_USER");
+    EXPECT_EQ(resolved.root, tmp.str());
+    EXPECT_EQ(resolved.user, "optuser");
+    EXPECT_EQ(resolved.windowsVersion, "5");
+}
+
+TEST(Machine, NoRootMakesSystemDriveAnError) {
+    TempDir tmp;
+    ::setenv("HOME", tmp.str().c_str(), 1);  // no ~/.wine/drive_c here
+    platform::setMachine({});
+    EXPECT_THROW(GetSystemDrive(), platform::SystemError);
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), "");
+}
+
+TEST(DelTree, MovesTheFolderToTheTrash) {
+    TempDir tmp;
+    writeFile(tmp / "stage/inner/file.txt", "contents");
+    ASSERT_TRUE(DelTree(tmp.str() + "\\stage"));
+    EXPECT_FALSE(fs::exists(tmp / "stage"));
+    bool found = false;
+    for (const auto& entry : fs::recursive_directory_iterator(test::trashHome() / "Trash/files")) {
+        if (entry.path().filename() == "file.txt")
+            found = test::readFile(entry.path()) == "contents";
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(DelTree, RefusesTheMachineRoot) {
+    TempDir tmp;
+    fs::create_directories(tmp / "Users");
+    platform::setMachine({tmp.str(), "ann", "", {}});
+    EXPECT_FALSE(DelTree("C:\\"));
+    EXPECT_FALSE(DelTree(tmp.str()));
+    EXPECT_TRUE(fs::exists(tmp / "Users"));
+}
+
+TEST(Ansi, Windows1252RoundTripAndUnmappable) {
+    EXPECT_EQ(platform::utf8ToAnsi("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xE9 \x80");
+    EXPECT_EQ(platform::ansiToUtf8("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(platform::utf8ToAnsi("\xD0\x96\xE6\x97\xA5"), "??");  // Cyrillic, CJK
+    EXPECT_EQ(platform::utf8ToAnsi("\xF0\x9F\x98\x80"), "?");       // one character beyond the BMP
+}
+
+}  // namespace
+}  // namespace kelvora
