@@ -14,9 +14,7 @@ const fs::path& trashHome() {
     // Set before the desktop library first reads it, so nothing a test removes reaches the
     // real user's trash.
     static const fs::path home = [] {
-        const fs::path p =
-            fs::temp_directory_path() /
-            ("kelvora-trash-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        const fs::path p = fs::temp_directory_path() / "kelvora-test-trash";
         fs::create_directories(p);
 #ifndef _WIN32
         ::setenv("XDG_DATA_HOME", p.c_str(), 1);
