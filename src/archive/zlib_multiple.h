@@ -1,0 +1,52 @@
+// TZlibMultiple: the ".dat" backup archive. An archive is records back to back, each holding a
+// file's relative folder, its name, its size and its contents as one zlib stream.
+//
+// Errors are thrown as kelvora::Error with the text the user is shown. Events are raised on the
+// calling thread, in the order of the records.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kelvora {
+
+class TZlibMultiple {
+public:
+    using TFileEvent = std::function<void(TZlibMultiple& sender, const std::string& fileName)>;
+    using TFileBeforeWriteEvent =
+        std::function<void(TZlibMultiple& sender, const std::string& fileName, bool& writeFile)>;
+    using TFileAfterWriteEvent =
+        std::function<void(TZlibMultiple& sender, const std::string& fileName, std::uint32_t fileSize)>;
+    using TProgressEvent =
+        std::function<void(TZlibMultiple& sender, std::int32_t position, std::int32_t total)>;
+    using TNotifyEvent = std::function<void(TZlibMultiple& sender)>;
+
+    bool StorePaths = true;
+    bool IgnoreExclusive = false;
+    int CompressionLevel = -1;
+    bool ForceDirectoriesFlag = true;
+
+    TFileEvent OnCompressingFile;
+    TFileEvent OnCompressedFile;
+    TFileBeforeWriteEvent OnDecompressingFile;
+    TFileAfterWriteEvent OnDecompressedFile;
+    TProgressEvent OnProgress;
+    TNotifyEvent OnCompletedAction;
+
+    // Packs the files below `Directory` into the archive `FileName`.
+    void CompressDirectory(const std::string& Directory, bool Recursive, const std::string& FileName);
+    // Extracts every record of the archive `FileName` into `Directory`.
+    void DecompressFile(const std::string& FileName, const std::string& Directory, bool Overwrite,
+                        bool RelativePaths);
+    // The same for an archive already open, read from its current position to its end.
+    void DecompressStream(platform::File& Stream, const std::string& Directory, bool Overwrite,
+                          bool RelativePaths);
+    // Appends each record's relative name ("a\b\name") to `FileList`.
+    void ListStoredFiles(const std::string& FileName, std::vector<std::string>& FileList);
+};
+
+}  // namespace kelvora
