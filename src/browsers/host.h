@@ -1,0 +1,36 @@
+// What a running task may ask of the window (or terminal, or test) that hosts it. The tasks in
+// this folder talk to the user only through this port; the Qt wizards, the command line and the
+// tests' recorder each implement it.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace kelvora::browsers {
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // A plain message box with one OK button (the wizards' fixed texts).
+    virtual void showMessage(const std::string& text) = 0;
+
+    // The shared progress window of the selective tasks: a bar from 0 to 100, reset to 0 on show.
+    virtual void progressShow() = 0;
+    virtual void progressStep(int amount) = 0;
+    virtual void progressSet(int position) = 0;
+    virtual void progressHide() = 0;
+
+    // The full tasks' own bar and file label.
+    virtual void fullProgress(int position, int total) = 0;
+    virtual void fullFileLabel(const std::string& text) = 0;
+
+    // The window repaints (after each archived or extracted file).
+    virtual void repaint() = 0;
+    // The hourglass cursor on or off.
+    virtual void setBusyCursor(bool busy) = 0;
+    // A pause the task makes on purpose; tests record it instead of waiting.
+    virtual void pause(std::chrono::milliseconds duration) = 0;
+};
+
+}  // namespace kelvora::browsers
