@@ -1,0 +1,118 @@
+// The selective backup and restore of one browser profile, written once for every browser that
+// keeps profiles in folders (Firefox, Flock, Chrome, Safari, Opera).
+//
+// A front end keeps one SelectiveState per wizard window. It copies its widgets into the state,
+// calls one of the functions below with the browser's descriptor and its Host, and copies the
+// state back into its widgets: every text, list and flag the window shows and a task changes is
+// here. Errors that end a task are thrown as kelvora::Error with the text the error box shows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "browsers/browser.h"
+#include "browsers/host.h"
+
+namespace kelvora::browsers {
+
+// Initial texts of the two edits; they mean "nothing chosen".
+inline constexpr const char* kBackupLocationPrompt = "Backup location:";
+inline constexpr const char* kCustomProfilePrompt = "Custom profile location (optional):";
+
+// The wizards' fixed messages.
+inline constexpr const char* kSelectBackupLocation = "Please Select Backup Location";
+inline constexpr const char* kSettingsNotFound = "Settings Files Not Found. Select Custom Profile.";
+
+enum class WizardKind { Backup, Restore };
+
+struct TickBox {
+    std::string caption;
+    bool checked = true;
+    bool enabled = true;
+};
+
+// A file or folder that exists but could not be copied, with the item it belongs to.
+struct LeftOut {
+    std::string item;  // tick box caption
+    std::string path;  // the source that could not be copied
+};
+
+struct SelectiveState {
+    WizardKind kind = WizardKind::Backup;
+
+    // ---- What the window shows ----
+    std::string caption;  // window caption, "Backup Firefox Web Browser"
+    std::string title;    // title label; set on activation, emptied while packing
+    bool finishVisible = false;
+    bool focusOnNext = false;        // discovery asks the window to focus "Next >"
+    std::vector<TickBox> tickBoxes;  // in screen order
+    std::vector<std::string> profiles;
+    int profileIndex = -1;
+    bool profileListEnabled = true;
+    std::vector<std::string> backupFiles;  // restore: the "*.dat" files of the location
+    int backupFileIndex = -1;
+    std::string backupLocationText = kBackupLocationPrompt;
+    std::string customProfileText = kCustomProfilePrompt;
+
+    // ---- The wizard's fields ----
+    std::string backups;  // backup location
+    std::string cdir;     // custom profile folder
+    std::string uzer, drv, sfp, loc, windoze;
+    std::string fileName;  // marker name
+    std::vector<std::string>
+        dirs;                  // candidate folders in search order (dir1..dir4; Opera v101, v102, dir1..dir4)
+    std::string fullFilePath;  // the marker found, or empty
+    std::string ffpath;        // profile root after discovery, profile folder after "Next >"
+    std::string ffpath2;       // profiles folder (Opera: the layout-test file)
+    std::string profile;       // profile name
+    std::string datfile;       // backup: staging name, "\" + name
+    std::string atspaudziam;   // restore: chosen backup file name
+    std::string atspaudziam2;  // restore: extraction folder name
+    std::string backuploc;     // restore: extraction folder, ending in "\"
+    std::string dfailas;       // restore: listing pattern, location + "\*.dat"
+    std::string mdir;          // Opera: mail parent folder
+    std::string prefRoot;      // Safari: preferences root
+    // The profile root found by discovery. "Next >" forms the profile folder from this, so a
+    // second "Next >" after a failed task starts from the root again.
+    std::string profileRoot;
+
+    // ---- After a task ----
+    // Files and folders that existed but could not be copied. Reported to the user through the
+    // host when the task has finished; missing ones are skipped silently and are not listed.
+    std::vector<LeftOut> leftOut;
+
+    bool isTicked(const std::string& caption) const;
+    void setTicked(const std::string& caption, bool checked);
+};
+
+// A new window's state: tick boxes all ticked, edits at their prompts, captions and title set.
+SelectiveState makeSelectiveState(const Browser& browser, WizardKind kind);
+
+// "Select All" (true) and "Deselect" (false): every tick box, disabled ones included.
+void selectAll(SelectiveState& state, bool checked);
+// The custom-profile edit changed: the profile list is emptied and disabled.
+void customProfileChanged(SelectiveState& state);
+
+// Activation: finds the profile root and appends the profiles to the list. Reads the machine's
+// facts, or takes them given.
+void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host);
+void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
+                      const EnvironmentFacts& facts);
+
+// Restore: the backup-location edit changed to state.backupLocationText; lists its "*.dat" files.
+void backupLocationChanged(SelectiveState& state);
+
+// "Next >" of the backup and of the restore window.
+void runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host);
+void runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host);
+
+// The staging name for a profile name ("\default" for "abcd1234.default"), and the extraction
+// name for a backup file name ("mya" for "my.data.dat"). Names that would leave an empty or
+// dots-only folder name fall back so that the backup location itself is never used.
+std::string stagingName(const Browser& browser, const std::string& profileName);
+std::string extractionName(const std::string& backupFileName);
+
+// The text shown after a task that had to leave files out.
+std::string leftOutMessage(const std::vector<LeftOut>& leftOut);
+
+}  // namespace kelvora::browsers
