@@ -1,0 +1,271 @@
+// Files, folders, streams and the shell's folder operations on Windows.
+#include "platform/win32/win32_util.h"
+
+// windows.h comes first, through the line above.
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace kelvora::platform {
+
+namespace {
+
+DWORD attributesOf(std::string_view path) {
+    if (path.empty())
+        return INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(toWide(path).c_str());
+}
+
+// The path list of a shell operation: one path followed by two NULs.
+std::vector<wchar_t> shellPathList(const std::wstring& path) {
+    std::vector<wchar_t> list(path.begin(), path.end());
+    list.push_back(L'\0');
+    list.push_back(L'\0');
+    return list;
+}
+
+std::wstring fullPath(const std::wstring& path) {
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring out(n, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
+    out.resize(written);
+    return out;
+}
+
+std::wstring withoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/') &&
+           path[path.size() - 2] != L':') {
+        path.pop_back();
+    }
+    return path;
+}
+
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool fileExists(std::string_view path) {
+    const DWORD a = attributesOf(path);
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool directoryExists(std::string_view path) {
+    const DWORD a = attributesOf(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool createDirectory(std::string_view path) {
+    return !path.empty() && CreateDirectoryW(toWide(path).c_str(), nullptr);
+}
+
+bool createDirectories(std::string_view path) {
+    if (path.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(nativePath(path), ec);
+    return directoryExists(path);
+}
+
+bool copyFile(std::string_view source, std::string_view target, bool failIfExists) {
+    return CopyFileW(toWide(source).c_str(), toWide(target).c_str(), failIfExists ? TRUE : FALSE);
+}
+
+bool removeFile(std::string_view path) {
+    return DeleteFileW(toWide(path).c_str());
+}
+
+bool replaceFile(std::string_view from, std::string_view to) {
+    return MoveFileExW(toWide(from).c_str(), toWide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+std::optional<std::uint64_t> fileSize(std::string_view path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out) {
+    std::wstring pattern = toWide(directory);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') {
+        pattern += L'\\';
+    }
+    pattern += L"*.*";
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        DirEntry entry;
+        entry.name = toUtf8(name);
+        entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        if (entry.hidden && !includeHidden)
+            continue;
+        out.push_back(std::move(entry));
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return true;
+}
+
+int shellCopyFolder(std::string_view from, std::string_view to) {
+    if (from.empty() || to.empty())
+        return ERROR_INVALID_PARAMETER;
+    std::vector<wchar_t> source = shellPathList(withoutTrailingSeparators(toWide(from)));
+    std::wstring target = toWide(to);
+    target.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.hwnd = nullptr;
+    op.wFunc = FO_COPY;
+    op.pFrom = source.data();
+    op.pTo = target.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;  // 0x0214
+    const int result = SHFileOperationW(&op);
+    return result == 0 && op.fAnyOperationsAborted ? ERROR_CANCELLED : result;
+}
+
+int shellDeleteFolder(std::string_view path) {
+    if (path.empty())
+        return ERROR_INVALID_PARAMETER;
+    const std::wstring full = withoutTrailingSeparators(fullPath(toWide(path)));
+    // Never a drive or share root, and never the user's own folder.
+    if (full.size() <= 3 || full.find(L'\\', 2) == std::wstring::npos)
+        return ERROR_INVALID_PARAMETER;
+    if (full.rfind(L"\\\\", 0) == 0 && std::count(full.begin(), full.end(), L'\\') <= 3) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    wchar_t profile[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile)) &&
+        samePath(withoutTrailingSeparators(profile), full)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    // A buffer that fits the whole path: long paths are never cut.
+    std::vector<wchar_t> source = shellPathList(full);
+    SHFILEOPSTRUCTW op{};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = source.data();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO;  // 0x0054
+    const int result = SHFileOperationW(&op);
+    return result == 0 && op.fAnyOperationsAborted ? ERROR_CANCELLED : result;
+}
+
+// ---- File -----------------------------------------------------------------------------------
+
+struct File::Impl {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+File::File() = default;
+File::File(File&&) noexcept = default;
+File& File::operator=(File&&) noexcept = default;
+File::~File() {
+    if (impl_ && impl_->handle != INVALID_HANDLE_VALUE)
+        CloseHandle(impl_->handle);
+}
+
+File File::openRead(std::string_view path, Share share) {
+    const DWORD share_mode =
+        share == Share::DenyNone ? (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) : FILE_SHARE_READ;
+    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw lastError();
+    File f;
+    f.impl_ = std::make_unique<Impl>();
+    f.impl_->handle = h;
+    return f;
+}
+
+File File::create(std::string_view path) {
+    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw lastError();
+    File f;
+    f.impl_ = std::make_unique<Impl>();
+    f.impl_->handle = h;
+    return f;
+}
+
+bool File::isOpen() const {
+    return impl_ && impl_->handle != INVALID_HANDLE_VALUE;
+}
+
+std::size_t File::read(void* buffer, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    if (!ReadFile(impl_->handle, buffer, want, &got, nullptr))
+        throw lastError();
+    return got;
+}
+
+void File::write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(impl_->handle, p, chunk, &written, nullptr))
+            throw lastError();
+        p += written;
+        size -= written;
+    }
+}
+
+std::uint64_t File::size() const {
+    LARGE_INTEGER s{};
+    if (!GetFileSizeEx(impl_->handle, &s))
+        throw lastError();
+    return static_cast<std::uint64_t>(s.QuadPart);
+}
+
+std::uint64_t File::position() const {
+    LARGE_INTEGER zero{}, pos{};
+    if (!SetFilePointerEx(impl_->handle, zero, &pos, FILE_CURRENT))
+        throw lastError();
+    return static_cast<std::uint64_t>(pos.QuadPart);
+}
+
+void File::seek(std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(impl_->handle, to, nullptr, FILE_BEGIN))
+        throw lastError();
+}
+
+void File::flush() {
+    if (!FlushFileBuffers(impl_->handle))
+        throw lastError();
+}
+
+void File::close() {
+    if (!isOpen())
+        return;
+    HANDLE h = impl_->handle;
+    impl_->handle = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(h))
+        throw lastError();
+}
+
+// ---- Shell ----------------------------------------------------------------------------------
+
+bool openWithShell(std::string_view target) {
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", toWide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+}
+
+}  // namespace kelvora::platform
