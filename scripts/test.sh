@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Kelvora for Linux and (cross-compiled) for Windows, and runs
+# every test: the Linux suites natively, the Windows suites under wine64, and a short fuzz run.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+jobs=${KELVORA_JOBS:-2}
+
+bash scripts/setup.sh || exit 1
+
+total_passed=0
+total_failed=0
+status=0
+
+# Runs ctest in a build folder and adds its figures to the totals.
+run_ctest() {
+  local dir=$1; shift
+  local log="$dir/ctest.log"
+  (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    total_failed=$((total_failed + BASH_REMATCH[1]))
+    total_passed=$((total_passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  if [ "$rc" -ne 0 ]; then status=1; fi
+}
+
+echo "== Linux build"
+cmake -S . -B build/test-linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
+cmake --build build/test-linux -j"$jobs" || exit 1
+echo "== Linux tests"
+run_ctest build/test-linux -j"$jobs"
+
+echo "== Windows build (mingw-w64)"
+cmake -S . -B build/test-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
+cmake --build build/test-windows -j"$jobs" || exit 1
+echo "== Windows tests under wine64"
+export KELVORA_WINEPREFIX="$top/build/test-windows/wineprefix"
+WINEPREFIX="$KELVORA_WINEPREFIX" WINEDEBUG=-all /usr/lib/wine/wineserver -p 2>/dev/null || true
+run_ctest build/test-windows
+WINEPREFIX="$KELVORA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+
+if [ -x scripts/fuzz-smoke.sh ]; then
+  echo "== Fuzzing (short run)"
+  if scripts/fuzz-smoke.sh; then
+    total_passed=$((total_passed + 1))
+  else
+    total_failed=$((total_failed + 1)); status=1
+  fi
+fi
+
+echo
+echo "Total: $total_passed passed, $total_failed failed"
+exit $status
