@@ -33,8 +33,9 @@ struct TickBox {
 
 // A file or folder that exists but could not be copied, with the item it belongs to.
 struct LeftOut {
-    std::string item;  // tick box caption
-    std::string path;  // the source that could not be copied
+    std::string item;    // tick box caption
+    std::string path;    // the source that could not be copied
+    std::string reason;  // why, as the user is told
 };
 
 struct SelectiveState {
