@@ -7,6 +7,8 @@ namespace kelvora::cli {
 std::vector<CommandInfo> allCommands() {
     return {
         {"facts", "Print the environment facts of the machine", makeFactsCommand},
+        {"convert-opera", "Rewrite the paths in Opera's preference file by one of twelve methods",
+         makeConvertOperaCommand},
     };
 }
 

@@ -8,5 +8,6 @@
 namespace kelvora::cli {
 
 std::unique_ptr<Command> makeFactsCommand();
+std::unique_ptr<Command> makeConvertOperaCommand();
 
 }  // namespace kelvora::cli

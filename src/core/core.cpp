@@ -122,7 +122,10 @@ bool CopyOneFile(const std::string& source, const std::string& target) {
     return platform::copyFile(source, target, false);
 }
 
-std::string ReplaceTextIgnoreCase(std::string_view text, std::string_view from, std::string_view to) {
+std::string ReplaceTextIgnoreCase(std::string_view text, std::string_view from, std::string_view to,
+                                  std::size_t* replaced) {
+    if (replaced)
+        *replaced = 0;
     if (from.empty())
         return std::string(text);
     const std::string folded_text = foldCase(text);
@@ -136,6 +139,8 @@ std::string ReplaceTextIgnoreCase(std::string_view text, std::string_view from, 
         out.append(text.substr(pos, hit - pos));
         out.append(to);
         pos = hit + from.size();
+        if (replaced)
+            ++*replaced;
     }
     out.append(text.substr(pos));
     return out;

@@ -37,8 +37,11 @@ bool ForceDirectories(const std::string& path);  // every missing level
 bool CopyOneFile(const std::string& source, const std::string& target);
 
 // Every occurrence of `from` in `text` replaced by `to`, compared without regard to letter case
-// (ASCII letters and the Latin-1 supplement).
-std::string ReplaceTextIgnoreCase(std::string_view text, std::string_view from, std::string_view to);
+// (ASCII letters and the Latin-1 supplement). Matches are taken left to right without overlap; the
+// search resumes after each match, never inside the inserted text. `replaced`, when given,
+// receives the number of matches.
+std::string ReplaceTextIgnoreCase(std::string_view text, std::string_view from, std::string_view to,
+                                  std::size_t* replaced = nullptr);
 // `path` with a trailing "\" added unless it is empty or already ends in "\" (or "/").
 std::string IncludeTrailingBackslash(const std::string& path);
 

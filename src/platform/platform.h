@@ -56,6 +56,10 @@ std::string userName();                    // empty on failure
 std::string windowsDirectory();            // throws SystemError on failure
 std::string specialFolderPath(int csidl);  // 26 roaming, 28 local application data; empty on failure
 std::string windowsMajorVersion();         // "5", "6", "10", ...
+// True when the program runs as a 32-bit process on 64-bit Windows (IsWow64Process; false where
+// the system lacks it). On POSIX: true when the machine folder holds a 64-bit Windows, as its
+// "Program Files (x86)" folder shows. Throws SystemError when the system can't tell.
+bool isWow64();
 
 // ---- Paths ----------------------------------------------------------------------------------
 // The native form of a Windows-form path, for messages and for tests. On POSIX a path on a mapped
@@ -128,8 +132,93 @@ class File {
 std::string utf8ToAnsi(std::string_view utf8);
 std::string ansiToUtf8(std::string_view ansi);
 
+// ---- Registry of the current user ------------------------------------------------------------
+// Keys are paths below HKEY_CURRENT_USER ("Software\Microsoft\Internet Explorer\Main\"; a trailing
+// "\" is allowed). A hive file holds one key with its values and whole subtree in the registry's own
+// binary format, so files move between Windows and POSIX both ways. On POSIX the current user's
+// registry is the machine user's NTUSER.DAT ("C:\Users\U\" or, for version "5",
+// "C:\Documents and Settings\U\"), which every change rewrites in one step.
+enum class HiveOutcome {
+    Done,             // the hive file was written / the key was replaced
+    KeyUnavailable,   // the key could not be opened (save) or created (load); nothing changed
+    NoPrivilege,      // the process token or the privilege could not be looked up; nothing changed
+    PrivilegeFailed,  // switching the privilege on failed; `code` and `message` say why
+    FileMissing,      // load: there is no hive file at the path; nothing changed
+    CallFailed,       // the registry's save or restore call failed; `code` and `message` say why
+};
+struct HiveResult {
+    HiveOutcome outcome = HiveOutcome::Done;
+    int code = 0;
+    std::string message;  // the system's text for `code`
+};
+// Writes `key` into a new hive file at `file`, deleting a file already there first. The backup
+// privilege is on while it works and afterwards as it was before.
+HiveResult saveRegistryKey(std::string_view key, std::string_view file);
+// Replaces the values and the whole subtree of `key` (created when missing) by the hive file's.
+// The restore privilege is on while it works and afterwards as it was before.
+HiveResult loadRegistryKey(std::string_view key, std::string_view file);
+
+// Direct access for tools and tests (the sample machine, checks after a restore).
+struct RegistryValue {
+    std::string name;  // empty: the key's default value
+    std::uint32_t type = 0;
+    std::string data;  // the raw bytes, as the registry stores them
+    bool operator==(const RegistryValue&) const = default;
+};
+struct RegistryTree {
+    std::string name;
+    std::vector<RegistryValue> values;
+    std::vector<RegistryTree> subkeys;
+    bool operator==(const RegistryTree&) const = default;
+};
+// The key with its whole subtree; nullopt when it does not exist.
+std::optional<RegistryTree> readRegistryTree(std::string_view key);
+// Makes `key` (and its missing parents) hold exactly `tree`'s values and subkeys; `tree.name` is
+// not used. On POSIX a missing NTUSER.DAT is created as an empty hive. False on failure.
+bool writeRegistryTree(std::string_view key, const RegistryTree& tree);
+// Removes the key with its subtree. True when it is gone afterwards.
+bool deleteRegistryTree(std::string_view key);
+
 // ---- Shell ----------------------------------------------------------------------------------
 // Opens a web address, mail link or file with the desktop's handler. False when it could not.
 bool openWithShell(std::string_view target);
+
+// ---- HTTP -----------------------------------------------------------------------------------
+// One GET request. The transport follows HTTP redirections itself, at most `maxRedirects` of them
+// and only to http or https; https certificates are verified against the system's store. Requests
+// go out as HTTP/1.0 with "Accept: */*", bypassing caches, through the system's proxy settings.
+struct HttpRequest {
+    bool https = false;
+    std::string host;
+    std::uint16_t port = 0;  // 0: 80 for http, 443 for https
+    std::string path = "/";  // the object path, sent as given
+    std::string userName;    // with `password`: basic authentication when not empty
+    std::string password;
+    std::string userAgent;
+    int maxRedirects = 10;
+    std::size_t chunkSize = 1025;  // the most bytes one onChunk call hands over
+};
+
+struct HttpHandler {
+    // Once, when the final response's head is in: its status code and the text of its
+    // Content-Length header when it has one. Returning false stops the transfer.
+    std::function<bool(int status, const std::optional<std::string>& contentLength)> onResponse;
+    // After each chunk of the body. Returning false stops the transfer.
+    std::function<bool(const char* data, std::size_t size)> onChunk;
+};
+
+enum class HttpResult {
+    Completed,  // the whole body was handed over
+    Stopped,    // a handler returned false
+    Failed,     // no connection, no response, a broken body, too many redirections: see `error`
+};
+// An exception thrown by a handler ends the transfer and passes on to the caller.
+HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::string& error);
+
+// The system's folder for temporary files; empty when there is none.
+std::string temporaryDirectory();
+// Starts a downloaded program (Windows: the shell's "open" with `parameters`; POSIX: the desktop's
+// opener, which takes no parameters). False when it could not be started.
+bool startFile(std::string_view path, std::string_view parameters);
 
 }  // namespace kelvora::platform
