@@ -1,0 +1,334 @@
+// The full backup and restore wizards' work: discovery of the data root, packing and unpacking
+// with the wizard's own bar and file label, and the completion display.
+#include "browsers/full.h"
+
+#include <cctype>
+
+#include "archive/zlib_multiple.h"
+#include "core/core.h"
+#include "core/error.h"
+#include "platform/platform.h"
+
+namespace kelvora::browsers::full {
+
+namespace {
+
+Descriptor make(const Browser& browser, std::string suffix, std::string archiveName) {
+    Descriptor d;
+    d.browser = &browser;
+    d.backupTitle = "Welcome to " + browser.name + " Full Backup Wizard";
+    d.restoreTitle = "Welcome to " + browser.name + " Full Restore Wizard";
+    d.suffix = std::move(suffix);
+    d.archiveName = std::move(archiveName);
+    return d;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string join(const std::vector<std::string>& folders) {
+    std::string out;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (i > 0)
+            out += ';';
+        out += folders[i];
+    }
+    return out;
+}
+
+// The hourglass for as long as an archive component works, also when it throws.
+class BusyCursor {
+  public:
+    explicit BusyCursor(Host& host) : host_(host) { host_.setBusyCursor(true); }
+    ~BusyCursor() { host_.setBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+  private:
+    Host& host_;
+};
+
+// The wizard's bar and file label, kept in the state and shown through the host.
+void setBar(State& state, Host& host, int position, int maximum) {
+    state.barPosition = position;
+    state.barMaximum = maximum;
+    host.fullProgress(position, maximum);
+}
+
+void setLabel(State& state, Host& host, const std::string& text) {
+    state.fileLabel = text;
+    host.fullFileLabel(text);
+}
+
+// DoProgress: the bar runs from empty to full once per file.
+void doProgress(State& state, Host& host, int position, int total) {
+    setBar(state, host, position, total);
+    host.repaint();
+}
+
+// DoCompressFile and DoDecompressFile: the file's full path under the bar.
+void doFile(State& state, Host& host, const std::string& fileName) {
+    setLabel(state, host, fileName);
+    host.repaint();
+}
+
+void packWithFeedback(const std::string& folder, const std::string& archive, State& state, Host& host) {
+    TZlibMultiple writer;
+    BusyCursor busy(host);
+    setLabel(state, host, "");
+    setBar(state, host, 0, state.barMaximum);
+    writer.OnProgress = [&](TZlibMultiple&, std::int32_t position, std::int32_t total) {
+        doProgress(state, host, position, total);
+    };
+    writer.OnCompressingFile = [&](TZlibMultiple&, const std::string& fileName) {
+        doFile(state, host, fileName);
+    };
+    writer.CompressDirectory(folder, true, archive);
+}
+
+void unpackWithFeedback(const std::string& archive, const std::string& folder, State& state, Host& host) {
+    BusyCursor busy(host);
+    setLabel(state, host, "");
+    setBar(state, host, 0, state.barMaximum);
+    UnpackEvents events;
+    events.onFile = [&](const std::string& target) { doFile(state, host, target); };
+    events.onProgress = [&](int position, int total) { doProgress(state, host, position, total); };
+    unpackReplacing(archive, folder, events);
+}
+
+void completionDisplay(State& state, Host& host) {
+    setBar(state, host, 0, state.barMaximum);
+    setLabel(state, host, kFinished);
+    state.finishVisible = true;
+}
+
+// "Next >" works only on a data root that discovery found and that is still a folder. Without one
+// the archive component would be handed an empty path, which it reads as the working folder; a
+// marker found by its bare name in the working folder leaves no folder either.
+bool hasDataRoot(const State& state) {
+    return !state.dataRoot.empty() && DirectoryExists(state.dataRoot);
+}
+
+bool locationChosen(const State& state, Host& host) {
+    if (state.backupLocationText == kLocationPrompt) {
+        host.showMessage(kSelectLocation);
+        return false;
+    }
+    return true;
+}
+
+std::string archivePath(const State& state, const std::string& name) {
+    return state.backupLocationText + "\\" + name;
+}
+
+std::string mailFolderFor(const EnvironmentFacts& facts, const std::string& name) {
+    return facts.loc + "\\Opera\\" + name + "\\mail";
+}
+
+// Opera's marker search for the installation folder `name`; on a hit the data root follows it.
+bool searchOpera(State& state, const std::string& name) {
+    state.candidates = operaCandidates(name, state.facts, state.candidates);
+    const std::string hit = SearchFileInFolders(opera().browser->marker, join(state.candidates));
+    if (hit.empty())
+        return false;
+    state.dataRoot = operaDataFolder(hit, name);
+    return true;
+}
+
+// Opera's "Next >" up to the data root: the one found on activation, or the one for a typed
+// name. Returns the installation folder name, or nothing when the task ends here.
+std::optional<std::string> operaInstallation(State& state, Host& host) {
+    if (state.operaNameText.empty()) {
+        if (!hasDataRoot(state)) {
+            host.showMessage(kOperaTypeName);
+            state.operaNameVisible = true;
+            return std::nullopt;
+        }
+        return std::string(kOperaDefaultName);
+    }
+    state.facts = readEnvironmentFacts();
+    if (!searchOpera(state, state.operaNameText) || !hasDataRoot(state)) {
+        host.showMessage(kOperaRecheckName);
+        state.operaNameVisible = true;
+        return std::nullopt;
+    }
+    return state.operaNameText;
+}
+
+void operaBackup(const Descriptor& browser, State& state, Host& host) {
+    const auto name = operaInstallation(state, host);
+    if (!name)
+        return;
+    packWithFeedback(state.dataRoot, archivePath(state, browser.archiveName), state, host);
+    state.mailFolder = mailFolderFor(state.facts, *name);
+    // Packed whether the mail folder exists or not: a missing one gives an empty archive, so a
+    // later restore finds the pair it expects.
+    packWithFeedback(state.mailFolder, archivePath(state, browser.mailArchiveName), state, host);
+    completionDisplay(state, host);
+}
+
+void operaRestore(const Descriptor& browser, State& state, Host& host) {
+    const std::string archive = archivePath(state, browser.archiveName);
+    if (!FileExists(archive)) {
+        host.showMessage(Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
+        return;
+    }
+    const auto name = operaInstallation(state, host);
+    if (!name)
+        return;
+    unpackWithFeedback(archive, state.dataRoot, state, host);
+    state.mailFolder = mailFolderFor(state.facts, *name);
+    const std::string mailArchive = archivePath(state, browser.mailArchiveName);
+    if (FileExists(mailArchive))
+        unpackWithFeedback(mailArchive, state.mailFolder, state, host);
+    completionDisplay(state, host);
+}
+
+}  // namespace
+
+const Descriptor& firefox() {
+    static const Descriptor d = make(browsers::firefox(), "\\profiles.ini", "allsave_firefox.dat");
+    return d;
+}
+
+const Descriptor& chrome() {
+    static const Descriptor d = make(browsers::chrome(), "\\Default\\Bookmarks", "allsave_chrome.dat");
+    return d;
+}
+
+const Descriptor& safari() {
+    static const Descriptor d = make(browsers::safari(), "\\Safari\\Bookmarks.plist", "allsave_safari.dat");
+    return d;
+}
+
+const Descriptor& flock() {
+    static const Descriptor d = make(browsers::flock(), "\\profiles.ini", "allsave_flock.dat");
+    return d;
+}
+
+const Descriptor& opera() {
+    static const Descriptor d = [] {
+        Descriptor o = make(browsers::opera(), "", "allsave_opera.dat");
+        o.opera = true;
+        o.mailArchiveName = "allsave_opera2.dat";
+        return o;
+    }();
+    return d;
+}
+
+const std::vector<const Descriptor*>& descriptors() {
+    static const std::vector<const Descriptor*> all = {&firefox(), &chrome(), &safari(), &flock(), &opera()};
+    return all;
+}
+
+const Descriptor* find(std::string_view keywordOrName) {
+    const std::string wanted = lower(keywordOrName);
+    for (const Descriptor* d : descriptors()) {
+        if (d->browser->keyword == wanted || lower(d->browser->name) == wanted)
+            return d;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> operaCandidates(const std::string& name, const EnvironmentFacts& facts,
+                                         const std::vector<std::string>& previous) {
+    // v101, v102, dir1 to dir4.
+    std::vector<std::string> dirs = previous;
+    dirs.resize(6);
+    const std::string opera = "\\Opera\\" + name;
+    const std::string xp = facts.drv + "\\Documents and Settings\\" + facts.uzer;
+    if (facts.windoze == "5")
+        dirs[0] = facts.sfp + opera;
+    dirs[1] = xp + "\\Application Data" + opera;
+    dirs[2] = facts.sfp + opera + "\\profile";
+    dirs[3] = xp + "\\Application Data" + opera + "\\profile";
+    dirs[4] = xp + "\\Local Settings\\Application Data" + opera + "\\profile";
+    dirs[5] = facts.loc + opera + "\\profile";
+    if (facts.windoze == "6") {
+        const std::string vista = facts.drv + "\\Users\\" + facts.uzer + "\\AppData";
+        dirs[0] = facts.sfp + opera;
+        dirs[1] = vista + "\\Local" + opera;
+        dirs[2] = facts.sfp + opera + "\\profile";
+        dirs[3] = vista + "\\Local" + opera + "\\profile";
+        dirs[4] = vista + "\\Roaming" + opera + "\\profile";
+        dirs[5] = facts.loc + opera + "\\profile";
+    }
+    return dirs;
+}
+
+std::string operaDataFolder(const std::string& hit, const std::string& name) {
+    const std::string marker = opera().browser->marker;
+    const std::string layered = ReplaceTextIgnoreCase(hit, "\\" + name + "\\profile\\" + marker, "");
+    return ReplaceTextIgnoreCase(layered, "\\" + name + "\\" + marker, "");
+}
+
+State makeState(const Descriptor& browser, Task task) {
+    State state;
+    state.task = task;
+    state.caption = task == Task::Backup ? browser.browser->backupCaption : browser.browser->restoreCaption;
+    state.title = task == Task::Backup ? browser.backupTitle : browser.restoreTitle;
+    return state;
+}
+
+void activate(const Descriptor& browser, State& state, Host& host) {
+    state.title = state.task == Task::Backup ? browser.backupTitle : browser.restoreTitle;
+    state.finishVisible = false;
+    state.facts = readEnvironmentFacts();
+    if (browser.opera) {
+        // Without a hit the data root stays as it was; the window asks for the folder name.
+        if (!searchOpera(state, kOperaDefaultName)) {
+            host.showMessage(kOperaTypeName);
+            state.operaNameVisible = true;
+        }
+        return;
+    }
+    state.candidates = candidateFolders(*browser.browser, state.facts, state.candidates);
+    const std::string hit = SearchFileInFolders(browser.browser->marker, join(state.candidates));
+    if (hit.empty()) {
+        state.dataRoot.clear();
+        host.showMessage(kNotFound);
+        return;
+    }
+    state.dataRoot = ReplaceTextIgnoreCase(hit, browser.suffix, "");
+}
+
+void backup(const Descriptor& browser, State& state, Host& host) {
+    if (!locationChosen(state, host))
+        return;
+    if (browser.opera) {
+        operaBackup(browser, state, host);
+        return;
+    }
+    if (!hasDataRoot(state)) {
+        host.showMessage(kNotFound);
+        return;
+    }
+    packWithFeedback(state.dataRoot, archivePath(state, browser.archiveName), state, host);
+    completionDisplay(state, host);
+}
+
+void restore(const Descriptor& browser, State& state, Host& host) {
+    if (!locationChosen(state, host))
+        return;
+    if (browser.opera) {
+        operaRestore(browser, state, host);
+        return;
+    }
+    const std::string archive = archivePath(state, browser.archiveName);
+    if (!FileExists(archive)) {
+        host.showMessage(Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
+        return;
+    }
+    if (!hasDataRoot(state)) {
+        host.showMessage(kNotFound);
+        return;
+    }
+    unpackWithFeedback(archive, state.dataRoot, state, host);
+    completionDisplay(state, host);
+}
+
+}  // namespace kelvora::browsers::full

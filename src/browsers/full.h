@@ -1,0 +1,110 @@
+// The full backup and restore of a browser: its whole data folder packed into one archive with a
+// fixed name, and unpacked over the data folder found on the machine where it is restored. Written
+// once for Firefox, Chrome, Safari, Flock and Opera; the per-browser values are in a Descriptor.
+//
+// A front end keeps one full::State per wizard window. It copies its widgets into the state (the
+// backup-location edit and Opera's name edit), calls activate() when the window becomes active and
+// backup() or restore() on "Next >", and copies the state back (title, the name edit's visibility,
+// "Finish", the file label and the bar). While a task runs, the bar and the label also go to the
+// Host as they change. Errors that end a task are thrown as kelvora::Error (or
+// platform::SystemError) with the text the error box shows; the state then keeps the bar and
+// label as they last were and "Finish" stays hidden.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "browsers/browser.h"
+#include "browsers/host.h"
+
+namespace kelvora::browsers::full {
+
+// The texts the full wizards show.
+inline constexpr const char* kLocationPrompt = "Backup location:";
+inline constexpr const char* kSelectLocation = "Please Select Backup Location";
+inline constexpr const char* kNotFound = "Settings Files Not Found.";
+inline constexpr const char* kOperaTypeName = "Settings Files Not Found. Please Type Folder Name.";
+inline constexpr const char* kOperaRecheckName = "Settings Files Not Found. Please Re-Check Folder Name.";
+inline constexpr const char* kOperaInstruction =
+    "Please enter Opera browser installation directory name. For example: if your browser is "
+    "installed in C:\\Program Files\\Opera 10, just type \"Opera 10\" (without quotes and/or slash).";
+inline constexpr const char* kFinished = "Finished";
+// Opera's installation folder name unless the user types another.
+inline constexpr const char* kOperaDefaultName = "Opera";
+
+struct Descriptor {
+    const Browser* browser = nullptr;  // name, keyword, captions, marker and candidate folders
+    std::string backupTitle;           // "Welcome to Firefox Full Backup Wizard"
+    std::string restoreTitle;          // "Welcome to Firefox Full Restore Wizard"
+    std::string suffix;                // removed from the marker found: "\profiles.ini"
+    std::string archiveName;           // "allsave_firefox.dat"
+    // Opera: the candidates are built on the installation folder name, the suffix follows it, and
+    // the local mail folder travels in a second archive of this name.
+    bool opera = false;
+    std::string mailArchiveName;  // "allsave_opera2.dat"
+};
+
+const Descriptor& firefox();
+const Descriptor& chrome();
+const Descriptor& safari();
+const Descriptor& flock();
+const Descriptor& opera();
+// The five in the order above.
+const std::vector<const Descriptor*>& descriptors();
+// The descriptor whose browser has this keyword or name (any letter case); nullptr when none.
+const Descriptor* find(std::string_view keywordOrName);
+
+enum class Task { Backup, Restore };
+
+struct State {
+    Task task = Task::Backup;
+
+    // ---- What the window shows ----
+    std::string caption;  // window caption, "Backup Firefox Web Browser"
+    std::string title;    // title label, set on every activation
+    std::string backupLocationText = kLocationPrompt;
+    std::string operaNameText;      // Opera's name edit
+    bool operaNameVisible = false;  // Opera's instruction and name edit; once shown they stay
+    bool finishVisible = false;
+    std::string fileLabel;  // lblFilename
+    int barPosition = 0;
+    int barMaximum = 100;
+
+    // ---- The wizard's fields ----
+    EnvironmentFacts facts;               // read on activation (Opera: again for a typed name)
+    std::vector<std::string> candidates;  // kept between activations, as the window keeps them
+    std::string dataRoot;                 // ffpath: the folder packed whole, no trailing "\"
+    std::string mailFolder;               // Opera's mdir: loc + "\Opera\" + name + "\mail"
+};
+
+// A new window's state: caption and title of the task.
+State makeState(const Descriptor& browser, Task task);
+
+// Activation: sets the title, hides "Finish", reads the machine's facts and searches the data root.
+void activate(const Descriptor& browser, State& state, Host& host);
+
+// "Next >" of the backup and of the restore window. Neither packs nor unpacks anything unless a
+// data root was found: without one they say so and return.
+void backup(const Descriptor& browser, State& state, Host& host);
+void restore(const Descriptor& browser, State& state, Host& host);
+
+// The candidate folders for Opera's installation folder `name`, in search order, starting from
+// `previous` as activation does.
+std::vector<std::string> operaCandidates(const std::string& name, const EnvironmentFacts& facts,
+                                         const std::vector<std::string>& previous = {});
+// Opera's data folder from a marker found for the installation folder `name`.
+std::string operaDataFolder(const std::string& hit, const std::string& name);
+
+// Unpacks the archive `archive` into `folder`, replacing files one at a time: each file is first
+// written completely beside the data, then moved over its target. A file is either replaced whole
+// or left as it was; files the archive lacks are not touched. `onFile` is told each target before
+// it is written, `onProgress` the bytes of the current file.
+struct UnpackEvents {
+    std::function<void(const std::string& target)> onFile;
+    std::function<void(int position, int total)> onProgress;
+};
+void unpackReplacing(const std::string& archive, const std::string& folder, const UnpackEvents& events);
+
+}  // namespace kelvora::browsers::full
