@@ -3,6 +3,7 @@
 #include "browsers/full.h"
 
 #include <cctype>
+#include <optional>
 
 #include "archive/zlib_multiple.h"
 #include "core/core.h"
@@ -76,11 +77,25 @@ void doFile(State& state, Host& host, const std::string& fileName) {
     host.repaint();
 }
 
+// An archive of no records: a file of zero bytes, replacing an earlier archive of that name.
+void writeEmptyArchive(const std::string& archive) {
+    try {
+        platform::File::create(archive).close();
+    } catch (const std::exception& e) {
+        throw Error(Format("Cannot create file \"%s\". %s", archive.c_str(), e.what()));
+    }
+}
+
 void packWithFeedback(const std::string& folder, const std::string& archive, State& state, Host& host) {
     TZlibMultiple writer;
     BusyCursor busy(host);
     setLabel(state, host, "");
     setBar(state, host, 0, state.barMaximum);
+    if (!DirectoryExists(folder)) {
+        // Opera's local mail folder may be missing; its archive is then empty.
+        writeEmptyArchive(archive);
+        return;
+    }
     writer.OnProgress = [&](TZlibMultiple&, std::int32_t position, std::int32_t total) {
         doProgress(state, host, position, total);
     };
@@ -90,14 +105,21 @@ void packWithFeedback(const std::string& folder, const std::string& archive, Sta
     writer.CompressDirectory(folder, true, archive);
 }
 
+// The archive component writes each file beside its target and moves it into place only once it
+// is complete, so a full disk or a damaged archive never leaves a half-written browser file: the
+// files unpacked before an error are whole, the others as they were.
 void unpackWithFeedback(const std::string& archive, const std::string& folder, State& state, Host& host) {
+    TZlibMultiple reader;
     BusyCursor busy(host);
     setLabel(state, host, "");
     setBar(state, host, 0, state.barMaximum);
-    UnpackEvents events;
-    events.onFile = [&](const std::string& target) { doFile(state, host, target); };
-    events.onProgress = [&](int position, int total) { doProgress(state, host, position, total); };
-    unpackReplacing(archive, folder, events);
+    reader.OnProgress = [&](TZlibMultiple&, std::int32_t position, std::int32_t total) {
+        doProgress(state, host, position, total);
+    };
+    reader.OnDecompressingFile = [&](TZlibMultiple&, const std::string& fileName, bool&) {
+        doFile(state, host, fileName);
+    };
+    reader.DecompressFile(archive, folder, true, true);
 }
 
 void completionDisplay(State& state, Host& host) {

@@ -11,7 +11,6 @@
 // label as they last were and "Finish" stays hidden.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,15 +95,5 @@ std::vector<std::string> operaCandidates(const std::string& name, const Environm
                                          const std::vector<std::string>& previous = {});
 // Opera's data folder from a marker found for the installation folder `name`.
 std::string operaDataFolder(const std::string& hit, const std::string& name);
-
-// Unpacks the archive `archive` into `folder`, replacing files one at a time: each file is first
-// written completely beside the data, then moved over its target. A file is either replaced whole
-// or left as it was; files the archive lacks are not touched. `onFile` is told each target before
-// it is written, `onProgress` the bytes of the current file.
-struct UnpackEvents {
-    std::function<void(const std::string& target)> onFile;
-    std::function<void(int position, int total)> onProgress;
-};
-void unpackReplacing(const std::string& archive, const std::string& folder, const UnpackEvents& events);
 
 }  // namespace kelvora::browsers::full

@@ -75,8 +75,6 @@ bool createDirectory(std::string_view path);    // one level; false when it exis
 bool createDirectories(std::string_view path);  // every missing level; true when the folder exists after
 bool copyFile(std::string_view source, std::string_view target, bool failIfExists);
 bool removeFile(std::string_view path);
-// Removes an empty folder. False when it is missing, not empty or can't be removed.
-bool removeDirectory(std::string_view path);
 // Moves `from` over `to`, replacing it in one step where the file system allows.
 bool replaceFile(std::string_view from, std::string_view to);
 std::optional<std::uint64_t> fileSize(std::string_view path);
