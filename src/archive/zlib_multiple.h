@@ -7,15 +7,22 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/archive_io.h"
 #include "platform/platform.h"
 
 namespace kelvora {
 
+namespace archive {
+class ArchiveInput;
+class ArchiveOutput;
+}  // namespace archive
+
 class TZlibMultiple {
-public:
+  public:
     using TFileEvent = std::function<void(TZlibMultiple& sender, const std::string& fileName)>;
     using TFileBeforeWriteEvent =
         std::function<void(TZlibMultiple& sender, const std::string& fileName, bool& writeFile)>;
@@ -47,6 +54,21 @@ public:
                           bool RelativePaths);
     // Appends each record's relative name ("a\b\name") to `FileList`.
     void ListStoredFiles(const std::string& FileName, std::vector<std::string>& FileList);
+
+    // A record whose inflated size differs from the size its header states is extracted (its
+    // checksum held) and reported here, one line each, and through OnWarning.
+    std::vector<std::string> Warnings;
+    std::function<void(TZlibMultiple& sender, const std::string& message)> OnWarning;
+
+    // Where files are read and written; tests put a failing file system here.
+    std::shared_ptr<archive::FileSystem> Files = archive::FileSystem::platform();
+
+  private:
+    void RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total);
+    void StoreFile(archive::ArchiveOutput& out, const std::string& fullPath, const std::string& relativePath,
+                   const std::string& name);
+    void ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
+                       bool relativePaths);
 };
 
 }  // namespace kelvora

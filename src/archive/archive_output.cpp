@@ -1,0 +1,105 @@
+#include "archive/archive_output.h"
+
+#include <cstring>
+#include <random>
+
+#include "core/error.h"
+
+namespace kelvora::archive {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+}  // namespace
+
+std::string temporarySibling(const std::string& path) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return folder + Format("~kv%016llx.tmp", static_cast<unsigned long long>(random()));
+}
+
+ArchiveOutput::ArchiveOutput(std::shared_ptr<FileSystem> files, std::string archiveName)
+    : files_(std::move(files)),
+      archiveName_(std::move(archiveName)),
+      tempName_(temporarySibling(archiveName_)) {
+    try {
+        file_ = files_->create(tempName_);
+    } catch (const std::exception& e) {
+        throw Error(Format("Cannot create file \"%s\". %s", archiveName_.c_str(), e.what()));
+    }
+    buffer_.resize(kBufferSize);
+}
+
+ArchiveOutput::~ArchiveOutput() {
+    if (committed_)
+        return;
+    file_.reset();  // closes without reporting: the file is going anyway
+    files_->removeFile(tempName_);
+}
+
+void ArchiveOutput::writeFailed(const std::exception& e) const {
+    throw Error(Format("Cannot write file \"%s\". %s", archiveName_.c_str(), e.what()));
+}
+
+void ArchiveOutput::flushBuffer() {
+    if (used_ == 0)
+        return;
+    try {
+        file_->write(buffer_.data(), used_);
+    } catch (const std::exception& e) {
+        writeFailed(e);
+    }
+    flushed_ += used_;
+    used_ = 0;
+}
+
+void ArchiveOutput::write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    if (size >= buffer_.size()) {
+        flushBuffer();
+        try {
+            file_->write(p, size);
+        } catch (const std::exception& e) {
+            writeFailed(e);
+        }
+        flushed_ += size;
+        return;
+    }
+    if (used_ + size > buffer_.size())
+        flushBuffer();
+    std::memcpy(buffer_.data() + used_, p, size);
+    used_ += size;
+}
+
+void ArchiveOutput::patch(std::uint64_t offset, const void* data, std::size_t size) {
+    if (offset >= flushed_) {
+        std::memcpy(buffer_.data() + (offset - flushed_), data, size);
+        return;
+    }
+    flushBuffer();
+    try {
+        file_->seek(offset);
+        file_->write(data, size);
+        file_->seek(flushed_);
+    } catch (const std::exception& e) {
+        writeFailed(e);
+    }
+}
+
+void ArchiveOutput::commit() {
+    flushBuffer();
+    try {
+        file_->flush();
+        file_->close();
+    } catch (const std::exception& e) {
+        writeFailed(e);
+    }
+    if (!files_->replaceFile(tempName_, archiveName_))
+        throw Error(Format("Cannot create file \"%s\". The finished archive could not take its name.",
+                           archiveName_.c_str()));
+    committed_ = true;
+}
+
+}  // namespace kelvora::archive

@@ -1,0 +1,424 @@
+#include "archive/zlib_multiple.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+#include "archive/archive_input.h"
+#include "archive/archive_output.h"
+#include "archive/record.h"
+#include "archive/zlib_codec.h"
+#include "core/core.h"
+#include "core/error.h"
+
+namespace kelvora {
+
+using archive::ArchiveInput;
+using archive::ArchiveOutput;
+
+namespace {
+
+constexpr std::size_t kChunk = 1024;  // the progress events' step, as readers of the events expect
+constexpr std::size_t kIoBlock = 256 * 1024;
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) {
+                   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+               };
+               return lower(x) == lower(y);
+           });
+}
+
+std::string lastName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(platform::nativePath(a), platform::nativePath(b), ec) && !ec;
+}
+
+// The files below a folder in the order the original walk visits them: each folder's entries in
+// the file system's order, a subfolder walked at once where it appears. Only the folders on the
+// way down are held in memory.
+class FolderWalk {
+  public:
+    struct Item {
+        std::string fullPath;
+        std::string relativePath;  // "" or "a\b\"
+        std::string name;
+    };
+
+    FolderWalk(std::string directory, bool recursive)
+        : directory_(std::move(directory)), recursive_(recursive) {
+        enter("");
+    }
+
+    // The files to leave out: the archive being written and its temporary file.
+    void exclude(std::string path) { excluded_.push_back(std::move(path)); }
+
+    std::optional<Item> next() {
+        while (!levels_.empty()) {
+            Level& level = levels_.back();
+            if (level.index == level.entries.size()) {
+                levels_.pop_back();
+                continue;
+            }
+            const platform::DirEntry entry = level.entries[level.index++];
+            const std::string relative = level.relativePath;
+            if (entry.isDirectory) {
+                if (recursive_)
+                    enter(relative + entry.name + "\\");
+                continue;
+            }
+            // An empty file never gets a record, and a file of size 0 may be a pipe or device
+            // that would never end: it is not opened at all.
+            if (entry.size == 0)
+                continue;
+            Item item{directory_ + relative + entry.name, relative, entry.name};
+            if (isExcluded(item.fullPath, entry.name))
+                continue;
+            return item;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    struct Level {
+        std::string relativePath;
+        std::vector<platform::DirEntry> entries;
+        std::size_t index = 0;
+        std::filesystem::path identity;
+    };
+
+    void enter(const std::string& relative) {
+        Level level;
+        level.relativePath = relative;
+        // A folder that can't be listed is walked as an empty one, as the file system's own
+        // enumeration reports it.
+        if (!platform::listDirectory(directory_ + relative, true, level.entries))
+            return;
+        // A link back to a folder above would make the walk endless.
+        std::error_code ec;
+        level.identity = std::filesystem::canonical(platform::nativePath(directory_ + relative), ec);
+        if (!ec) {
+            for (const Level& above : levels_) {
+                if (above.identity == level.identity)
+                    return;
+            }
+        }
+        levels_.push_back(std::move(level));
+    }
+
+    bool isExcluded(const std::string& fullPath, const std::string& name) const {
+        for (const std::string& path : excluded_) {
+            if (sameNameIgnoringCase(name, lastName(path)) && sameFile(fullPath, path))
+                return true;
+        }
+        return false;
+    }
+
+    std::string directory_;
+    bool recursive_;
+    std::vector<Level> levels_;
+    std::vector<std::string> excluded_;
+};
+
+std::int32_t low32(std::uint64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFFu));
+}
+
+}  // namespace
+
+// ---- Packing --------------------------------------------------------------------------------
+
+void TZlibMultiple::RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total) {
+    if (!OnProgress)
+        return;
+    // One event per 1024-byte step, as a reader of the file in such chunks would raise them.
+    for (std::uint64_t pos = from; pos < to;) {
+        pos = std::min<std::uint64_t>(pos + kChunk, to);
+        OnProgress(*this, low32(pos), low32(total));
+    }
+}
+
+void TZlibMultiple::StoreFile(archive::ArchiveOutput& out, const std::string& fullPath,
+                              const std::string& relativePath, const std::string& name) {
+    std::unique_ptr<archive::InputFile> in;
+    std::uint64_t size = 0;
+    try {
+        in = Files->openRead(fullPath,
+                             IgnoreExclusive ? platform::Share::DenyNone : platform::Share::DenyWrite);
+        size = in->size();
+    } catch (const std::exception&) {
+        return;  // a file that can't be opened is left out
+    }
+    if (size == 0)
+        return;
+    if (size > archive::kMaxUnpackedSize)
+        throw Error(
+            Format("Cannot store file \"%s\": it is 4 GiB or larger, more than an archive record holds.",
+                   fullPath.c_str()));
+
+    if (OnCompressingFile)
+        OnCompressingFile(*this, fullPath);
+
+    const std::string header = archive::encodeHeader(StorePaths ? relativePath : std::string(), name, 0, 0);
+    const std::uint64_t headerOffset = out.offset();
+    out.write(header.data(), header.size());
+
+    archive::Deflater deflater(CompressionLevel);
+    z_stream& z = deflater.stream();
+    std::vector<unsigned char> input(kIoBlock);
+    std::vector<unsigned char> output(kIoBlock);
+    std::uint64_t done = 0;
+    std::uint64_t packed = 0;
+    const auto drain = [&](int flush) {
+        int result = Z_OK;
+        do {
+            z.next_out = output.data();
+            z.avail_out = static_cast<uInt>(output.size());
+            result = archive::zlibCheck(deflate(&z, flush));
+            const std::size_t n = output.size() - z.avail_out;
+            packed += n;
+            if (packed > archive::kMaxPackedSize)
+                throw Error(
+                    Format("Cannot store file \"%s\": its packed form reaches 2 GiB, more than an "
+                           "archive record holds.",
+                           fullPath.c_str()));
+            out.write(output.data(), n);
+        } while (z.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+    };
+    while (true) {
+        std::size_t n = 0;
+        try {
+            n = in->read(input.data(), input.size());
+        } catch (const std::exception& e) {
+            throw Error(Format("Cannot read file \"%s\". %s", fullPath.c_str(), e.what()));
+        }
+        if (n == 0)
+            break;
+        if (done + n > archive::kMaxUnpackedSize)
+            throw Error(
+                Format("Cannot store file \"%s\": it is 4 GiB or larger, more than an archive record "
+                       "holds.",
+                       fullPath.c_str()));
+        z.next_in = input.data();
+        z.avail_in = static_cast<uInt>(n);
+        drain(Z_NO_FLUSH);
+        RaiseProgress(done, done + n, size);
+        done += n;
+    }
+    if (OnProgress)
+        OnProgress(*this, low32(done), low32(size));
+    drain(Z_FINISH);
+    in.reset();
+
+    if (OnCompressedFile)
+        OnCompressedFile(*this, fullPath);
+
+    char sizes[8];
+    archive::putLittleEndian32(sizes, static_cast<std::uint32_t>(done));
+    archive::putLittleEndian32(sizes + 4, static_cast<std::uint32_t>(packed));
+    out.patch(headerOffset + archive::sizeFieldsOffset(header), sizes, 8);
+}
+
+void TZlibMultiple::CompressDirectory(const std::string& Directory, bool Recursive,
+                                      const std::string& FileName) {
+    const std::string directory = IncludeTrailingBackslash(Directory);
+    if (!directory.empty() && !platform::directoryExists(directory))
+        throw Error(Format("Cannot open folder \"%s\". The folder does not exist.", Directory.c_str()));
+
+    ArchiveOutput out(Files, FileName);
+    FolderWalk walk(directory, Recursive);
+    walk.exclude(out.temporaryName());
+    walk.exclude(FileName);
+    while (const auto item = walk.next())
+        StoreFile(out, item->fullPath, item->relativePath, item->name);
+    out.commit();
+}
+
+// ---- Extracting -----------------------------------------------------------------------------
+
+void TZlibMultiple::DecompressFile(const std::string& FileName, const std::string& Directory, bool Overwrite,
+                                   bool RelativePaths) {
+    platform::File file;
+    try {
+        file = platform::File::openRead(FileName, platform::Share::DenyWrite);
+    } catch (const std::exception& e) {
+        throw Error(Format("Cannot open file \"%s\". %s", FileName.c_str(), e.what()));
+    }
+    DecompressStream(file, Directory, Overwrite, RelativePaths);
+    file.close();
+    if (OnCompletedAction)
+        OnCompletedAction(*this);
+}
+
+void TZlibMultiple::DecompressStream(platform::File& Stream, const std::string& Directory, bool Overwrite,
+                                     bool RelativePaths) {
+    const auto source = archive::borrowInput(Stream);
+    ArchiveInput in(*source);
+    const std::string directory = IncludeTrailingBackslash(Directory);
+    while (!in.atEnd())
+        ExtractRecord(in, directory, Overwrite, RelativePaths);
+}
+
+namespace {
+
+struct ParsedRecord {
+    std::string path;  // UTF-8, "" or ending in "\"
+    std::string name;  // UTF-8
+    std::uint32_t unpackedSize = 0;
+    std::int32_t packedSize = 0;
+};
+
+ParsedRecord readRecordHeader(ArchiveInput& in) {
+    ParsedRecord r;
+    const std::size_t pathLength = in.readByte();
+    r.path = platform::ansiToUtf8(in.readString(pathLength));
+    if (!r.path.empty() && r.path.back() != '\\')
+        r.path += '\\';
+    const std::size_t nameLength = in.readByte();
+    r.name = platform::ansiToUtf8(in.readString(nameLength));
+    r.unpackedSize = in.readUInt32();
+    r.packedSize = static_cast<std::int32_t>(in.readUInt32());
+    // Packed data of no bytes (or fewer) is no zlib stream; data past the end is not there.
+    if (r.packedSize <= 0)
+        throw Error(Format("The archive record \"%s%s\" is damaged: its packed size is %d.", r.path.c_str(),
+                           r.name.c_str(), r.packedSize));
+    if (static_cast<std::uint64_t>(r.packedSize) > in.remaining())
+        archive::throwStreamReadError();
+    return r;
+}
+
+}  // namespace
+
+void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
+                                  bool relativePaths) {
+    const ParsedRecord record = readRecordHeader(in);
+    const std::string stored = record.path + record.name;
+    if (const std::string reason = archive::unsafeNameReason(stored); !reason.empty())
+        throw Error(Format("Refused the archive record \"%s\": %s.", stored.c_str(), reason.c_str()));
+
+    if (ForceDirectoriesFlag && !(directory + record.path).empty())
+        ForceDirectories(directory + record.path);
+    const std::string target = directory + (relativePaths ? record.path : std::string()) + record.name;
+    if (!overwrite && FileExists(target)) {
+        in.skip(static_cast<std::uint64_t>(record.packedSize));
+        return;
+    }
+    bool writeFile = true;
+    if (OnDecompressingFile)
+        OnDecompressingFile(*this, target, writeFile);
+
+    // The data goes to a temporary file beside the target, which takes the target's place only
+    // once the record has inflated without fault: a damaged record never spoils an existing file.
+    std::unique_ptr<archive::OutputFile> out;
+    std::string tempName;
+    if (writeFile) {
+        tempName = archive::temporarySibling(target);
+        try {
+            out = Files->create(tempName);
+        } catch (const std::exception& e) {
+            throw Error(Format("Cannot create file \"%s\". %s", target.c_str(), e.what()));
+        }
+    }
+    struct TempGuard {
+        archive::FileSystem& files;
+        std::unique_ptr<archive::OutputFile>& out;
+        const std::string& name;
+        bool keep = false;
+        ~TempGuard() {
+            if (!keep && out) {
+                out.reset();
+                files.removeFile(name);
+            }
+        }
+    } guard{*Files, out, tempName};
+
+    archive::Inflater inflater;
+    z_stream& z = inflater.stream();
+    std::vector<unsigned char> input(kIoBlock);
+    std::vector<unsigned char> output(kIoBlock);
+    std::uint64_t left = static_cast<std::uint64_t>(record.packedSize);
+    std::uint64_t written = 0;
+    bool ended = false;
+    while (!ended) {
+        if (z.avail_in == 0 && left > 0) {
+            const std::size_t n = in.readSome(
+                input.data(), static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), left)));
+            left -= n;
+            z.next_in = input.data();
+            z.avail_in = static_cast<uInt>(n);
+        }
+        z.next_out = output.data();
+        z.avail_out = static_cast<uInt>(output.size());
+        const int result = inflate(&z, Z_NO_FLUSH);
+        if (result == Z_NEED_DICT)
+            archive::zlibCheck(Z_DATA_ERROR);
+        if (result != Z_BUF_ERROR)
+            archive::zlibCheck(result);
+        const std::size_t n = output.size() - z.avail_out;
+        if (n > 0 && out) {
+            try {
+                out->write(output.data(), n);
+            } catch (const std::exception& e) {
+                throw Error(Format("Cannot write file \"%s\". %s", target.c_str(), e.what()));
+            }
+            RaiseProgress(written, written + n, record.unpackedSize);
+        }
+        written += n;
+        ended = result == Z_STREAM_END;
+        if (!ended && n == 0 && z.avail_in == 0 && left == 0)
+            throw Error(
+                Format("The archive record \"%s\" is damaged: its packed data ends early.", stored.c_str()));
+    }
+    in.skip(left);  // bytes after the end of the zlib stream belong to no one
+
+    if (out) {
+        try {
+            out->close();
+        } catch (const std::exception& e) {
+            throw Error(Format("Cannot write file \"%s\". %s", target.c_str(), e.what()));
+        }
+        out.reset();
+        if (!Files->replaceFile(tempName, target)) {
+            Files->removeFile(tempName);
+            throw Error(Format("Cannot create file \"%s\". The file could not be replaced.", target.c_str()));
+        }
+    }
+    guard.keep = true;
+    if (OnDecompressedFile)
+        OnDecompressedFile(*this, target, static_cast<std::uint32_t>(written));
+    if (static_cast<std::uint32_t>(written) != record.unpackedSize) {
+        const std::string warning =
+            Format("The archive record \"%s\" holds %llu bytes, but its header says %u.", stored.c_str(),
+                   static_cast<unsigned long long>(written), record.unpackedSize);
+        Warnings.push_back(warning);
+        if (OnWarning)
+            OnWarning(*this, warning);
+    }
+}
+
+// ---- Listing --------------------------------------------------------------------------------
+
+void TZlibMultiple::ListStoredFiles(const std::string& FileName, std::vector<std::string>& FileList) {
+    platform::File file;
+    try {
+        file = platform::File::openRead(FileName, platform::Share::DenyWrite);
+    } catch (const std::exception& e) {
+        throw Error(Format("Cannot open file \"%s\". %s", FileName.c_str(), e.what()));
+    }
+    const auto source = archive::borrowInput(file);
+    ArchiveInput in(*source);
+    while (!in.atEnd()) {
+        const ParsedRecord record = readRecordHeader(in);
+        FileList.push_back(record.path + record.name);
+        in.skip(static_cast<std::uint64_t>(record.packedSize));
+    }
+}
+
+}  // namespace kelvora

@@ -1,0 +1,33 @@
+// Helpers for the archive tests: archives built byte by byte, trees listed, zlib at hand.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace kelvora::test {
+
+// A complete zlib stream of `data` at zlib's default level.
+std::string zlibCompress(std::string_view data);
+// The inflated contents of one zlib stream; throws when the stream is not whole and sound.
+std::string zlibInflate(std::string_view stream);
+
+// One record's bytes; `path` and `name` are given as the stored (ANSI) bytes.
+std::string record(std::string_view path, std::string_view name, std::uint32_t unpackedSize,
+                   std::string_view packed);
+inline std::string record(std::string_view path, std::string_view name, std::string_view contents) {
+    return record(path, name, static_cast<std::uint32_t>(contents.size()), zlibCompress(contents));
+}
+std::string le32(std::uint32_t value);
+
+// Every file below `root`, by its "/"-separated relative path, with its contents.
+std::map<std::string, std::string> treeOf(const std::filesystem::path& root);
+// Every entry below `root` (files and folders), "/"-separated, folders ending in "/".
+std::map<std::string, std::string> entriesOf(const std::filesystem::path& root);
+
+std::string patterned(std::size_t size, unsigned seed = 1);  // compressible but not trivial
+std::string randomBytes(std::size_t size, unsigned seed = 1);
+
+}  // namespace kelvora::test

@@ -1,0 +1,372 @@
+// The archive component against the format: records byte for byte, round trips, events, and the
+// reader's handling of damaged and hostile archives.
+#include "archive/zlib_multiple.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "archive_fixtures.h"
+#include "core/error.h"
+#include "support/temp_dir.h"
+
+namespace kelvora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// The path as the component is given it: the product's form of a folder below the temp dir.
+std::string str(const fs::path& p) {
+    return p.string();
+}
+
+std::string pack(const fs::path& folder, const fs::path& archive, TZlibMultiple* component = nullptr) {
+    TZlibMultiple own;
+    (component ? *component : own).CompressDirectory(str(folder), true, str(archive));
+    return readFile(archive);
+}
+
+void unpack(const fs::path& archive, const fs::path& folder, bool overwrite = true, bool relative = true) {
+    TZlibMultiple z;
+    z.DecompressFile(str(archive), str(folder), overwrite, relative);
+}
+
+std::vector<std::string> listOf(const fs::path& archive) {
+    TZlibMultiple z;
+    std::vector<std::string> names;
+    z.ListStoredFiles(str(archive), names);
+    return names;
+}
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(ArchiveFormat, OneFileGivesTheDocumentedHeaderAndAZlibStream) {
+    TempDir dir;
+    const std::string contents = test::patterned(300);
+    writeFile(dir / "in/user.js", contents);
+    const std::string bytes = pack(dir / "in", dir / "a.dat");
+
+    ASSERT_GT(bytes.size(), 18u);
+    EXPECT_EQ(bytes.substr(0, 18),
+              std::string("\x00\x07user.js\x2C\x01\x00\x00", 13) + bytes.substr(13, 4) + "\x78");
+    const std::uint32_t packed = static_cast<unsigned char>(bytes[13]) | static_cast<unsigned char>(bytes[14])
+                                                                             << 8;
+    EXPECT_EQ(bytes.substr(15, 2), std::string("\0\0", 2));
+    EXPECT_EQ(bytes.size(), 17u + packed);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[18]), 0x9C);
+    EXPECT_EQ(test::zlibInflate(bytes.substr(17)), contents);
+}
+
+TEST(ArchiveFormat, DocumentedExampleReadsBackAsOneFile) {
+    TempDir dir;
+    const std::string contents = test::patterned(300, 7);
+    writeFile(dir / "example.dat", test::record("", "user.js", contents));
+    unpack(dir / "example.dat", dir / "out");
+    EXPECT_EQ(test::treeOf(dir / "out"), (std::map<std::string, std::string>{{"user.js", contents}}));
+}
+
+TEST(ArchiveFormat, NoFilesGiveAnEmptyArchiveThatCreatesNothing) {
+    TempDir dir;
+    fs::create_directories(dir / "in/empty/deeper");
+    writeFile(dir / "in/zero.txt", "");
+    writeFile(dir / "in/empty/zero2", "");
+    EXPECT_EQ(pack(dir / "in", dir / "a.dat"), "");
+    EXPECT_TRUE(fs::exists(dir / "a.dat"));
+    unpack(dir / "a.dat", dir / "out");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+TEST(ArchiveFormat, RecordsFollowTheWalkWithPathsAndNamesInTheAnsiCodePage) {
+    TempDir dir;
+    writeFile(dir / "in/a/b/deep.txt", "deep");
+    writeFile(dir / "in/top.txt", "top");
+    writeFile(dir / "in/.hidden", "h");
+    writeFile(dir / "in/a/caf\xC3\xA9 \xE2\x82\xAC.txt", "ansi");  // é and € exist in windows-1252
+    writeFile(dir / "in/a/\xE6\x97\xA5.txt", "cjk");               // no mapping: "?"
+    const std::string bytes = pack(dir / "in", dir / "a.dat");
+
+    std::vector<std::string> names = listOf(dir / "a.dat");
+    std::sort(names.begin(), names.end());
+    EXPECT_THAT(names, ElementsAre(".hidden", "a\\?.txt", "a\\b\\deep.txt", "a\\caf\xC3\xA9 \xE2\x82\xAC.txt",
+                                   "top.txt"));
+    EXPECT_NE(bytes.find(std::string("\x02"
+                                     "a\\\x0A"
+                                     "caf\xE9 \x80.txt")),
+              std::string::npos);
+    EXPECT_NE(bytes.find(std::string("\x04"
+                                     "a\\b\\\x08"
+                                     "deep.txt")),
+              std::string::npos);
+}
+
+TEST(ArchiveFormat, PathLongerThan255BytesIsCut) {
+    TempDir dir;
+    const std::string part(60, 'p');
+    fs::path deep = dir / "in";
+    std::string stored;
+    for (int i = 0; i < 5; ++i) {
+        deep /= part;
+        stored += part + "\\";
+    }
+    writeFile(deep / "f.txt", "x");
+    pack(dir / "in", dir / "a.dat");
+    EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre(stored.substr(0, 255) + "\\f.txt"));
+}
+
+TEST(ArchiveRoundTrip, TreeComesBackWhole) {
+    TempDir dir;
+    const std::map<std::string, std::string> files = {
+        {"prefs.js", test::patterned(5000)},
+        {"places.sqlite", test::patterned(3 * 1024 * 1024 + 17, 3)},
+        {"cache/entry1", test::randomBytes(70000, 4)},
+        {"cache/sub/entry2", test::randomBytes(1, 5)},
+        {"extensions/a b/manifest.json", "{}"},
+        {"exactly1k", std::string(1024, 'k')},
+    };
+    for (const auto& [name, contents] : files)
+        writeFile(dir / "in" / name, contents);
+    writeFile(dir / "in/empty.txt", "");
+    fs::create_directories(dir / "in/emptyfolder");
+
+    pack(dir / "in", dir / "a.dat");
+    unpack(dir / "a.dat", dir / "out");
+    EXPECT_EQ(test::treeOf(dir / "out"), files);
+    EXPECT_FALSE(fs::exists(dir / "out/empty.txt"));
+    EXPECT_FALSE(fs::exists(dir / "out/emptyfolder"));
+}
+
+TEST(ArchiveRoundTrip, NonRecursiveWalkTakesOnlyTheTopFolder) {
+    TempDir dir;
+    writeFile(dir / "in/top.txt", "top");
+    writeFile(dir / "in/sub/inner.txt", "inner");
+    TZlibMultiple z;
+    z.CompressDirectory(str(dir / "in"), false, str(dir / "a.dat"));
+    EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre("top.txt"));
+}
+
+TEST(ArchiveRoundTrip, WithoutStoredPathsEveryRecordHasAnEmptyPath) {
+    TempDir dir;
+    writeFile(dir / "in/a/b/deep.txt", "deep");
+    TZlibMultiple z;
+    z.StorePaths = false;
+    pack(dir / "in", dir / "a.dat", &z);
+    EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre("deep.txt"));
+}
+
+TEST(ArchiveExtract, WithoutRelativePathsFilesLandInTheTargetButFoldersAreStillMade) {
+    TempDir dir;
+    writeFile(dir / "a.dat", test::record("a\\b\\", "deep.txt", "deep") + test::record("c", "x.txt", "x"));
+    unpack(dir / "a.dat", dir / "out", true, false);
+    EXPECT_EQ(test::entriesOf(dir / "out"),
+              (std::map<std::string, std::string>{
+                  {"a/", ""}, {"a/b/", ""}, {"c/", ""}, {"deep.txt", "deep"}, {"x.txt", "x"}}));
+}
+
+TEST(ArchiveExtract, OverwriteDecidesAboutExistingFiles) {
+    struct Case {
+        bool overwrite;
+        std::string expected;
+    };
+    for (const Case& c : {Case{false, "old"}, Case{true, "new"}}) {
+        TempDir dir;
+        writeFile(dir / "a.dat", test::record("", "f.txt", "new") + test::record("", "g.txt", "second"));
+        writeFile(dir / "out/f.txt", "old");
+        unpack(dir / "a.dat", dir / "out", c.overwrite);
+        EXPECT_EQ(readFile(dir / "out/f.txt"), c.expected) << "overwrite " << c.overwrite;
+        EXPECT_EQ(readFile(dir / "out/g.txt"), "second") << "overwrite " << c.overwrite;
+    }
+}
+
+TEST(ArchiveExtract, StreamIsReadFromItsCurrentPosition) {
+    TempDir dir;
+    writeFile(dir / "a.dat", "JUNK" + test::record("", "f.txt", "data"));
+    platform::File file = platform::File::openRead(str(dir / "a.dat"));
+    file.seek(4);
+    TZlibMultiple z;
+    z.DecompressStream(file, str(dir / "out"), true, true);
+    EXPECT_EQ(readFile(dir / "out/f.txt"), "data");
+}
+
+// ---- Events -----------------------------------------------------------------------------------
+
+struct Recorder {
+    std::vector<std::string> events;
+    void hook(TZlibMultiple& z, bool writeFiles = true) {
+        z.OnCompressingFile = [this](TZlibMultiple&, const std::string& f) { add("compressing " + base(f)); };
+        z.OnCompressedFile = [this](TZlibMultiple&, const std::string& f) { add("compressed " + base(f)); };
+        z.OnDecompressingFile = [this, writeFiles](TZlibMultiple&, const std::string& f, bool& write) {
+            add("decompressing " + base(f));
+            write = writeFiles;
+        };
+        z.OnDecompressedFile = [this](TZlibMultiple&, const std::string& f, std::uint32_t size) {
+            add("decompressed " + base(f) + " " + std::to_string(size));
+        };
+        z.OnProgress = [this](TZlibMultiple&, std::int32_t pos, std::int32_t total) {
+            add(std::to_string(pos) + "/" + std::to_string(total));
+        };
+        z.OnCompletedAction = [this](TZlibMultiple&) { add("completed"); };
+    }
+    void add(std::string e) { events.push_back(std::move(e)); }
+    static std::string base(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+};
+
+TEST(ArchiveEvents, PackingReportsEachFileAndEvery1024Bytes) {
+    TempDir dir;
+    writeFile(dir / "in/f.bin", test::patterned(2500));
+    TZlibMultiple z;
+    Recorder r;
+    r.hook(z);
+    pack(dir / "in", dir / "a.dat", &z);
+    EXPECT_THAT(r.events, ElementsAre("compressing f.bin", "1024/2500", "2048/2500", "2500/2500", "2500/2500",
+                                      "compressed f.bin"));
+}
+
+TEST(ArchiveEvents, ExtractingReportsEachFileItsChunksAndTheEnd) {
+    TempDir dir;
+    writeFile(dir / "a.dat", test::record("", "f.bin", test::patterned(2500)) + test::record("", "g", "g"));
+    TZlibMultiple z;
+    Recorder r;
+    r.hook(z);
+    z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
+    EXPECT_THAT(r.events, ElementsAre("decompressing f.bin", "1024/2500", "2048/2500", "2500/2500",
+                                      "decompressed f.bin 2500", "decompressing g", "1/1", "decompressed g 1",
+                                      "completed"));
+}
+
+TEST(ArchiveEvents, ClearingWriteFileInflatesWithoutWriting) {
+    TempDir dir;
+    writeFile(dir / "a.dat", test::record("sub", "f.bin", test::patterned(2000)));
+    TZlibMultiple z;
+    Recorder r;
+    r.hook(z, false);
+    z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
+    EXPECT_THAT(r.events, ElementsAre("decompressing f.bin", "decompressed f.bin 2000", "completed"));
+    EXPECT_EQ(test::entriesOf(dir / "out"), (std::map<std::string, std::string>{{"sub/", ""}}));
+}
+
+// ---- Damaged and hostile archives -------------------------------------------------------------
+
+TEST(ArchiveDamage, EachFaultEndsWithItsMessageAndKeepsEarlierFiles) {
+    const std::string good = test::record("", "first.txt", "first");
+    const std::string body = test::patterned(5000);
+    const std::string packed = test::zlibCompress(body);
+    std::string corrupted = packed;
+    corrupted[packed.size() / 2] = static_cast<char>(corrupted[packed.size() / 2] ^ 0x55);
+    std::string badCheck = packed;
+    badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
+    struct Case {
+        std::string what;
+        std::string archive;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"header cut", good + std::string("\x00\x05na", 4), "Stream read error"},
+        {"sizes cut", good + std::string("\x00\x01x\x05\x00", 5), "Stream read error"},
+        {"data past the end", good + test::record("", "f", 5000, packed).substr(0, 20), "Stream read error"},
+        {"damaged data", good + test::record("", "f", 5000, corrupted), "zlib returned: data error"},
+        {"wrong checksum", good + test::record("", "f", 5000, badCheck), "zlib returned: data error"},
+        {"not zlib", good + test::record("", "f", 5, "hello"), "zlib returned: data error"},
+        {"stream cut short", good + test::record("", "f", 5000, packed.substr(0, packed.size() / 2)),
+         "The archive record \"f\" is damaged: its packed data ends early."},
+        {"packed size 0",
+         good + std::string("\x00\x01"
+                            "f\x05\x00\x00\x00\x00\x00\x00\x00",
+                            12),
+         "The archive record \"f\" is damaged: its packed size is 0."},
+        {"negative packed size",
+         good + std::string("\x00\x01"
+                            "f\x05\x00\x00\x00\xF0\xFF\xFF\xFF",
+                            12),
+         "The archive record \"f\" is damaged: its packed size is -16."},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        writeFile(dir / "a.dat", c.archive);
+        writeFile(dir / "out/f", "precious");
+        EXPECT_EQ(errorOf([&] { unpack(dir / "a.dat", dir / "out"); }), c.message) << c.what;
+        EXPECT_EQ(test::treeOf(dir / "out"),
+                  (std::map<std::string, std::string>{{"first.txt", "first"}, {"f", "precious"}}))
+            << c.what;
+        const std::string listed = errorOf([&] { listOf(dir / "a.dat"); });
+        if (c.message == "Stream read error" || c.message.find("packed size") != std::string::npos) {
+            EXPECT_EQ(listed, c.message) << c.what;
+        }
+    }
+}
+
+TEST(ArchiveDamage, MissingArchiveNamesTheFile) {
+    TempDir dir;
+    const std::string name = str(dir / "missing.dat");
+    EXPECT_THAT(errorOf([&] { unpack(dir / "missing.dat", dir / "out"); }),
+                HasSubstr("Cannot open file \"" + name + "\". "));
+    EXPECT_THAT(errorOf([&] { listOf(dir / "missing.dat"); }),
+                HasSubstr("Cannot open file \"" + name + "\". "));
+}
+
+TEST(ArchiveDamage, RecordsLeadingOutsideTheTargetAreRefused) {
+    struct Case {
+        std::string path;
+        std::string name;
+    };
+    const std::vector<Case> cases = {
+        {"..\\", "escaped.txt"},
+        {"a\\..\\..\\", "escaped.txt"},
+        {"", "..\\escaped.txt"},
+        {"", "../escaped.txt"},
+        {"a/../../", "escaped.txt"},
+        {"\\", "escaped.txt"},
+        {"/tmp/", "escaped.txt"},
+        {"\\\\server\\share\\", "x"},
+        {"C:\\", "escaped.txt"},
+        {"", "C:escaped.txt"},
+        {"", "f.txt:stream"},
+        {"... \\", "escaped.txt"},
+        {"", "CON"},
+        {"a\\", "nul.txt"},
+        {"lpt1\\", "x"},
+        {"", std::string("a\0b", 3)},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        writeFile(dir / "a.dat",
+                  test::record("", "first.txt", "first") + test::record(c.path, c.name, "evil"));
+        const std::string message = errorOf([&] { unpack(dir / "a.dat", dir / "sub/out"); });
+        EXPECT_THAT(message, HasSubstr("Refused the archive record \"")) << c.path << c.name;
+        EXPECT_EQ(test::entriesOf(dir.path()),
+                  (std::map<std::string, std::string>{{"a.dat", readFile(dir / "a.dat")},
+                                                      {"sub/", ""},
+                                                      {"sub/out/", ""},
+                                                      {"sub/out/first.txt", "first"}}))
+            << c.path << c.name;
+    }
+}
+
+TEST(ArchiveDamage, SizeDifferingFromTheHeaderIsReported) {
+    TempDir dir;
+    writeFile(dir / "a.dat", test::record("", "f.txt", 3, test::zlibCompress("12345")));
+    TZlibMultiple z;
+    std::vector<std::string> seen;
+    z.OnWarning = [&](TZlibMultiple&, const std::string& m) { seen.push_back(m); };
+    z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
+    EXPECT_EQ(readFile(dir / "out/f.txt"), "12345");
+    EXPECT_THAT(z.Warnings,
+                ElementsAre("The archive record \"f.txt\" holds 5 bytes, but its header says 3."));
+    EXPECT_EQ(seen, z.Warnings);
+}
+
+}  // namespace
+}  // namespace kelvora
