@@ -1,0 +1,285 @@
+// Registry keys saved into hive files and loaded back: round trips, what a failure leaves behind,
+// and (on POSIX) the files checked by hivex's and chntpw's own readers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "core/core.h"
+#include "core/error.h"
+#include "core/registry.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kelvora::platform {
+// Readable failures: the tree as nested text.
+void PrintTo(const RegistryTree& tree, std::ostream* os) {
+    *os << "[" << tree.name << ":";
+    for (const RegistryValue& v : tree.values) {
+        *os << " '" << v.name << "'/" << v.type << "/" << v.data.size();
+    }
+    for (const RegistryTree& sub : tree.subkeys)
+        PrintTo(sub, os);
+    *os << "]";
+}
+}  // namespace kelvora::platform
+
+namespace kelvora {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::RegistryTree;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+bool underWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+constexpr const char* kWineRestores = "Wine's RegRestoreKeyW reports success but restores nothing";
+
+// A test key of the current user: on POSIX inside a machine folder of its own, on Windows below
+// "Software\Kelvora Tests\" of the real registry, removed at the end.
+class RegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+#ifdef _WIN32
+        key_ = "Software\\Kelvora Tests\\" + std::to_string(GetCurrentProcessId()) + "\\" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+#else
+        platform::setMachine({(tmp_ / "machine").string(), "tester", "6", {}});
+        fs::create_directories(tmp_ / "machine/Users/tester");
+        key_ = "Software\\Microsoft\\Internet Explorer\\Main\\";
+#endif
+    }
+    void TearDown() override {
+#ifdef _WIN32
+        platform::deleteRegistryTree("Software\\Kelvora Tests\\" + std::to_string(GetCurrentProcessId()));
+#endif
+    }
+    std::string file(const char* name) const {
+        return (tmp_ / name).string();
+    }
+    fs::path ntuser() const {
+        return tmp_ / "machine/Users/tester/NTUSER.DAT";
+    }
+
+    TempDir tmp_;
+    std::string key_;
+};
+
+RegistryTree sampleTree() {
+    RegistryTree big{"Big", {RegistryBinary("blob", std::string(40000, 'x'))}, {}};
+    return RegistryTree{
+        "",
+        {RegistryString("", "default text"), RegistryString("Start Page", "http://example.org/"),
+         RegistryDword("Anchor Underline", 7), RegistryString("Süß", "Grüße")},
+        // Subkeys in the registry's own order (sorted by name), as they read back.
+        {big, RegistryTree{"Window", {RegistryDword("Left", 12)}, {RegistryTree{"Deep", {}, {}}}}},
+    };
+}
+
+// The tree as read back, without the key's own name, for comparing with what was written.
+std::optional<RegistryTree> readBack(const std::string& key) {
+    auto tree = platform::readRegistryTree(key);
+    if (tree)
+        tree->name.clear();
+    return tree;
+}
+
+TEST_F(RegistryTest, SaveAndLoadRoundTripReplacesTheWholeSubtree) {
+    const RegistryTree original = sampleTree();
+    ASSERT_TRUE(platform::writeRegistryTree(key_, original));
+    ASSERT_EQ(readBack(key_), original);
+
+    const std::string hive = file("set.reg");
+    SaveKeyToFile(key_, hive);
+    ASSERT_TRUE(FileExists(hive));
+    EXPECT_EQ(readFile(hive).substr(0, 4), "regf");
+
+    // Changes after the backup: a new value, a changed value, a new subkey, a removed subkey.
+    RegistryTree changed = original;
+    changed.values.push_back(RegistryDword("Added Later", 1));
+    changed.values[1] = RegistryString("Start Page", "http://changed.example/");
+    changed.subkeys.pop_back();
+    changed.subkeys.push_back(RegistryTree{"New Subkey", {RegistryDword("x", 2)}, {}});
+    ASSERT_TRUE(platform::writeRegistryTree(key_, changed));
+
+    EXPECT_EQ(LoadKeyFromFile(key_, hive), "");
+    if (underWine())
+        GTEST_SKIP() << kWineRestores;
+    EXPECT_EQ(readBack(key_), original);
+}
+
+TEST_F(RegistryTest, LoadCreatesAMissingKey) {
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    const std::string hive = file("toolbar.reg");
+    SaveKeyToFile(key_, hive);
+    ASSERT_TRUE(platform::deleteRegistryTree(key_));
+    ASSERT_FALSE(platform::readRegistryTree(key_));
+
+    EXPECT_EQ(LoadKeyFromFile(key_, hive), "");
+    if (underWine())
+        GTEST_SKIP() << kWineRestores;
+    EXPECT_EQ(readBack(key_), sampleTree());
+}
+
+TEST_F(RegistryTest, SavingAMissingKeyWritesNothingAndKeepsAnOldFile) {
+    ASSERT_TRUE(platform::writeRegistryTree(key_ + "Other\\", RegistryTree{"", {RegistryDword("a", 1)}, {}}));
+    const std::string missing = key_ + "Not There\\";
+
+    const std::string fresh = file("fresh.reg");
+    SaveKeyToFile(missing, fresh);
+    EXPECT_FALSE(fs::exists(fresh));
+
+    const std::string old = file("old.reg");
+    writeFile(old, "old contents");
+    SaveKeyToFile(missing, old);
+    EXPECT_EQ(readFile(old), "old contents");
+}
+
+TEST_F(RegistryTest, SavingOverAFileReplacesItAndOverAFolderLeavesIt) {
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+
+    const std::string old = file("hist.reg");
+    writeFile(old, "an older hive");
+    SaveKeyToFile(key_, old);
+    EXPECT_EQ(readFile(old).substr(0, 4), "regf");
+
+    const std::string folder = file("folder.reg");
+    fs::create_directories(fs::path(folder) / "inside");
+    SaveKeyToFile(key_, folder);
+    EXPECT_TRUE(fs::is_directory(fs::path(folder) / "inside"));
+}
+
+TEST_F(RegistryTest, LoadingAMissingFileChangesNothing) {
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    EXPECT_EQ(LoadKeyFromFile(key_, file("none.reg")), "");
+    EXPECT_EQ(readBack(key_), sampleTree());
+}
+
+TEST_F(RegistryTest, LoadingADamagedFileReportsItAndChangesNothing) {
+    if (underWine())
+        GTEST_SKIP() << kWineRestores;
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    const std::string damaged = file("search.reg");
+    writeFile(damaged, std::string(9000, 'z'));
+#ifndef _WIN32
+    const std::string before = readFile(ntuser());
+#endif
+    const std::string message = LoadKeyFromFile(key_, damaged);
+    EXPECT_FALSE(message.empty());
+#ifndef _WIN32
+    EXPECT_NE(message.find(damaged), std::string::npos) << message;
+    EXPECT_EQ(readFile(ntuser()), before);
+#endif
+    EXPECT_EQ(readBack(key_), sampleTree());
+}
+
+TEST(RegistryErrorText, FormsTheOperatingSystemErrorText) {
+    EXPECT_EQ(SystemErrorText(0, "anything"), "A call to an OS function failed");
+    EXPECT_EQ(
+        SystemErrorText(1300, "Not all privileges or groups referenced are assigned to the caller"),
+        "System Error.  Code: 1300.\r\nNot all privileges or groups referenced are assigned to the caller");
+}
+
+#ifndef _WIN32
+
+TEST_F(RegistryTest, WithoutNtuserDatNothingIsSavedOrLoaded) {
+    const std::string hive = file("links.reg");
+    SaveKeyToFile(key_, hive);
+    EXPECT_FALSE(fs::exists(hive));
+
+    // A hive made elsewhere, loaded into a machine that has no registry file.
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    SaveKeyToFile(key_, hive);
+    fs::remove(ntuser());
+    EXPECT_EQ(LoadKeyFromFile(key_, hive), "");
+    EXPECT_FALSE(fs::exists(ntuser()));
+}
+
+TEST_F(RegistryTest, WindowsXpKeepsTheRegistryInDocumentsAndSettings) {
+    fs::create_directories(tmp_ / "xp/Documents and Settings/tester");
+    platform::setMachine({(tmp_ / "xp").string(), "tester", "5", {}});
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    EXPECT_TRUE(fs::exists(tmp_ / "xp/Documents and Settings/tester/NTUSER.DAT"));
+    EXPECT_FALSE(fs::exists(tmp_ / "xp/Users"));
+}
+
+// Runs a command line; its standard output, or nullopt when it failed.
+std::optional<std::string> run(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen((command + " 2>&1").c_str(), "r"), ::pclose);
+    if (!pipe)
+        return std::nullopt;
+    std::string out;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get()))
+        out.append(buffer, n);
+    const int status = ::pclose(pipe.release());
+    if (status != 0)
+        return std::nullopt;
+    return out;
+}
+
+bool haveTool(const char* name) {
+    return run(std::string("command -v ") + name).has_value();
+}
+
+TEST_F(RegistryTest, SavedHivesReadCorrectlyWithIndependentReaders) {
+    if (!haveTool("hivexsh") || !haveTool("reged"))
+        GTEST_SKIP()
+            << "hivexsh (libhivex-bin) and reged (chntpw) are needed; scripts/setup.sh installs them";
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    const std::string hive = file("set.reg");
+    SaveKeyToFile(key_, hive);
+
+    const auto listing = run("printf 'ls\\nlsval\\ncd Window\\nlsval\\nls\\n' | hivexsh '" + hive + "'");
+    ASSERT_TRUE(listing) << "hivexsh could not read the file";
+    for (const char* expected :
+         {"Big", "Window", "\"Start Page\"=\"http://example.org/\"", "\"Anchor Underline\"=dword:00000007",
+          "\"@\"=\"default text\"", "\"Left\"=dword:0000000c", "Deep"}) {
+        EXPECT_NE(listing->find(expected), std::string::npos) << expected << " in\n" << *listing;
+    }
+
+    const std::string exported = file("export.txt");
+    const auto reged = run("reged -x '" + hive + "' HKEY_CURRENT_USER\\\\X \\\\ '" + exported + "'");
+    ASSERT_TRUE(reged) << "reged could not export the file";
+    const std::string text = readFile(exported);
+    for (const char* expected :
+         {"[HKEY_CURRENT_USER\\X\\Window\\Deep]", "\"Start Page\"=\"http://example.org/\"",
+          "\"Anchor Underline\"=dword:00000007", "@=\"default text\""}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+    }
+}
+
+TEST_F(RegistryTest, AnEmptyKeyStillMakesAValidHive) {
+    ASSERT_TRUE(platform::writeRegistryTree(key_, RegistryTree{}));
+    const std::string hive = file("rec.reg");
+    SaveKeyToFile(key_, hive);
+    ASSERT_TRUE(FileExists(hive));
+    EXPECT_EQ(fs::file_size(hive), 8192u);
+    if (haveTool("hivexsh")) {
+        EXPECT_TRUE(run("printf 'ls\\nlsval\\n' | hivexsh '" + hive + "'")) << "hivexsh rejects the file";
+    }
+
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    EXPECT_EQ(LoadKeyFromFile(key_, hive), "");
+    EXPECT_EQ(readBack(key_), RegistryTree{});
+}
+
+#endif
+
+}  // namespace
+}  // namespace kelvora
