@@ -1,0 +1,144 @@
+#include "convert/opera_wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/error.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace kelvora::convert {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+TEST(WindowsName, ByMajorVersion) {
+    EXPECT_EQ(WindowsName("5"), "XP/2000");
+    EXPECT_EQ(WindowsName("6"), "7/Vista");
+    EXPECT_EQ(WindowsName("7"), "8");
+    EXPECT_EQ(WindowsName("10"), "");
+    EXPECT_EQ(WindowsName(""), "");
+}
+
+TEST(OperaPrefsFolders, SixCandidatesPerVersion) {
+    const std::string sfp = "C:\\R";
+    const std::string loc = "C:\\L";
+    EXPECT_EQ(OperaPrefsFolders("5", "C:", "ann", sfp, loc),
+              "C:\\R\\Opera\\Opera;"
+              "C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera;"
+              "C:\\R\\Opera\\Opera\\profile;"
+              "C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera\\profile;"
+              "C:\\Documents and Settings\\ann\\Local Settings\\Application Data\\Opera\\Opera\\profile;"
+              "C:\\L\\Opera\\Opera\\profile");
+    EXPECT_EQ(OperaPrefsFolders("6", "D:", "ann", sfp, loc),
+              "C:\\R\\Opera\\Opera;"
+              "D:\\Users\\ann\\AppData\\Local\\Opera\\Opera;"
+              "C:\\R\\Opera\\Opera\\profile;"
+              "D:\\Users\\ann\\AppData\\Local\\Opera\\Opera\\profile;"
+              "D:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera\\profile;"
+              "C:\\L\\Opera\\Opera\\profile");
+    // Any other version: the older layout without the first folder.
+    EXPECT_EQ(OperaPrefsFolders("10", "C:", "ann", sfp, loc),
+              ";C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera;"
+              "C:\\R\\Opera\\Opera\\profile;"
+              "C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera\\profile;"
+              "C:\\Documents and Settings\\ann\\Local Settings\\Application Data\\Opera\\Opera\\profile;"
+              "C:\\L\\Opera\\Opera\\profile");
+    // Without a known drive or special folder, those candidates stay empty.
+    EXPECT_EQ(OperaPrefsFolders("6", "", "ann", "", loc), ";;;;;C:\\L\\Opera\\Opera\\profile");
+}
+
+TEST(OperaConversion, NextWithoutAFileChangesNothing) {
+    OperaConversion conversion;
+    EXPECT_FALSE(conversion.hasFile());
+    try {
+        conversion.Convert(1, "Olduser", "D:\\");
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), kNoFileMessage);
+    }
+}
+
+#ifndef _WIN32
+// A Windows installation in a folder with Opera's preference file where that version keeps it.
+struct Machine {
+    TempDir root;
+    Machine(const std::string& version, const std::string& prefsFolder, bool x64) {
+        fs::create_directories(root / (version == "5" ? "Documents and Settings/ann" : "Users/ann"));
+        if (x64)
+            fs::create_directories(root / "Program Files (x86)");
+        if (!prefsFolder.empty())
+            writeFile(root / prefsFolder / "operaprefs.ini",
+                      "Opera Preferences version 2.1\nP=C:\\Program Files\\x\n");
+        platform::setMachine({root.str(), "ann", version, {}});
+    }
+};
+
+TEST(OperaConversion, ActivationShowsTheSystemAndFindsThePreferenceFile) {
+    struct Case {
+        const char* what;
+        std::string version;
+        std::string folder;
+        bool x64;
+        std::string windowsName, windowsType, found;
+    };
+    const std::vector<Case> cases = {
+        {"Vista, 64 bit, roaming profile", "6", "Users/ann/AppData/Roaming/Opera/Opera/profile", true,
+         "7/Vista", "64 bit", "C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera\\profile\\operaprefs.ini"},
+        {"Vista, Opera folder itself", "6", "Users/ann/AppData/Roaming/Opera/Opera", false, "7/Vista",
+         "32 bit", "C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera\\operaprefs.ini"},
+        {"XP, local profile", "5",
+         "Documents and Settings/ann/Local Settings/Application Data/Opera/Opera/profile", false, "XP/2000",
+         "32 bit",
+         "C:\\Documents and Settings\\ann\\Local Settings\\Application "
+         "Data\\Opera\\Opera\\profile\\operaprefs.ini"},
+        {"nothing to find", "6", "", true, "7/Vista", "64 bit", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine machine(c.version, c.folder, c.x64);
+        OperaConversion conversion;
+        EXPECT_EQ(conversion.Activate(), !c.found.empty());
+        EXPECT_EQ(conversion.systemInformation().windowsName, c.windowsName);
+        EXPECT_EQ(conversion.systemInformation().windowsType, c.windowsType);
+        EXPECT_EQ(conversion.systemInformation().user, "ann");
+        EXPECT_EQ(conversion.ffpath(), c.found);
+    }
+}
+
+TEST(OperaConversion, ConvertsTheFoundFileAndKeepsItAcrossAFailedSearch) {
+    Machine machine("6", "Users/ann/AppData/Local/Opera/Opera", false);
+    const fs::path file = machine.root / "Users/ann/AppData/Local/Opera/Opera/operaprefs.ini";
+    OperaConversion conversion;
+    ASSERT_TRUE(conversion.Activate());
+
+    const auto result = conversion.Convert(5, "Olduser", "D:\\");
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(readFile(file), "Opera Preferences version 2.1\nP=C:\\Program Files (x86)\\x\n");
+
+    // The file vanishes; a later activation keeps the earlier hit, and "Next >" names the file.
+    fs::remove(file);
+    EXPECT_FALSE(conversion.Activate());
+    EXPECT_TRUE(conversion.hasFile());
+    EXPECT_THROW(conversion.Convert(6, "", ""), Error);
+}
+
+TEST(OperaConversion, DriveAndUserChangeTakeTheEditsAndTheMachine) {
+    Machine machine("6", "Users/ann/AppData/Roaming/Opera/Opera", false);
+    const fs::path file = machine.root / "Users/ann/AppData/Roaming/Opera/Opera/operaprefs.ini";
+    writeFile(file, "a=E:\\Music\\olduser\n");
+    OperaConversion conversion;
+    ASSERT_TRUE(conversion.Activate());
+    conversion.Convert(kDriveLetterChange, "ignored", "E:\\");
+    EXPECT_EQ(readFile(file), "a=C:\\Music\\olduser\n");
+    conversion.Convert(kUsernameChange, "Olduser", "ignored");
+    EXPECT_EQ(readFile(file), "a=C:\\Music\\ann\n");
+}
+#endif
+
+}  // namespace
+}  // namespace kelvora::convert
