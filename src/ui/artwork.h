@@ -1,0 +1,41 @@
+// The program's own pictures, drawn in code: browser badges, command images, the application
+// emblem, the wizard backgrounds, header bands and section bars, the welcome banner and the About
+// window's header and footer. No image file is needed and every size is drawn sharp.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+namespace kelvora::ui {
+
+enum class Browser { InternetExplorer, Firefox, Chrome, Opera, Safari, Flock };
+
+// The browser named in a command ("B_Firefox" -> Firefox); nothing for other commands.
+bool browserOfCommand(const QString& command, Browser& browser);
+QString browserName(Browser browser);  // "Internet Explorer", "Firefox", ...
+
+// A round badge in the browser's colour with its initials (original artwork, no product logo).
+QPixmap browserBadge(Browser browser, int size);
+// The ribbon image of a command at 16 and 32 pixels; a neutral image for unknown names.
+QIcon commandIcon(const QString& command);
+// The program's emblem, also the application button's face.
+QPixmap applicationEmblem(int size);
+QIcon applicationIcon();
+QIcon folderIcon();
+
+// Pieces of the windows, painted into the given rectangle in the current look.
+void paintWindowBackground(QPainter& p, const QRect& rect, const QColor& base);
+void paintHeaderBand(QPainter& p, const QRect& rect);
+void paintSectionBar(QPainter& p, const QRect& rect);
+// A radio-button glyph: a round button, set or clear, greyed when disabled.
+void paintRadioGlyph(QPainter& p, const QRect& rect, bool checked, bool enabled);
+
+QPixmap welcomeBanner(const QSize& size);
+QPixmap aboutHeader(const QSize& size);
+QPixmap aboutFooter(const QSize& size);
+
+}  // namespace kelvora::ui

@@ -1,0 +1,15 @@
+// The registration functions of the modules that bring windows (see window_factory.h). Add the
+// declaration of yours here and one call in registerProductWindows().
+#pragma once
+
+namespace kelvora::ui {
+
+class WindowFactories;
+
+// The application shell's own windows: the Internet Explorer frames and About.
+void registerShellWindows(WindowFactories& factories);
+
+// Every window of the product; the main window calls it once when it is made.
+void registerProductWindows();
+
+}  // namespace kelvora::ui

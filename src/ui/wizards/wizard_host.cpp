@@ -1,0 +1,152 @@
+#include "ui/wizards/wizard_host.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+#include <QWidget>
+#include <utility>
+
+#include "ui/progress_window.h"
+
+namespace kelvora::ui::wizards {
+
+namespace {
+
+BoxHandler box_handler;
+PauseHandler pause_handler;
+
+// The arrow instead of the hourglass while a box waits for its click, then the hourglass again.
+class ArrowWhileWaiting {
+  public:
+    ArrowWhileWaiting() : active_(QApplication::overrideCursor() != nullptr) {
+        if (active_)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~ArrowWhileWaiting() {
+        if (active_)
+            QApplication::restoreOverrideCursor();
+    }
+    ArrowWhileWaiting(const ArrowWhileWaiting&) = delete;
+    ArrowWhileWaiting& operator=(const ArrowWhileWaiting&) = delete;
+
+  private:
+    bool active_;
+};
+
+}  // namespace
+
+void showBox(QWidget* parent, BoxKind kind, const QString& text) {
+    if (box_handler) {
+        box_handler(parent, kind, text);
+        return;
+    }
+    ArrowWhileWaiting arrow;
+    const QString title = QString::fromUtf8(kApplicationTitle);
+    if (kind == BoxKind::Error)
+        QMessageBox::critical(parent, title, text);
+    else
+        QMessageBox::information(parent, title, text);
+}
+
+BoxHandler setBoxHandler(BoxHandler handler) {
+    return std::exchange(box_handler, std::move(handler));
+}
+
+QString errorBoxText(const std::string& message) {
+    std::string text = message;
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+        text += '.';
+    return QString::fromStdString(text);
+}
+
+void showError(QWidget* parent, const std::exception& error) {
+    showBox(parent, BoxKind::Error, errorBoxText(error.what()));
+}
+
+void pauseFor(std::chrono::milliseconds duration) {
+    if (pause_handler) {
+        pause_handler(duration);
+        return;
+    }
+    QThread::msleep(static_cast<unsigned long>(duration.count()));
+}
+
+PauseHandler setPauseHandler(PauseHandler handler) {
+    return std::exchange(pause_handler, std::move(handler));
+}
+
+WizardHost::WizardHost(QWidget* window) : window_(window) {}
+
+WizardHost::~WizardHost() {
+    restoreCursors();
+}
+
+void WizardHost::showMessage(const std::string& text) {
+    showBox(window_, BoxKind::Message, QString::fromStdString(text));
+}
+
+void WizardHost::progressShow() {
+    progressWindow().showBar();
+}
+
+void WizardHost::progressStep(int amount) {
+    progressWindow().stepBy(amount);
+}
+
+void WizardHost::progressSet(int position) {
+    progressWindow().setPosition(position);
+}
+
+void WizardHost::progressHide() {
+    progressWindow().hideBar();
+}
+
+void WizardHost::fullProgress(int position, int total) {
+    if (onFullProgress)
+        onFullProgress(position, total);
+}
+
+void WizardHost::fullFileLabel(const std::string& text) {
+    if (onFileLabel)
+        onFileLabel(text);
+}
+
+void WizardHost::repaint() {
+    if (window_)
+        window_->repaint();
+}
+
+void WizardHost::setBusyCursor(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++busyDepth_;
+    } else if (busyDepth_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyDepth_;
+    }
+}
+
+void WizardHost::pause(std::chrono::milliseconds duration) {
+    pauseFor(duration);
+}
+
+void WizardHost::restoreCursors() {
+    while (busyDepth_ > 0)
+        setBusyCursor(false);
+}
+
+void WizardHost::runTask(const std::function<void()>& work, const std::function<void()>& after) {
+    setBusyCursor(true);
+    try {
+        work();
+    } catch (const std::exception& error) {
+        restoreCursors();
+        after();
+        showError(window_, error);
+        return;
+    }
+    restoreCursors();
+    after();
+}
+
+}  // namespace kelvora::ui::wizards
