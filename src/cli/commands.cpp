@@ -7,8 +7,14 @@ namespace kelvora::cli {
 std::vector<CommandInfo> allCommands() {
     return {
         {"facts", "Print the environment facts of the machine", makeFactsCommand},
+        {"pack", "Pack a folder into a .dat backup archive", makePackCommand},
+        {"unpack", "Extract a .dat backup archive into a folder", makeUnpackCommand},
+        {"list", "List the files stored in a .dat backup archive", makeListCommand},
+        {"verify", "Check every record of a .dat backup archive without writing", makeVerifyCommand},
         {"convert-opera", "Rewrite the paths in Opera's preference file by one of twelve methods",
          makeConvertOperaCommand},
+        {"check-update", "Check the update page for a newer version; --download fetches it",
+         makeCheckUpdateCommand},
     };
 }
 

@@ -8,6 +8,11 @@
 namespace kelvora::cli {
 
 std::unique_ptr<Command> makeFactsCommand();
+std::unique_ptr<Command> makePackCommand();
+std::unique_ptr<Command> makeUnpackCommand();
+std::unique_ptr<Command> makeListCommand();
+std::unique_ptr<Command> makeVerifyCommand();
 std::unique_ptr<Command> makeConvertOperaCommand();
+std::unique_ptr<Command> makeCheckUpdateCommand();
 
 }  // namespace kelvora::cli
