@@ -172,7 +172,7 @@ std::optional<std::string> operaInstallation(State& state, Host& host) {
         }
         return std::string(kOperaDefaultName);
     }
-    state.facts = readEnvironmentFacts();
+    state.facts = state.readFacts();
     if (!searchOpera(state, state.operaNameText) || !hasDataRoot(state)) {
         host.showMessage(kOperaRecheckName);
         state.operaNameVisible = true;
@@ -299,7 +299,7 @@ State makeState(const Descriptor& browser, Task task) {
 void activate(const Descriptor& browser, State& state, Host& host) {
     state.title = state.task == Task::Backup ? browser.backupTitle : browser.restoreTitle;
     state.finishVisible = false;
-    state.facts = readEnvironmentFacts();
+    state.facts = state.readFacts();
     if (browser.opera) {
         // Without a hit the data root stays as it was; the window asks for the folder name.
         if (!searchOpera(state, kOperaDefaultName)) {

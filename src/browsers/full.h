@@ -11,6 +11,7 @@
 // label as they last were and "Finish" stays hidden.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,9 @@ struct State {
     int barMaximum = 100;
 
     // ---- The wizard's fields ----
+    // Where activation and Opera's name search read the environment facts: the machine's own,
+    // unless a test gives a machine of its own.
+    std::function<EnvironmentFacts()> readFacts = readEnvironmentFacts;
     EnvironmentFacts facts;               // read on activation (Opera: again for a typed name)
     std::vector<std::string> candidates;  // kept between activations, as the window keeps them
     std::string dataRoot;                 // ffpath: the folder packed whole, no trailing "\"

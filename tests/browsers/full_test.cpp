@@ -1,0 +1,665 @@
+// Full backup and restore: the data root each browser finds, the archives it writes, what a
+// restore replaces and leaves alone, Opera's typed installation name and mail archive, the
+// wizard's bar and label, and the cases where nothing may be packed or unpacked.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/zlib_multiple.h"
+#include "browsers/full.h"
+#include "core/core.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+#include "tools/sample_machine.h"
+
+namespace kelvora::browsers {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+// Records what a task tells its window.
+class Recorder : public Host {
+  public:
+    std::vector<std::string> messages;
+    std::vector<std::string> labels;
+    std::vector<std::pair<int, int>> bar;
+    std::vector<bool> busy;
+    int repaints = 0;
+
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void progressShow() override { ADD_FAILURE() << "the full wizards have no progress window"; }
+    void progressStep(int) override { ADD_FAILURE() << "the full wizards have no progress window"; }
+    void progressSet(int) override { ADD_FAILURE() << "the full wizards have no progress window"; }
+    void progressHide() override { ADD_FAILURE() << "the full wizards have no progress window"; }
+    void fullProgress(int position, int total) override { bar.emplace_back(position, total); }
+    void fullFileLabel(const std::string& text) override { labels.push_back(text); }
+    void repaint() override { ++repaints; }
+    void setBusyCursor(bool on) override { busy.push_back(on); }
+    void pause(std::chrono::milliseconds) override {}
+};
+
+// One wizard window on one machine.
+struct Wizard {
+    Wizard(const full::Descriptor& browser, full::Task task, const tools::SampleMachine& machine)
+        : browser(browser), state(full::makeState(browser, task)) {
+        state.readFacts = [machine] { return machine.facts(); };
+    }
+    void activate() { full::activate(browser, state, host); }
+    void next(const fs::path& location, const std::string& operaName = "") {
+        state.backupLocationText = location.string();
+        state.operaNameText = operaName;
+        if (state.task == full::Task::Backup)
+            full::backup(browser, state, host);
+        else
+            full::restore(browser, state, host);
+    }
+
+    const full::Descriptor& browser;
+    full::State state;
+    Recorder host;
+};
+
+// A machine with the user's folders and no browser data.
+tools::SampleMachine emptyMachine(const fs::path& root, const std::string& version,
+                                  const std::string& user = "ann") {
+    tools::SampleMachine m{root, user, version};
+    fs::create_directories(m.roaming());
+    fs::create_directories(m.local());
+    m.activate();
+    return m;
+}
+
+// A Windows-form path of the machine in use, as a native path.
+fs::path native(const std::string& windowsPath) {
+    return platform::nativePath(windowsPath);
+}
+
+std::vector<std::string> storedNames(const fs::path& archive) {
+    TZlibMultiple reader;
+    std::vector<std::string> names;
+    reader.ListStoredFiles(archive.string(), names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every file below `dir` with its contents, by its relative name with "\" separators.
+std::map<std::string, std::string> filesBelow(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    if (!fs::exists(dir))
+        return files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.is_regular_file())
+            continue;
+        std::string relative = entry.path().lexically_relative(dir).generic_string();
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        files[relative] = readFile(entry.path());
+    }
+    return files;
+}
+
+std::vector<std::string> nonEmptyNames(const std::map<std::string, std::string>& files) {
+    std::vector<std::string> names;
+    for (const auto& [name, contents] : files) {
+        if (!contents.empty())
+            names.push_back(name);
+    }
+    return names;
+}
+
+std::string withoutLastFolder(const std::string& path) {
+    return path.substr(0, path.rfind('\\'));
+}
+
+const full::Descriptor* const kFourBrowsers[] = {&full::firefox(), &full::chrome(), &full::safari(),
+                                                 &full::flock()};
+
+// ---- Discovery ------------------------------------------------------------------------------
+
+TEST(FullDiscovery, DataRootFromEachCandidateFolder) {
+    struct Case {
+        const full::Descriptor* browser;
+        bool markerInSubfolder;  // the data root is the candidate's parent ("Default", "Safari")
+    };
+    const Case cases[] = {
+        {&full::firefox(), false}, {&full::chrome(), true}, {&full::safari(), true}, {&full::flock(), false}};
+    for (const auto& c : cases) {
+        for (const std::string version : {"5", "6"}) {
+            for (std::size_t i = 0; i < 4; ++i) {
+                SCOPED_TRACE(c.browser->browser->name + " version " + version + " candidate " +
+                             std::to_string(i + 1));
+                TempDir tmp;
+                const auto machine = emptyMachine(tmp.path(), version);
+                const auto candidates = candidateFolders(*c.browser->browser, machine.facts());
+                ASSERT_EQ(candidates.size(), 4u);
+                writeFile(native(candidates[i] + "\\" + c.browser->browser->marker), "marker");
+
+                Wizard wizard(*c.browser, full::Task::Backup, machine);
+                wizard.activate();
+                EXPECT_TRUE(wizard.host.messages.empty());
+                EXPECT_EQ(wizard.state.dataRoot,
+                          c.markerInSubfolder ? withoutLastFolder(candidates[i]) : candidates[i]);
+            }
+        }
+    }
+}
+
+TEST(FullDiscovery, DataRootsAreTheBrowsersTopFolders) {
+    TempDir tmp;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    const std::string roaming = "C:\\Users\\ann\\AppData\\Roaming";
+    const std::string local = "C:\\Users\\ann\\AppData\\Local";
+    struct Case {
+        const full::Descriptor* browser;
+        std::string marker;
+        std::string dataRoot;
+    };
+    const Case cases[] = {
+        {&full::firefox(), roaming + "\\Mozilla\\Firefox\\profiles.ini", roaming + "\\Mozilla\\Firefox"},
+        {&full::chrome(), local + "\\Google\\Chrome\\User Data\\Default\\Bookmarks",
+         local + "\\Google\\Chrome\\User Data"},
+        {&full::safari(), roaming + "\\Apple Computer\\Safari\\Bookmarks.plist",
+         roaming + "\\Apple Computer"},
+        {&full::flock(), roaming + "\\Flock\\Browser\\profiles.ini", roaming + "\\Flock\\Browser"},
+        {&full::opera(), roaming + "\\Opera\\Opera\\profile\\speeddial.ini", roaming + "\\Opera"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.browser->browser->name);
+        writeFile(native(c.marker), "marker");
+        Wizard wizard(*c.browser, full::Task::Restore, machine);
+        wizard.activate();
+        EXPECT_EQ(wizard.state.dataRoot, c.dataRoot);
+        EXPECT_EQ(wizard.state.title, "Welcome to " + c.browser->browser->name + " Full Restore Wizard");
+        EXPECT_EQ(wizard.state.caption, "Restore " + c.browser->browser->name + " Web Browser");
+    }
+}
+
+TEST(FullDiscovery, NothingFoundSaysSoAndLeavesNoDataRoot) {
+    TempDir tmp;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    for (const auto* browser : kFourBrowsers) {
+        Wizard wizard(*browser, full::Task::Backup, machine);
+        wizard.activate();
+        EXPECT_EQ(wizard.host.messages, std::vector<std::string>{"Settings Files Not Found."});
+        EXPECT_TRUE(wizard.state.dataRoot.empty());
+    }
+    Wizard opera(full::opera(), full::Task::Backup, machine);
+    EXPECT_FALSE(opera.state.operaNameVisible);
+    opera.activate();
+    EXPECT_EQ(opera.host.messages,
+              std::vector<std::string>{"Settings Files Not Found. Please Type Folder Name."});
+    EXPECT_TRUE(opera.state.operaNameVisible);
+}
+
+TEST(FullDiscovery, OperaCandidatesFollowTheInstallationName) {
+    const EnvironmentFacts vista{"ann", "C:", "C:\\Users\\ann\\AppData\\Roaming",
+                                 "C:\\Users\\ann\\AppData\\Local", "6"};
+    EXPECT_EQ(full::operaCandidates("Opera 10", vista),
+              (std::vector<std::string>{
+                  "C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera 10",
+                  "C:\\Users\\ann\\AppData\\Local\\Opera\\Opera 10",
+                  "C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera 10\\profile",
+                  "C:\\Users\\ann\\AppData\\Local\\Opera\\Opera 10\\profile",
+                  "C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera 10\\profile",
+                  "C:\\Users\\ann\\AppData\\Local\\Opera\\Opera 10\\profile",
+              }));
+    const std::string xp = "C:\\Documents and Settings\\ann";
+    const EnvironmentFacts xpFacts{"ann", "C:", xp + "\\Application Data",
+                                   xp + "\\Local Settings\\Application Data", "5"};
+    EXPECT_EQ(full::operaCandidates("Opera", xpFacts),
+              (std::vector<std::string>{
+                  xp + "\\Application Data\\Opera\\Opera",
+                  xp + "\\Application Data\\Opera\\Opera",
+                  xp + "\\Application Data\\Opera\\Opera\\profile",
+                  xp + "\\Application Data\\Opera\\Opera\\profile",
+                  xp + "\\Local Settings\\Application Data\\Opera\\Opera\\profile",
+                  xp + "\\Local Settings\\Application Data\\Opera\\Opera\\profile",
+              }));
+    // Any other version keeps the first folder from before and searches the "5" column.
+    auto win10 = xpFacts;
+    win10.windoze = "10";
+    EXPECT_EQ(full::operaCandidates("Opera", win10, {"kept"}).front(), "kept");
+    EXPECT_EQ(full::operaCandidates("Opera", win10).front(), "");
+}
+
+TEST(FullDiscovery, OperaDataRootFromEachCandidateForBothNames) {
+    for (const std::string version : {"5", "6"}) {
+        for (const std::string name : {"Opera", "Opera 10"}) {
+            for (std::size_t i = 0; i < 6; ++i) {
+                SCOPED_TRACE("version " + version + ", " + name + ", candidate " + std::to_string(i + 1));
+                TempDir tmp;
+                TempDir location;
+                const auto machine = emptyMachine(tmp.path(), version);
+                const std::string candidate = full::operaCandidates(name, machine.facts())[i];
+                writeFile(native(candidate + "\\speeddial.ini"), "[Speed Dial 1]\n");
+                const bool layered = candidate.ends_with("\\profile");
+                const std::string expected =
+                    withoutLastFolder(layered ? withoutLastFolder(candidate) : candidate);
+
+                Wizard wizard(full::opera(), full::Task::Backup, machine);
+                wizard.activate();
+                if (name == "Opera") {
+                    EXPECT_TRUE(wizard.host.messages.empty());
+                    EXPECT_EQ(wizard.state.dataRoot, expected);
+                    wizard.next(location.path());
+                } else {
+                    EXPECT_TRUE(wizard.state.operaNameVisible);
+                    wizard.next(location.path(), name);
+                    EXPECT_EQ(wizard.state.dataRoot, expected);
+                }
+                EXPECT_TRUE(wizard.state.finishVisible);
+                EXPECT_EQ(storedNames(location / "allsave_opera.dat"),
+                          std::vector<std::string>{name + (layered ? "\\profile" : "") + "\\speeddial.ini"});
+            }
+        }
+    }
+}
+
+// ---- Backup and restore on the sample machines ----------------------------------------------
+
+struct RoundTripCase {
+    const full::Descriptor* browser;
+    std::string dataRootBelow;  // "roaming" or "local", then the folder below it
+    std::string folder;
+    std::vector<std::string> extraFiles;    // added to the XP machine's data root, all stored
+    std::vector<std::string> mustBeStored;  // names the archive holds besides those
+};
+
+fs::path dataRootOf(const tools::SampleMachine& m, const RoundTripCase& c) {
+    return (c.dataRootBelow == "roaming" ? m.roaming() : m.local()) / c.folder;
+}
+
+// Backs up a browser on an XP sample machine and restores it on a Vista sample machine of another
+// user that has the browser too.
+TEST(FullRoundTrip, XpBackupRestoresOntoVista) {
+    const RoundTripCase cases[] = {
+        {&full::firefox(),
+         "roaming",
+         "Mozilla/Firefox",
+         {"Profiles/zzzz0000.third/prefs.js"},
+         {"profiles.ini", "Profiles\\abcd1234.default\\prefs.js", "Profiles\\wxyz5678.work\\prefs.js"}},
+        {&full::chrome(),
+         "local",
+         "Google/Chrome/User Data",
+         {"Profile 2/Preferences"},
+         {"Local State", "Default\\Bookmarks", "Profile 1\\Bookmarks"}},
+        {&full::safari(),
+         "roaming",
+         "Apple Computer",
+         {"Other Program/settings.plist"},
+         {"Safari\\Bookmarks.plist", "Preferences\\com.apple.Safari.plist"}},
+        {&full::flock(), "roaming", "Flock/Browser", {}, {"profiles.ini"}},
+        {&full::opera(),
+         "roaming",
+         "Opera",
+         {"Opera 10/speeddial.ini", "Opera 10/profile/opera6.adr"},
+         {"Opera\\profile\\speeddial.ini"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.browser->browser->name);
+        TempDir xpRoot;
+        TempDir vistaRoot;
+        TempDir location;
+        const auto xp = tools::buildSampleMachine(xpRoot.path(), {"5", "ann"});
+        const fs::path xpData = dataRootOf(xp, c);
+        for (const auto& extra : c.extraFiles)
+            writeFile(xpData / extra, "only on the XP machine: " + extra);
+        writeFile(xpData / "kelvora-shared.txt", "from XP");
+        writeFile(xpData / "kelvora-empty.txt", "");
+        // An earlier archive of the same name is replaced.
+        writeFile(location / c.browser->archiveName, "not an archive at all");
+
+        xp.activate();
+        Wizard backup(*c.browser, full::Task::Backup, xp);
+        backup.activate();
+        backup.next(location.path());
+        ASSERT_TRUE(backup.host.messages.empty()) << backup.host.messages.front();
+        ASSERT_TRUE(backup.state.finishVisible);
+
+        const auto source = filesBelow(xpData);
+        const auto stored = storedNames(location / c.browser->archiveName);
+        EXPECT_EQ(stored, nonEmptyNames(source));
+        for (std::string name : c.mustBeStored)
+            EXPECT_TRUE(std::binary_search(stored.begin(), stored.end(), name)) << name;
+        for (std::string extra : c.extraFiles) {
+            std::replace(extra.begin(), extra.end(), '/', '\\');
+            EXPECT_TRUE(std::binary_search(stored.begin(), stored.end(), extra)) << extra;
+        }
+        EXPECT_FALSE(std::binary_search(stored.begin(), stored.end(), std::string("kelvora-empty.txt")));
+
+        const auto vista = tools::buildSampleMachine(vistaRoot.path(), {"6", "bob"});
+        const fs::path vistaData = dataRootOf(vista, c);
+        writeFile(vistaData / "kelvora-shared.txt", "from Vista, a longer text than the one from XP");
+        writeFile(vistaData / "kelvora-only-here.txt", "Vista's own");
+        const auto before = filesBelow(vistaData);
+
+        vista.activate();
+        Wizard restore(*c.browser, full::Task::Restore, vista);
+        restore.activate();
+        restore.next(location.path());
+        ASSERT_TRUE(restore.host.messages.empty()) << restore.host.messages.front();
+        EXPECT_TRUE(restore.state.finishVisible);
+        EXPECT_EQ(restore.state.fileLabel, "Finished");
+
+        const auto after = filesBelow(vistaData);
+        for (const auto& [name, contents] : source) {
+            if (!contents.empty()) {
+                EXPECT_EQ(after.at(name), contents) << name;
+            }
+        }
+        for (const auto& [name, contents] : before) {
+            if (!source.contains(name) || source.at(name).empty()) {
+                EXPECT_EQ(after.at(name), contents) << name << " was not in the archive";
+            }
+        }
+        EXPECT_EQ(after.at("kelvora-shared.txt"), "from XP");
+        EXPECT_FALSE(after.contains("kelvora-empty.txt"));
+        std::size_t expectedCount = before.size();
+        for (const auto& name : stored)
+            expectedCount += before.contains(name) ? 0 : 1;
+        EXPECT_EQ(after.size(), expectedCount) << "the restore wrote files of its own";
+    }
+}
+
+TEST(FullRoundTrip, OperaMailTravelsInItsOwnArchive) {
+    TempDir xpRoot;
+    TempDir vistaRoot;
+    TempDir location;
+    const auto xp = tools::buildSampleMachine(xpRoot.path(), {"5", "ann"});
+    const auto mail = filesBelow(xp.local() / "Opera/Opera/mail");
+    ASSERT_FALSE(mail.empty());
+    xp.activate();
+    Wizard backup(full::opera(), full::Task::Backup, xp);
+    backup.activate();
+    backup.next(location.path());
+    EXPECT_EQ(storedNames(location / "allsave_opera2.dat"), nonEmptyNames(mail));
+
+    const auto vista = tools::buildSampleMachine(vistaRoot.path(), {"6", "bob"});
+    fs::remove_all(vista.local() / "Opera/Opera/mail");
+    vista.activate();
+    Wizard restore(full::opera(), full::Task::Restore, vista);
+    restore.activate();
+    restore.next(location.path());
+    EXPECT_TRUE(restore.state.finishVisible);
+    EXPECT_EQ(restore.state.mailFolder, "C:\\Users\\bob\\AppData\\Local\\Opera\\Opera\\mail");
+    EXPECT_EQ(filesBelow(vista.local() / "Opera/Opera/mail"), mail);
+}
+
+// ---- Opera's installation name --------------------------------------------------------------
+
+TEST(FullOpera, TypedNameOpera10OnBackupAndRestore) {
+    TempDir first;
+    TempDir second;
+    TempDir location;
+    auto machine = emptyMachine(first.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera 10/profile/speeddial.ini", "[Speed Dial 1]\n");
+    writeFile(machine.local() / "Opera/Opera 10/mail/store/1.mbs", "Hello");
+
+    Wizard backup(full::opera(), full::Task::Backup, machine);
+    backup.activate();
+    EXPECT_EQ(backup.host.messages,
+              std::vector<std::string>{"Settings Files Not Found. Please Type Folder Name."});
+    backup.next(location.path(), "Opera 10");
+    EXPECT_EQ(backup.host.messages.size(), 1u);
+    EXPECT_TRUE(backup.state.finishVisible);
+    EXPECT_EQ(backup.state.dataRoot, "C:\\Users\\ann\\AppData\\Roaming\\Opera");
+    EXPECT_EQ(backup.state.mailFolder, "C:\\Users\\ann\\AppData\\Local\\Opera\\Opera 10\\mail");
+    EXPECT_EQ(storedNames(location / "allsave_opera.dat"),
+              std::vector<std::string>{"Opera 10\\profile\\speeddial.ini"});
+    EXPECT_EQ(storedNames(location / "allsave_opera2.dat"), std::vector<std::string>{"store\\1.mbs"});
+
+    machine = emptyMachine(second.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera 10/speeddial.ini", "flat layout");
+    Wizard restore(full::opera(), full::Task::Restore, machine);
+    restore.activate();
+    restore.next(location.path(), "Opera 10");
+    EXPECT_EQ(restore.host.messages.size(), 1u);  // only activation's
+    EXPECT_TRUE(restore.state.finishVisible);
+    EXPECT_EQ(readFile(machine.roaming() / "Opera/Opera 10/profile/speeddial.ini"), "[Speed Dial 1]\n");
+    EXPECT_EQ(readFile(machine.roaming() / "Opera/Opera 10/speeddial.ini"), "flat layout");
+    EXPECT_EQ(readFile(machine.local() / "Opera/Opera 10/mail/store/1.mbs"), "Hello");
+}
+
+TEST(FullOpera, WrongTypedNameAsksAgainAndWritesNothing) {
+    TempDir tmp;
+    TempDir location;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera 10/speeddial.ini", "x");
+    for (const auto task : {full::Task::Backup, full::Task::Restore}) {
+        if (task == full::Task::Restore)
+            writeFile(location / "allsave_opera.dat", "");
+        Wizard wizard(full::opera(), task, machine);
+        wizard.activate();
+        wizard.next(location.path(), "Opera 11");
+        EXPECT_EQ(wizard.host.messages.back(), "Settings Files Not Found. Please Re-Check Folder Name.");
+        EXPECT_TRUE(wizard.state.operaNameVisible);
+        EXPECT_FALSE(wizard.state.finishVisible);
+        EXPECT_TRUE(wizard.host.busy.empty()) << "nothing was packed or unpacked";
+        // The right name in the same window then works.
+        wizard.next(location.path(), "Opera 10");
+        EXPECT_TRUE(wizard.state.finishVisible);
+    }
+}
+
+TEST(FullOpera, RestoreWithOnlyTheMainArchive) {
+    TempDir first;
+    TempDir second;
+    TempDir location;
+    auto machine = emptyMachine(first.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera/speeddial.ini", "saved");
+    Wizard backup(full::opera(), full::Task::Backup, machine);
+    backup.activate();
+    backup.next(location.path());
+    fs::remove(location / "allsave_opera2.dat");
+
+    machine = emptyMachine(second.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera/speeddial.ini", "current");
+    Wizard restore(full::opera(), full::Task::Restore, machine);
+    restore.activate();
+    restore.next(location.path());
+    EXPECT_TRUE(restore.host.messages.empty());
+    EXPECT_TRUE(restore.state.finishVisible);
+    EXPECT_EQ(readFile(machine.roaming() / "Opera/Opera/speeddial.ini"), "saved");
+    EXPECT_FALSE(fs::exists(machine.local() / "Opera"));
+}
+
+TEST(FullOpera, MissingMailFolderGivesAnEmptyMailArchive) {
+    TempDir tmp;
+    TempDir location;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera/speeddial.ini", "x");
+    writeFile(location / "allsave_opera2.dat", "an older mail archive");
+    Wizard backup(full::opera(), full::Task::Backup, machine);
+    backup.activate();
+    backup.next(location.path());
+    EXPECT_TRUE(backup.state.finishVisible);
+    ASSERT_TRUE(fs::exists(location / "allsave_opera2.dat"));
+    EXPECT_EQ(fs::file_size(location / "allsave_opera2.dat"), 0u);
+
+    Wizard restore(full::opera(), full::Task::Restore, machine);
+    restore.activate();
+    restore.next(location.path());
+    EXPECT_TRUE(restore.state.finishVisible);
+    EXPECT_FALSE(fs::exists(machine.local() / "Opera"));
+}
+
+TEST(FullOpera, RestoreChecksTheMainArchiveFirst) {
+    TempDir tmp;
+    TempDir location;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    writeFile(location / "allsave_opera2.dat", "");
+    Wizard restore(full::opera(), full::Task::Restore, machine);
+    restore.activate();  // finds nothing
+    restore.next(location.path(), "No Such Opera");
+    EXPECT_EQ(restore.host.messages.back(), "Backup File \"allsave_opera.dat\" Not Found");
+}
+
+// ---- Preconditions --------------------------------------------------------------------------
+
+TEST(FullPreconditions, LocationAndArchiveMessages) {
+    TempDir tmp;
+    TempDir location;
+    const auto machine = tools::buildSampleMachine(tmp.path(), {"6", "ann"});
+    machine.activate();
+    for (const auto* browser : full::descriptors()) {
+        SCOPED_TRACE(browser->browser->name);
+        for (const auto task : {full::Task::Backup, full::Task::Restore}) {
+            Wizard wizard(*browser, task, machine);
+            wizard.activate();
+            wizard.state.task == full::Task::Backup ? full::backup(*browser, wizard.state, wizard.host)
+                                                    : full::restore(*browser, wizard.state, wizard.host);
+            EXPECT_EQ(wizard.host.messages.back(), "Please Select Backup Location");
+            EXPECT_FALSE(wizard.state.finishVisible);
+        }
+        Wizard restore(*browser, full::Task::Restore, machine);
+        restore.activate();
+        writeFile(location / ("x" + browser->archiveName), "another name is not looked for");
+        restore.next(location.path());
+        EXPECT_EQ(restore.host.messages,
+                  std::vector<std::string>{"Backup File \"" + browser->archiveName + "\" Not Found"});
+        EXPECT_TRUE(restore.host.busy.empty());
+    }
+    EXPECT_EQ(full::firefox().archiveName, "allsave_firefox.dat");
+    EXPECT_EQ(full::chrome().archiveName, "allsave_chrome.dat");
+    EXPECT_EQ(full::safari().archiveName, "allsave_safari.dat");
+    EXPECT_EQ(full::flock().archiveName, "allsave_flock.dat");
+}
+
+// Changes the process's working folder for one test.
+class WorkingFolder {
+  public:
+    explicit WorkingFolder(const fs::path& folder) : previous_(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~WorkingFolder() { fs::current_path(previous_); }
+
+  private:
+    fs::path previous_;
+};
+
+// Without a data root "Next >" must not pack or unpack the working folder, whether nothing was found
+// or the marker was found by its bare name in the working folder.
+TEST(FullPreconditions, NoDataRootNeverTouchesTheWorkingFolder) {
+    for (const bool bareMarker : {false, true}) {
+        for (const auto* browser : full::descriptors()) {
+            SCOPED_TRACE(browser->browser->name + (bareMarker ? ", marker in the working folder" : ""));
+            TempDir tmp;
+            TempDir work;
+            TempDir location;
+            const auto machine = emptyMachine(tmp.path(), "6");
+            writeFile(work / "keep.txt", "the working folder's own");
+            if (bareMarker)
+                writeFile(work / browser->browser->marker, "marker");
+            const auto workBefore = filesBelow(work.path());
+            // An archive that would overwrite keep.txt if it were unpacked into the working folder.
+            TempDir other;
+            writeFile(other / "keep.txt", "from the archive");
+            {
+                TZlibMultiple writer;
+                writer.CompressDirectory(other.str(), true, (location / browser->archiveName).string());
+            }
+            const std::string expected = browser->opera ? "Settings Files Not Found. Please Type Folder Name."
+                                                        : "Settings Files Not Found.";
+            WorkingFolder cd(work.path());
+
+            Wizard backup(*browser, full::Task::Backup, machine);
+            backup.activate();
+            const fs::path archive = location / browser->archiveName;
+            const auto archiveBefore = readFile(archive);
+            backup.next(location.path());
+            EXPECT_EQ(backup.host.messages.back(), expected);
+            EXPECT_FALSE(backup.state.finishVisible);
+            EXPECT_EQ(readFile(archive), archiveBefore);
+
+            Wizard restore(*browser, full::Task::Restore, machine);
+            restore.activate();
+            restore.next(location.path());
+            EXPECT_EQ(restore.host.messages.back(), expected);
+            EXPECT_FALSE(restore.state.finishVisible);
+            EXPECT_TRUE(restore.host.busy.empty());
+            EXPECT_EQ(filesBelow(work.path()), workBefore);
+        }
+    }
+}
+
+// ---- Feedback -------------------------------------------------------------------------------
+
+TEST(FullFeedback, BarRunsPerFileAndLabelNamesIt) {
+    TempDir tmp;
+    TempDir location;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    writeFile(machine.roaming() / "Mozilla/Firefox/profiles.ini", std::string(3000, 'p'));
+    const std::string file = "C:\\Users\\ann\\AppData\\Roaming\\Mozilla\\Firefox\\profiles.ini";
+
+    for (const auto task : {full::Task::Backup, full::Task::Restore}) {
+        SCOPED_TRACE(task == full::Task::Backup ? "backup" : "restore");
+        Wizard wizard(full::firefox(), task, machine);
+        wizard.activate();
+        wizard.next(location.path());
+        const auto& host = wizard.host;
+        EXPECT_EQ(host.labels, (std::vector<std::string>{"", file, "Finished"}));
+        EXPECT_EQ(host.busy, (std::vector<bool>{true, false}));
+        ASSERT_GE(host.bar.size(), 3u);
+        EXPECT_EQ(host.bar.front(), std::make_pair(0, 100));                   // cleared before the file
+        EXPECT_EQ(host.bar[host.bar.size() - 2], std::make_pair(3000, 3000));  // the file done
+        EXPECT_EQ(host.bar.back(), std::make_pair(0, 3000));                   // completion display
+        EXPECT_GT(host.repaints, 1);
+        EXPECT_EQ(wizard.state.fileLabel, "Finished");
+        EXPECT_EQ(wizard.state.barPosition, 0);
+        EXPECT_TRUE(wizard.state.finishVisible);
+    }
+}
+
+// ---- A restore replaces each file whole or not at all ---------------------------------------
+
+std::string noise(std::size_t size) {
+    std::string out(size, '\0');
+    std::uint32_t x = 12345;
+    for (auto& c : out) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return out;
+}
+
+TEST(FullRestore, DamagedRecordLeavesItsFileAsItWas) {
+    TempDir tmp;
+    TempDir location;
+    TempDir parts;
+    const auto machine = emptyMachine(tmp.path(), "6");
+    const fs::path root = machine.roaming() / "Mozilla/Firefox";
+    writeFile(root / "profiles.ini", "[General]\n");
+    writeFile(root / "a.txt", "old a");
+    writeFile(root / "b.sqlite", "old b");
+
+    // Two archives of one file each, back to back, make one archive whose records come in a known
+    // order. The second record's checksum is spoiled, which inflating finds only after all of
+    // its data has been produced.
+    writeFile(parts / "one/a.txt", "new a");
+    writeFile(parts / "two/b.sqlite", noise(200000));
+    TZlibMultiple writer;
+    writer.CompressDirectory((parts / "one").string(), true, (parts / "one.dat").string());
+    writer.CompressDirectory((parts / "two").string(), true, (parts / "two.dat").string());
+    std::string archive = readFile(parts / "one.dat") + readFile(parts / "two.dat");
+    archive.back() = static_cast<char>(archive.back() ^ 0x5A);
+    writeFile(location / "allsave_firefox.dat", archive);
+
+    Wizard restore(full::firefox(), full::Task::Restore, machine);
+    restore.activate();
+    EXPECT_THROW(restore.next(location.path()), std::exception);
+    EXPECT_EQ(readFile(root / "a.txt"), "new a");
+    EXPECT_EQ(readFile(root / "b.sqlite"), "old b");
+    EXPECT_EQ(filesBelow(root).size(), 3u) << "no partly written file is left beside the data";
+    EXPECT_FALSE(restore.state.finishVisible);
+    EXPECT_NE(restore.state.fileLabel, "Finished");
+    EXPECT_EQ(restore.host.busy, (std::vector<bool>{true, false}));
+}
+
+}  // namespace
+}  // namespace kelvora::browsers
