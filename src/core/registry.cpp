@@ -10,10 +10,16 @@ std::string SystemErrorText(int code, const std::string& message) {
     return Format("System Error.  Code: %d.\r\n%s", code, message.c_str());
 }
 
-void SaveKeyToFile(const std::string& Key, const std::string& Failas) {
+std::string SaveKeyToFile(const std::string& Key, const std::string& Failas) {
     const platform::HiveResult result = platform::saveRegistryKey(Key, Failas);
-    if (result.outcome == platform::HiveOutcome::PrivilegeFailed)
-        throw Error(SystemErrorText(result.code, result.message));
+    switch (result.outcome) {
+        case platform::HiveOutcome::PrivilegeFailed:
+            throw Error(SystemErrorText(result.code, result.message));
+        case platform::HiveOutcome::CallFailed:
+            return result.message.empty() ? SystemErrorText(result.code, result.message) : result.message;
+        default:
+            return {};
+    }
 }
 
 std::string LoadKeyFromFile(const std::string& Key, const std::string& Failas) {

@@ -11,9 +11,11 @@
 namespace kelvora {
 
 // Writes `Key` with its values and whole subtree into the hive file `Failas`, replacing a file
-// already there. A key that doesn't exist writes nothing and leaves an old file in place; a failed
-// save is not reported. Throws Error only when the backup privilege could not be switched on.
-void SaveKeyToFile(const std::string& Key, const std::string& Failas);
+// already there. A key that doesn't exist writes nothing, leaves an old file in place and returns
+// an empty text. When the key exists but the save call fails, returns the system's reason so a
+// caller can tell the user what its backup lacks. Throws Error only when the backup privilege
+// could not be switched on.
+std::string SaveKeyToFile(const std::string& Key, const std::string& Failas);
 
 // Replaces the values and whole subtree of `Key` (created when missing) by those of the hive file
 // `Failas`. A missing file changes nothing. Returns the system's text for a failed restore, to be

@@ -511,7 +511,9 @@ bool writeRegistryTree(std::string_view key, const RegistryTree& tree) {
         const std::string temp = reserveTemporary(ntuser, error);
         if (temp.empty())
             return false;
-        if (writeWhole(temp, emptyHive("$$$PROTO.HIV")) != 0 || ::rename(temp.c_str(), ntuser.c_str()) != 0) {
+        if (writeWhole(temp, emptyHive("$$$PROTO.HIV")) != 0 ||
+            ::chmod(temp.c_str(), 0666 & ~currentUmask()) != 0 ||
+            ::rename(temp.c_str(), ntuser.c_str()) != 0) {
             ::unlink(temp.c_str());
             return false;
         }

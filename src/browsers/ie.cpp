@@ -1,0 +1,484 @@
+// Internet Explorer's tasks. One item table drives all four: the selective pair works through the
+// ticked items with a step before each, the full pair through all of them with a step after each.
+#include "browsers/ie.h"
+
+#include <chrono>
+#include <functional>
+
+#include "archive/zlib_multiple.h"
+#include "core/core.h"
+#include "core/error.h"
+#include "core/registry.h"
+
+namespace kelvora::browsers::ie {
+
+namespace {
+
+constexpr const char* kKeyRoot = "Software\\Microsoft\\Internet Explorer\\";
+constexpr const char* kCouldNotCopy = "could not be copied";
+
+// The places in the item table where a task pauses on purpose, and the extra step of "Settings".
+struct Beat {
+    bool pause = false;
+    bool step = false;
+};
+
+struct Row {
+    Item item;
+    std::vector<Beat> afterHive;  // one per hive
+    bool pauseAfterItem = false;
+};
+
+const std::vector<Row>& rows() {
+    static const std::vector<Row> table = [] {
+        auto hive = [](const char* key, const char* file) {
+            return HiveFile{std::string(kKeyRoot) + key + "\\", file};
+        };
+        std::vector<Row> r;
+        r.push_back(
+            {{"Autocomplete", {hive("IntelliForms", "autocomplete.reg")}, ItemFolder::None}, {{}}, false});
+        r.push_back({{"Cookies", {}, ItemFolder::Cookies}, {}, false});
+        r.push_back({{"Favorites", {}, ItemFolder::Favorites}, {}, false});
+        r.push_back({{"History", {hive("TypedURLs", "hist.reg")}, ItemFolder::None}, {{}}, false});
+        r.push_back(
+            {{"Search providers", {hive("SearchScopes", "search.reg")}, ItemFolder::None}, {{}}, true});
+        r.push_back({{"Sessions", {hive("Recovery", "rec.reg")}, ItemFolder::Recovery}, {{}}, false});
+        r.push_back({{"Settings",
+                      {hive("Main", "set.reg"), hive("Settings", "set2.reg"), hive("Security", "set3.reg"),
+                       hive("Download", "set4.reg"), hive("International", "set5.reg"),
+                       hive("PhishingFilter", "set6.reg"), hive("User Preferences", "set7.reg")},
+                      ItemFolder::None},
+                     {{}, {true, false}, {}, {true, true}, {}, {true, false}, {}},
+                     false});
+        r.push_back({{"Toolbar", {hive("Toolbar", "toolbar.reg")}, ItemFolder::None}, {{}}, false});
+        r.push_back({{"Links bar", {hive("LinksBar", "links.reg")}, ItemFolder::None}, {{}}, false});
+        return r;
+    }();
+    return table;
+}
+
+// The hourglass for as long as an archive component works, also when it throws.
+class BusyCursor {
+  public:
+    explicit BusyCursor(Host& host) : host_(host) { host_.setBusyCursor(true); }
+    ~BusyCursor() { host_.setBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+  private:
+    Host& host_;
+};
+
+// One run of a task over the item table.
+struct Job {
+    bool backup = true;
+    bool full = false;
+    std::string staging;
+    Locations where;
+    Host& host;
+    std::function<void()> step;
+    SelectiveState* boxes = nullptr;  // the selective window's tick boxes; none for a full task
+    std::vector<LeftOut>& leftOut;
+};
+
+bool ticked(const Job& job, const Item& item) {
+    return !job.boxes || job.boxes->isTicked(item.caption);
+}
+
+void untick(Job& job, const Item& item) {
+    if (job.boxes)
+        job.boxes->setTicked(item.caption, false);
+}
+
+void pause(Job& job) {
+    job.host.pause(std::chrono::milliseconds(kPauseMs));
+}
+
+void doHive(Job& job, const Item& item, const HiveFile& hive) {
+    const std::string file = job.staging + "\\" + hive.file;
+    if (job.backup) {
+        const std::string reason = SaveKeyToFile(hive.key, file);
+        if (!reason.empty())
+            job.leftOut.push_back({item.caption, "HKEY_CURRENT_USER\\" + hive.key, reason});
+    } else {
+        const std::string message = LoadKeyFromFile(hive.key, file);
+        if (!message.empty())
+            job.host.showMessage(message);
+    }
+}
+
+void doFolder(Job& job, const Item& item) {
+    if (item.folder == ItemFolder::None)
+        return;
+    const std::string place = job.where.folderPath(item.folder);
+    if (place.empty() || !DirectoryExists(place)) {
+        untick(job, item);
+        return;
+    }
+    if (job.backup) {
+        if (!CopyDir(place, job.staging))
+            job.leftOut.push_back({item.caption, place, kCouldNotCopy});
+        return;
+    }
+    const std::string archived = job.staging + "\\" + folderName(item.folder);
+    if (DirectoryExists(archived) && !CopyDir(archived, job.where.folderParent(item.folder)))
+        job.leftOut.push_back({item.caption, archived, kCouldNotCopy});
+}
+
+void processItems(Job& job) {
+    const auto& table = rows();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const Row& row = table[i];
+        if (ticked(job, row.item)) {
+            if (!job.full)
+                job.step();
+            for (std::size_t h = 0; h < row.item.hives.size(); ++h) {
+                doHive(job, row.item, row.item.hives[h]);
+                if (row.afterHive[h].pause)
+                    pause(job);
+                if (row.afterHive[h].step)
+                    job.step();
+            }
+            doFolder(job, row.item);
+        }
+        if (row.pauseAfterItem)
+            pause(job);
+        // The full restore's last item has no step of its own.
+        const bool last = i + 1 == table.size();
+        if (job.full && !(last && !job.backup))
+            job.step();
+    }
+}
+
+// The staging folder must be new: a leftover one from an earlier run stops the task.
+void createStaging(const std::string& staging, const std::string& location) {
+    if (CreateDir(staging))
+        return;
+    int code = 5;  // ERROR_ACCESS_DENIED
+    if (DirectoryExists(staging) || FileExists(staging))
+        code = 183;  // ERROR_ALREADY_EXISTS
+    else if (!DirectoryExists(location))
+        code = 3;  // ERROR_PATH_NOT_FOUND
+    throw Error(Format("I/O error %d", code));
+}
+
+void pack(const std::string& staging, const std::string& location, const std::string& archive, Host& host,
+          std::string& title) {
+    ForceDirectories(location);
+    TZlibMultiple z;
+    BusyCursor busy(host);
+    title.clear();
+    z.OnCompressingFile = [&host](TZlibMultiple&, const std::string&) { host.repaint(); };
+    z.CompressDirectory(staging, true, archive);
+}
+
+void unpack(const std::string& archive, const std::string& staging, Host& host) {
+    TZlibMultiple z;
+    BusyCursor busy(host);
+    z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
+    z.DecompressFile(archive, staging, true, true);
+}
+
+void reportLeftOut(const std::vector<LeftOut>& leftOut, Host& host) {
+    if (!leftOut.empty())
+        host.showMessage(leftOutMessage(leftOut));
+}
+
+// The start of every selective "Next >": facts, locations, marker search, location check.
+bool commonStart(SelectiveState& state, Host& host, const EnvironmentFacts& facts, Locations& where) {
+    state.uzer = facts.uzer;
+    state.drv = facts.drv;
+    state.sfp = facts.sfp;
+    state.loc = facts.loc;
+    state.windoze = facts.windoze;
+    where = findLocations(facts);
+    state.fileName = kMarker;
+    state.dirs = where.candidates;
+    state.fullFilePath = where.fullFilePath;
+    state.ffpath = where.dataFolder;
+    state.backups = state.backupLocationText;
+    if (state.backups == kBackupLocationPrompt) {
+        host.showMessage(kSelectBackupLocation);
+        return false;
+    }
+    return true;
+}
+
+bool commonStart(full::State& state, Host& host, Locations& where) {
+    state.facts = state.readFacts ? state.readFacts() : readEnvironmentFacts();
+    where = findLocations(state.facts);
+    state.candidates = where.candidates;
+    state.dataRoot = where.dataFolder;
+    if (state.backupLocationText == full::kLocationPrompt) {
+        host.showMessage(full::kSelectLocation);
+        return false;
+    }
+    return true;
+}
+
+// The full wizards' own bar: steps of 9 that stop at its maximum.
+std::function<void()> fullStepper(full::State& state, Host& host) {
+    return [&state, &host] {
+        state.barMaximum = 100;
+        state.barPosition = std::min(state.barPosition + kStep, 100);
+        host.fullProgress(state.barPosition, state.barMaximum);
+    };
+}
+
+void fullCompletion(full::State& state, Host& host) {
+    state.barPosition = 0;
+    host.fullProgress(0, state.barMaximum);
+    state.finishVisible = true;
+}
+
+}  // namespace
+
+const std::vector<Item>& items() {
+    static const std::vector<Item> list = [] {
+        std::vector<Item> out;
+        for (const Row& row : rows())
+            out.push_back(row.item);
+        return out;
+    }();
+    return list;
+}
+
+std::vector<HiveFile> allHives() {
+    std::vector<HiveFile> out;
+    for (const Item& item : items())
+        out.insert(out.end(), item.hives.begin(), item.hives.end());
+    return out;
+}
+
+const std::vector<TickBoxInfo>& tickBoxes() {
+    static const std::vector<TickBoxInfo> boxes = {
+        {"CheckBox1", "Autocomplete"},     {"CheckBox2", "Cookies"},  {"CheckBox3", "Dialup", false},
+        {"CheckBox4", "Favorites"},        {"CheckBox5", "History"},  {"CheckBox6", "Links bar"},
+        {"CheckBox7", "Search providers"}, {"CheckBox8", "Sessions"}, {"CheckBox9", "Settings"},
+        {"CheckBox10", "Toolbar"},
+    };
+    return boxes;
+}
+
+std::string folderName(ItemFolder folder) {
+    switch (folder) {
+        case ItemFolder::Cookies:
+            return "Cookies";
+        case ItemFolder::Favorites:
+            return "Favorites";
+        case ItemFolder::Recovery:
+            return "Recovery";
+        default:
+            return {};
+    }
+}
+
+std::string Locations::folderPath(ItemFolder folder) const {
+    switch (folder) {
+        case ItemFolder::Cookies:
+            return cookiesParent + "\\Cookies";
+        case ItemFolder::Favorites:
+            return favoritesParent + "\\Favorites";
+        case ItemFolder::Recovery:
+            return recoveryFolder;
+        default:
+            return {};
+    }
+}
+
+std::string Locations::folderParent(ItemFolder folder) const {
+    switch (folder) {
+        case ItemFolder::Cookies:
+            return cookiesParent;
+        case ItemFolder::Favorites:
+            return favoritesParent;
+        case ItemFolder::Recovery:
+            return dataFolder;
+        default:
+            return {};
+    }
+}
+
+Locations findLocations(const EnvironmentFacts& facts) {
+    Locations where;
+    const std::string& drv = facts.drv;
+    const std::string& user = facts.uzer;
+    std::string first;
+    if (facts.windoze == "5" || facts.windoze == "6")
+        first = facts.sfp + "\\Microsoft\\Internet Explorer";
+    if (facts.windoze == "6") {
+        const std::string home = drv + "\\Users\\" + user;
+        where.candidates = {first, home + "\\AppData\\Local\\Microsoft\\Internet Explorer",
+                            home + "\\AppData\\Roaming\\Microsoft\\Internet Explorer"};
+        where.cookiesParent = home + "\\AppData\\Roaming\\Microsoft\\Windows";
+        where.favoritesParent = home;
+    } else {
+        const std::string home = drv + "\\Documents and Settings\\" + user;
+        where.candidates = {first, home + "\\Application Data\\Microsoft\\Internet Explorer",
+                            home + "\\Local Settings\\Application Data\\Microsoft\\Internet Explorer"};
+        where.cookiesParent = home;
+        where.favoritesParent = home;
+    }
+    // The list ends with an empty fourth entry, which adds nothing to the search.
+    const std::string list =
+        where.candidates[0] + ";" + where.candidates[1] + ";" + where.candidates[2] + ";";
+    where.fullFilePath = SearchFileInFolders(kMarker, list);
+    where.dataFolder = ReplaceTextIgnoreCase(where.fullFilePath, kMarker, "");
+    if (!where.dataFolder.empty())
+        where.recoveryFolder = where.dataFolder + "\\Recovery";
+    return where;
+}
+
+std::string notFoundMessage(const std::string& archiveName) {
+    return "Backup File \"" + archiveName + "\" Not Found";
+}
+
+// ---- Selective ----------------------------------------------------------------------------------
+
+SelectiveState makeState(WizardKind kind) {
+    SelectiveState state;
+    state.kind = kind;
+    state.caption = kind == WizardKind::Backup ? kBackupCaption : kRestoreCaption;
+    state.title = kind == WizardKind::Backup ? kBackupTitle : kRestoreTitle;
+    for (const TickBoxInfo& info : tickBoxes())
+        state.tickBoxes.push_back({info.caption, info.enabled, info.enabled});
+    state.profiles = {kProfileName};
+    state.profileIndex = 0;
+    state.profileListEnabled = false;
+    return state;
+}
+
+void activate(SelectiveState& state) {
+    if (state.kind == WizardKind::Backup) {
+        state.title = kBackupTitle;
+        state.finishVisible = false;
+    } else {
+        state.title = kRestoreTitle;
+    }
+}
+
+void selectAll(SelectiveState& state, bool checked) {
+    for (TickBox& box : state.tickBoxes) {
+        if (box.enabled)
+            box.checked = checked;
+    }
+}
+
+void runBackup(SelectiveState& state, Host& host) {
+    runBackup(state, host, readEnvironmentFacts());
+}
+
+void runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
+    Locations where;
+    if (!commonStart(state, host, facts, where))
+        return;
+    state.leftOut.clear();
+    host.progressShow();
+    host.progressStep(kStep);
+
+    const std::string staging = state.backups + "\\" + kSelectiveStaging;
+    createStaging(staging, state.backups);
+    Job job{true, false, staging, where, host, [&host] { host.progressStep(kStep); }, &state, state.leftOut};
+    processItems(job);
+    host.progressStep(kStep);
+
+    pack(staging, state.backups, state.backups + "\\" + kSelectiveArchive, host, state.title);
+    DelTree(staging);
+
+    host.progressSet(100);
+    host.progressHide();
+    state.finishVisible = true;
+    reportLeftOut(state.leftOut, host);
+}
+
+void runRestore(SelectiveState& state, Host& host) {
+    runRestore(state, host, readEnvironmentFacts());
+}
+
+void runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
+    Locations where;
+    if (!commonStart(state, host, facts, where))
+        return;
+    const std::string archive = state.backups + "\\" + kSelectiveArchive;
+    if (!FileExists(archive)) {
+        host.showMessage(notFoundMessage(kSelectiveArchive));
+        return;
+    }
+    state.leftOut.clear();
+    host.progressShow();
+    host.progressStep(kStep);
+
+    const std::string staging = state.backups + "\\" + kSelectiveStaging;
+    unpack(archive, staging, host);
+    host.progressStep(kStep);
+    Job job{false, false, staging, where, host, [&host] { host.progressStep(kStep); }, &state, state.leftOut};
+    processItems(job);
+    DelTree(staging);
+
+    host.progressSet(100);
+    host.progressHide();
+    state.finishVisible = true;
+    reportLeftOut(state.leftOut, host);
+}
+
+// ---- Full ---------------------------------------------------------------------------------------
+
+full::State makeFullState(full::Task task) {
+    full::State state;
+    state.task = task;
+    state.caption = task == full::Task::Backup ? kBackupCaption : kRestoreCaption;
+    state.title = task == full::Task::Backup ? kFullBackupTitle : kFullRestoreTitle;
+    return state;
+}
+
+void activateFull(full::State& state) {
+    state.title = state.task == full::Task::Backup ? kFullBackupTitle : kFullRestoreTitle;
+    state.finishVisible = false;
+}
+
+void runFullBackup(full::State& state, Host& host) {
+    Locations where;
+    if (!commonStart(state, host, where))
+        return;
+    const std::string location = state.backupLocationText;
+    std::vector<LeftOut> leftOut;
+    const auto step = fullStepper(state, host);
+    state.barPosition = 0;
+    step();
+    const std::string staging = location + "\\" + kFullStaging;
+    createStaging(staging, location);
+    step();
+    Job job{true, true, staging, where, host, step, nullptr, leftOut};
+    processItems(job);
+
+    pack(staging, location, location + "\\" + kFullArchive, host, state.title);
+    DelTree(staging);
+    fullCompletion(state, host);
+    reportLeftOut(leftOut, host);
+}
+
+void runFullRestore(full::State& state, Host& host) {
+    Locations where;
+    if (!commonStart(state, host, where))
+        return;
+    const std::string location = state.backupLocationText;
+    const std::string archive = location + "\\" + kFullArchive;
+    if (!FileExists(archive)) {
+        host.showMessage(notFoundMessage(kFullArchive));
+        return;
+    }
+    std::vector<LeftOut> leftOut;
+    const auto step = fullStepper(state, host);
+    state.barPosition = 0;
+    step();
+    const std::string staging = location + "\\" + kFullStaging;
+    unpack(archive, staging, host);
+    step();
+    Job job{false, true, staging, where, host, step, nullptr, leftOut};
+    processItems(job);
+    DelTree(staging);
+    fullCompletion(state, host);
+    reportLeftOut(leftOut, host);
+}
+
+}  // namespace kelvora::browsers::ie
