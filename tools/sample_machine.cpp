@@ -175,6 +175,9 @@ void writeMozillaProfile(const fs::path& dir, const std::string& owner, bool flo
       "<?xml version=\"1.0\"?>\n<RDF xmlns=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/>\n");
     w("extensions/{d10d0bf8-f5b5-c8b4-a8b2-2b9879e08c5d}/chrome.manifest",
       "content adblockplus jar:chrome/adblockplus.jar!/content/\n");
+    // Flock, built on Firefox 3, keeps the same add-on files; its "Extensions" item leaves them out.
+    w("addons.sqlite", sqliteDatabase({{"addon", {"addonId", "name"}, {{"{d10d0bf8}", "Adblock Plus"}}}}));
+    w("adblockplus/patterns.ini", "# Adblock Plus preferences\nversion=3\n[Subscription]\nurl=~user~\n");
     if (flock) {
         w("extensions.ini", "[ExtensionDirs]\nExtension0=C:\\Flock\\extensions\\flock-theme\n");
         w("flock-data.sqlite", sqliteDatabase({{"accounts", {"service", "account"}, {{"flickr", owner}}}}));
@@ -184,9 +187,6 @@ void writeMozillaProfile(const fs::path& dir, const std::string& owner, bool flo
     } else {
         w("extensions.ini",
           "[ExtensionDirs]\nExtension0=C:\\Firefox\\extensions\\{972ce4c6-7e08-4474-a285-3208198ce6fd}\n");
-        w("addons.sqlite",
-          sqliteDatabase({{"addon", {"addonId", "name"}, {{"{d10d0bf8}", "Adblock Plus"}}}}));
-        w("adblockplus/patterns.ini", "# Adblock Plus preferences\nversion=3\n[Subscription]\nurl=~user~\n");
         w("lightweighttheme-header", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(64, '\x42'));
         w("lightweighttheme-footer", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(48, '\x24'));
         w("stylish.sqlite",

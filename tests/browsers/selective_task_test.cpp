@@ -1,0 +1,570 @@
+// Selective backup and restore of the five browsers against the sample machine.
+#include <gtest/gtest.h>
+
+#include "core/error.h"
+#include "selective_fixture.h"
+
+namespace kelvora::test {
+namespace {
+
+using browsers::WizardKind;
+using Names = std::vector<std::string>;
+
+const Names kFirefoxAll = {
+    "addons.sqlite",
+    "adblockplus\\patterns.ini",
+    "bookmarks.html",
+    "chrome\\userChrome.css",
+    "chrome\\userContent.css",
+    "content-prefs.sqlite",
+    "cookies.sqlite",
+    "downloads.sqlite",
+    "extensions.ini",
+    "extensions\\{972ce4c6-7e08-4474-a285-3208198ce6fd}\\install.rdf",
+    "extensions\\{d10d0bf8-f5b5-c8b4-a8b2-2b9879e08c5d}\\chrome.manifest",
+    "formhistory.sqlite",
+    "hostperm.1",
+    "key3.db",
+    "lightweighttheme-footer",
+    "lightweighttheme-header",
+    "localstore.rdf",
+    "mimeTypes.rdf",
+    "persdict.dat",
+    "places.sqlite",
+    "prefs.js",
+    "search.rdf",
+    "search.sqlite",
+    "searchplugins\\example-search.xml",
+    "sessionstore.js",
+    "signons.sqlite",
+    "stylish.sqlite",
+    "user.js",
+};
+
+const Names kFlockAll = {
+    "bookmarks.html",
+    "chrome\\userChrome.css",
+    "chrome\\userContent.css",
+    "content-prefs.sqlite",
+    "cookies.sqlite",
+    "downloads.sqlite",
+    "extensions.ini",
+    "extensions\\{972ce4c6-7e08-4474-a285-3208198ce6fd}\\install.rdf",
+    "extensions\\{d10d0bf8-f5b5-c8b4-a8b2-2b9879e08c5d}\\chrome.manifest",
+    "feedcontent.sqlite",
+    "flock-data.sqlite",
+    "formhistory.sqlite",
+    "hostperm.1",
+    "key3.db",
+    "localstore.rdf",
+    "mimeTypes.rdf",
+    "persdict.dat",
+    "places.sqlite",
+    "prefs.js",
+    "search.rdf",
+    "search.sqlite",
+    "searchplugins\\example-search.xml",
+    "sessionstore.js",
+    "signons.sqlite",
+    "user.js",
+    "webdetective.sqlite",
+};
+
+// The journals are empty, so the archive leaves them out.
+const Names kChromeAll = {
+    "Archived History",
+    "Bookmarks",
+    "Cookies",
+    "Current Session",
+    "Current Tabs",
+    "Extension Cookies",
+    "Extensions\\aapocclcgogkmnckokdopfmhonfmgoek\\0.0.0.7_0\\manifest.json",
+    "History",
+    "Last Session",
+    "Last Tabs",
+    "Login Data",
+    "Plugin Data\\Google Gears\\localhost\\http_80\\permissions.db",
+    "Preferences",
+    "QuotaManager",
+    "Thumbnails",
+    "Top Sites",
+    "TransportSecurity",
+    "Visited Links",
+    "Web Data",
+};
+
+const Names kSafariAll = {
+    "Bookmarks.plist",
+    "Cookies\\Cookies.plist",
+    "Downloads.plist",
+    "Form Values.plist",
+    "History.plist",
+    "LastSession.plist",
+    "Preferences\\com.apple.Safari.plist",
+    "PubSub\\Database\\Database.sqlite3",
+    "TopSites.plist",
+};
+
+const Names kOperaAll = {
+    "bookmarks.adr",
+    "contacts.adr",
+    "cookies4.dat",
+    "dictionaries\\en.dic",
+    "download.dat",
+    "global.dat",
+    "global_history.dat",
+    "keyboard\\standard_keyboard.ini",
+    "loc\\mail\\index.ini",
+    "loc\\mail\\store\\2010\\12\\01\\1.mbs",
+    "mail\\accounts.ini",
+    "menu\\standard_menu.ini",
+    "mouse\\standard_mouse.ini",
+    "notes.adr",
+    "opcacrt6.dat",
+    "opcert6.dat",
+    "opera6.adr",
+    "operaprefs.ini",
+    "override_downloaded.ini",
+    "search.ini",
+    "sessions\\autosave.win",
+    "skin\\standard_skin.zip",
+    "speeddial.ini",
+    "tasks.xml",
+    "toolbar\\standard_toolbar.ini",
+    "typed_history.xml",
+    "urlfilter.ini",
+    "vlink4.dat",
+    "wand.dat",
+    "widgets\\widgets.dat",
+};
+
+struct BrowserCase {
+    const browsers::Browser& (*browser)();
+    const char* profile;
+    const char* archive;
+    const Names* all;
+    int backupAll, backupNone, restoreAll;
+    Names untouched;  // files in the restored folders that no item carries
+};
+
+const BrowserCase kBrowsers[] = {
+    {browsers::firefox,
+     "abcd1234.default",
+     "default.dat",
+     &kFirefoxAll,
+     89,
+     14,
+     89,
+     {"cert8.db", "permissions.sqlite"}},
+    {browsers::flock,
+     "k3j4h5g6.default",
+     "default.dat",
+     &kFlockAll,
+     94,
+     14,
+     94,
+     {"addons.sqlite", "adblockplus/patterns.ini", "cert8.db", "permissions.sqlite"}},
+    {browsers::chrome,
+     "Profile 1",
+     "Profile 1.dat",
+     &kChromeAll,
+     84,
+     14,
+     84,
+     {"Cache/data_0", "History-journal", "Web Data-journal"}},
+    {browsers::safari, "Safari", "Safari.dat", &kSafariAll, 72, 16, 70, {"WebpageIcons.db"}},
+    {browsers::opera, "Opera", "Opera.dat", &kOperaAll, 90, 10, 94, {"cache/dcache4.url"}},
+};
+
+const char* const kVersions[] = {"5", "6"};
+
+// A folder the product names ("...\\"), as a native path without a trailing separator.
+fs::path nativeFolder(const std::string& windowsPath) {
+    fs::path p = platform::nativePath(windowsPath);
+    return p.has_filename() ? p : p.parent_path();
+}
+
+TEST(SelectiveBackup, AllTickedPacksEveryItemAndLeavesNoStagingFolder) {
+    for (const auto& c : kBrowsers) {
+        for (const char* version : kVersions) {
+            const auto& browser = c.browser();
+            SCOPED_TRACE(browser.name + " on version " + version);
+            SelectiveFixture fx(version);
+            const auto state = fx.backUp(browser, c.profile);
+
+            EXPECT_EQ(fx.entries(c.archive), sorted(*c.all));
+            EXPECT_EQ(fx.host.positionBeforeSet, c.backupAll);
+            EXPECT_EQ(fx.host.calls.front(), "show");
+            EXPECT_EQ(fx.host.calls[1], "step:" + std::to_string(browser.backupStartStep));
+            EXPECT_EQ(Names(fx.host.calls.end() - 2, fx.host.calls.end()), (Names{"set:100", "hide"}));
+            EXPECT_GT(fx.host.repaints, 0);
+            EXPECT_TRUE(fx.host.messages.empty());  // missing legacy files are skipped silently
+            EXPECT_TRUE(state.finishVisible);
+            EXPECT_TRUE(state.title.empty());
+            EXPECT_TRUE(state.profiles.empty());
+            EXPECT_EQ(state.profileIndex, -1);
+            // Only the archive remains in the backup location.
+            EXPECT_EQ(snapshot(fx.savesDir()).size(), 1u);
+        }
+    }
+}
+
+TEST(SelectiveBackup, NoneTickedWritesAnEmptyArchive) {
+    for (const auto& c : kBrowsers) {
+        SCOPED_TRACE(c.browser().name);
+        SelectiveFixture fx("6");
+        const Names none;
+        fx.backUp(c.browser(), c.profile, &none);
+        ASSERT_TRUE(fs::exists(fx.savesDir() / c.archive));
+        EXPECT_EQ(fs::file_size(fx.savesDir() / c.archive), 0u);
+        EXPECT_EQ(fx.host.positionBeforeSet, c.backupNone);
+        EXPECT_EQ(snapshot(fx.savesDir()).size(), 1u);
+    }
+}
+
+TEST(SelectiveBackup, ChosenItemsOnly) {
+    struct Case {
+        const browsers::Browser& (*browser)();
+        const char* profile;
+        const char* archive;
+        Names ticked;
+        Names entries;
+        int position;
+    };
+    const Case cases[] = {
+        {browsers::firefox,
+         "wxyz5678.work",
+         "work.dat",
+         {"Bookmarks", "History"},
+         {"bookmarks.html", "places.sqlite"},
+         24},
+        {browsers::firefox,
+         "abcd1234.default",
+         "default.dat",
+         {"User set preferences"},
+         {"chrome\\userChrome.css", "chrome\\userContent.css"},
+         14},
+        {browsers::flock,
+         "k3j4h5g6.default",
+         "default.dat",
+         {"Extensions"},
+         {"extensions.ini", "extensions\\{972ce4c6-7e08-4474-a285-3208198ce6fd}\\install.rdf",
+          "extensions\\{d10d0bf8-f5b5-c8b4-a8b2-2b9879e08c5d}\\chrome.manifest"},
+         19},
+        {browsers::chrome,
+         "Default",
+         "Default.dat",
+         {"History", "Preferences", "Last tabs"},
+         {"Archived History", "History", "Last Tabs", "Preferences", "QuotaManager", "TransportSecurity"},
+         28},
+        {browsers::safari,
+         "Safari",
+         "Safari.dat",
+         {"Cookies", "Preferences", "Downloads"},
+         {"Cookies\\Cookies.plist", "Downloads.plist", "Preferences\\com.apple.Safari.plist"},
+         32},
+        {browsers::opera,
+         "Opera",
+         "Opera.dat",
+         {"Mail and feeds"},
+         {"loc\\mail\\index.ini", "loc\\mail\\store\\2010\\12\\01\\1.mbs", "mail\\accounts.ini"},
+         15},
+        {browsers::opera, "Opera", "Opera.dat", {"Widgets and extensions"}, {"widgets\\widgets.dat"}, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.browser().name + " " + c.ticked.front());
+        SelectiveFixture fx("6");
+        fx.backUp(c.browser(), c.profile, &c.ticked);
+        EXPECT_EQ(fx.entries(c.archive), c.entries);
+        EXPECT_EQ(fx.host.positionBeforeSet, c.position);
+    }
+}
+
+TEST(SelectiveBackup, CustomProfileFolderNames) {
+    struct Case {
+        const browsers::Browser& (*browser)();
+        const char* archive;
+        const char* file;  // a file the custom folder holds
+    };
+    const Case cases[] = {
+        {browsers::firefox, "ff_custom.dat", "prefs.js"},
+        {browsers::flock, "ff_custom.dat", "prefs.js"},
+        {browsers::chrome, "ch_custom.dat", "Bookmarks"},
+        {browsers::safari, "ch_custom.dat", "Bookmarks.plist"},
+        {browsers::opera, "op_custom.dat", "wand.dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.browser().name);
+        SelectiveFixture fx("6");
+        writeFile(fx.tmp / "custom" / c.file, "custom contents");
+        // Opera looks for local mail under the custom name.
+        writeFile(fx.machine.local() / "Opera/op_custom/mail/index.ini", "custom mail");
+        auto state = fx.discover(c.browser(), WizardKind::Backup);
+        state.customProfileText = (fx.tmp / "custom").string();
+        browsers::customProfileChanged(state);
+        state.backupLocationText = fx.saves();
+        browsers::runSelectiveBackup(c.browser(), state, fx.host);
+
+        Names expected = {c.file};
+        if (c.browser().id == browsers::BrowserId::Safari)
+            expected.push_back(
+                "Preferences\\com.apple.Safari.plist");  // still from the Apple Computer folder
+        if (c.browser().id == browsers::BrowserId::Opera)
+            expected.push_back("loc\\mail\\index.ini");
+        EXPECT_EQ(fx.entries(c.archive), sorted(expected));
+        EXPECT_EQ(state.ffpath, (fx.tmp / "custom").string() + "\\");
+    }
+}
+
+TEST(SelectiveBackup, FixedMessagesAndTheListError) {
+    SelectiveFixture fx("6");
+    auto state = fx.discover(browsers::firefox(), WizardKind::Backup);
+    browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);  // location never chosen
+    EXPECT_EQ(fx.host.calls, Names{"message:Please Select Backup Location"});
+
+    state.backupLocationText = fx.saves();
+    browsers::customProfileChanged(state);
+    try {
+        browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
+    }
+    EXPECT_EQ(fx.host.calls.size(), 1u);  // nothing shown, nothing written
+    EXPECT_TRUE(snapshot(fx.savesDir()).empty());
+}
+
+TEST(SelectiveBackup, ArchiveErrorEmptiesTheListAndKeepsTheStagingFolder) {
+    SelectiveFixture fx("6");
+    writeFile(fx.savesDir() / "default.dat" / "x", "");  // the archive can't be created
+    auto state = fx.discover(browsers::firefox(), WizardKind::Backup);
+    SelectiveFixture::choose(state, "abcd1234.default");
+    state.backupLocationText = fx.saves();
+    EXPECT_THROW(browsers::runSelectiveBackup(browsers::firefox(), state, fx.host), Error);
+    EXPECT_TRUE(state.profiles.empty());
+    EXPECT_TRUE(fs::exists(fx.savesDir() / "default" / "prefs.js"));
+    EXPECT_TRUE(fx.host.progressVisible);
+    EXPECT_FALSE(state.finishVisible);
+}
+
+TEST(SelectiveBackup, LeftoverStagingFolderIsReusedAndPacked) {
+    SelectiveFixture fx("6");
+    writeFile(fx.savesDir() / "Default" / "note.txt", "left over");
+    const Names one = {"Bookmarks"};
+    fx.backUp(browsers::chrome(), "Default", &one);
+    EXPECT_EQ(fx.entries("Default.dat"), (Names{"Bookmarks", "note.txt"}));
+    EXPECT_FALSE(fs::exists(fx.savesDir() / "Default"));
+}
+
+// Restores into a profile whose files were all damaged: every carried file comes back
+// byte-identical, the files no item carries stay as they are.
+TEST(SelectiveRestore, BringsBackByteIdenticalFiles) {
+    for (const auto& c : kBrowsers) {
+        for (const char* version : kVersions) {
+            const auto& browser = c.browser();
+            SCOPED_TRACE(browser.name + " on version " + version);
+            SelectiveFixture fx(version);
+            const auto before = snapshot(fx.machine.root);
+            const auto backup = fx.backUp(browser, c.profile);
+
+            // Damage everything the backup read from.
+            std::vector<fs::path> damaged = {nativeFolder(backup.ffpath)};
+            if (!backup.prefRoot.empty())
+                damaged.push_back(nativeFolder(backup.prefRoot + "Preferences"));
+            if (!backup.mdir.empty())
+                damaged.push_back(nativeFolder(backup.mdir + "mail"));
+            for (const auto& dir : damaged) {
+                for (const auto& [name, contents] : snapshot(dir))
+                    writeFile(dir / name, "damaged");
+            }
+
+            RecordingHost restoreHost;
+            auto state = fx.restoreWindow(browser, c.archive);
+            SelectiveFixture::choose(state, c.profile);
+            browsers::runSelectiveRestore(browser, state, restoreHost);
+
+            EXPECT_EQ(restoreHost.positionBeforeSet, c.restoreAll);
+            EXPECT_EQ(Names(restoreHost.calls.begin(), restoreHost.calls.begin() + 4),
+                      (Names{"show", "step:5", "busy:1", "busy:0"}));
+            EXPECT_TRUE(restoreHost.messages.empty());
+            EXPECT_TRUE(state.finishVisible);
+            EXPECT_TRUE(state.profiles.empty());
+            EXPECT_EQ(snapshot(fx.savesDir()).size(), 1u);  // extraction folder gone, archive kept
+
+            const fs::path profile = nativeFolder(backup.ffpath);
+            Names stillDamaged;
+            for (const auto& [name, contents] : snapshot(fx.machine.root)) {
+                const auto it = before.find(name);
+                if (it == before.end() || it->second != contents)
+                    stillDamaged.push_back(
+                        (fx.machine.root / name).lexically_relative(profile).generic_string());
+            }
+            EXPECT_EQ(sorted(stillDamaged), sorted(c.untouched));
+        }
+    }
+}
+
+TEST(SelectiveRestore, IntoACustomFolder) {
+    struct Case {
+        const browsers::Browser& (*browser)();
+        const char* profile;
+        const char* archive;
+    };
+    const Case cases[] = {
+        {browsers::firefox, "abcd1234.default", "default.dat"},
+        {browsers::chrome, "Default", "Default.dat"},
+        {browsers::safari, "Safari", "Safari.dat"},
+        {browsers::opera, "Opera", "Opera.dat"},
+    };
+    for (const auto& c : cases) {
+        const auto& browser = c.browser();
+        SCOPED_TRACE(browser.name);
+        SelectiveFixture fx("6");
+        const auto backup = fx.backUp(browser, c.profile);
+        const auto profileFiles = snapshot(nativeFolder(backup.ffpath));
+
+        auto state = fx.restoreWindow(browser, c.archive);
+        state.customProfileText = (fx.tmp / "custom").string();
+        browsers::customProfileChanged(state);
+        fs::create_directories(fx.tmp / "custom");
+        browsers::runSelectiveRestore(browser, state, fx.host);
+
+        // Every profile-folder entry of the archive arrives in the custom folder unchanged.
+        std::size_t restored = 0;
+        for (const auto& entry : fx.entries(c.archive)) {
+            std::string name = entry;
+            std::replace(name.begin(), name.end(), '\\', '/');
+            if (name.rfind("loc/", 0) == 0 ||
+                (name.rfind("Preferences/", 0) == 0 && browser.name == "Safari"))
+                continue;
+            EXPECT_EQ(readFile(fx.tmp / "custom" / name), profileFiles.at(name)) << name;
+            ++restored;
+        }
+        EXPECT_GT(restored, 0u);
+        if (browser.id == browsers::BrowserId::Opera) {
+            EXPECT_EQ(state.profile, "ch_custom");
+            EXPECT_TRUE(fs::exists(fx.machine.local() / "Opera/ch_custom/mail/index.ini"));
+        }
+    }
+}
+
+TEST(SelectiveRestore, FirefoxArchiveByTheFlockWizard) {
+    SelectiveFixture fx("6");
+    fx.backUp(browsers::firefox(), "abcd1234.default");
+    auto state = fx.restoreWindow(browsers::flock(), "default.dat");
+    state.customProfileText = (fx.tmp / "custom").string();
+    fs::create_directories(fx.tmp / "custom");
+    browsers::runSelectiveRestore(browsers::flock(), state, fx.host);
+
+    Names restored;
+    for (const auto& [name, contents] : snapshot(fx.tmp / "custom"))
+        restored.push_back(name);
+    // Flock knows neither the add-on database, Adblock Plus nor the themes.
+    Names expected;
+    for (std::string name : kFirefoxAll) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+        if (name != "addons.sqlite" && name.rfind("adblockplus", 0) != 0 &&
+            name.rfind("lightweight", 0) != 0 && name != "stylish.sqlite")
+            expected.push_back(name);
+    }
+    EXPECT_EQ(sorted(restored), sorted(expected));
+}
+
+TEST(SelectiveRestore, ListErrorsAndTheMissingLocation) {
+    SelectiveFixture fx("6");
+    auto state = fx.discover(browsers::chrome(), WizardKind::Restore);
+    browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
+    EXPECT_EQ(fx.host.messages, Names{"Please Select Backup Location"});
+
+    // An empty backup-file list fails after the progress window was shown at 5.
+    state.backupLocationText = fx.saves();
+    browsers::backupLocationChanged(state);
+    EXPECT_EQ(state.dfailas, fx.saves() + "\\*.dat");
+    EXPECT_EQ(state.backupFileIndex, -1);
+    try {
+        browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
+    }
+    EXPECT_TRUE(fx.host.progressVisible);
+    EXPECT_EQ(fx.host.position, 5);
+
+    // A second "Next >" forms the profile folder from the root again.
+    fx.backUp(browsers::chrome(), "Default");
+    browsers::backupLocationChanged(state);
+    state.profileIndex = 0;
+    const std::string chosen = state.profiles[0];
+    browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
+    EXPECT_EQ(state.ffpath, fx.facts.loc + "\\Google\\Chrome\\User Data\\" + chosen + "\\");
+}
+
+TEST(SelectiveRestore, BackupFileListAndExtractionNames) {
+    SelectiveFixture fx("6");
+    for (const char* name : {"b.dat", "A.DAT", "my.data.dat", "notes.txt"})
+        writeFile(fx.savesDir() / name, "");
+    fs::create_directories(fx.savesDir() / "folder.dat");
+    auto state = browsers::makeSelectiveState(browsers::firefox(), WizardKind::Restore);
+    state.backupLocationText = fx.saves();
+    browsers::backupLocationChanged(state);
+    EXPECT_EQ(state.backupFiles, (Names{"A.DAT", "b.dat", "my.data.dat"}));
+    EXPECT_EQ(state.backupFileIndex, 0);
+
+    EXPECT_EQ(browsers::extractionName("my.data.dat"), "mya");
+    EXPECT_EQ(browsers::extractionName("Profile 1.dat"), "Profile 1");
+    EXPECT_EQ(browsers::stagingName(browsers::firefox(), "abcd1234.default"), "\\default");
+    EXPECT_EQ(browsers::stagingName(browsers::firefox(), "123456789ff_custom"), "\\ff_custom");
+    EXPECT_EQ(browsers::stagingName(browsers::chrome(), "Profile 1"), "\\Profile 1");
+}
+
+// Names that would make the backup location itself the staging or extraction folder get a
+// folder of their own.
+TEST(SelectiveSafety, ShortNamesNeverUseTheBackupLocation) {
+    EXPECT_EQ(browsers::stagingName(browsers::firefox(), "default"), "\\default");
+    EXPECT_EQ(browsers::stagingName(browsers::firefox(), "123456789"), "\\123456789");
+    EXPECT_EQ(browsers::stagingName(browsers::firefox(), "abcdefgh.."), "\\abcdefgh..");
+    EXPECT_EQ(browsers::stagingName(browsers::firefox(), ".."), "\\kelvora_backup");
+    EXPECT_EQ(browsers::extractionName(".dat"), "kelvora_restore");
+    EXPECT_EQ(browsers::extractionName(".dat.dat"), "kelvora_restore");
+    EXPECT_EQ(browsers::extractionName("...dat"), "kelvora_restore");
+
+    SelectiveFixture fx("6");
+    writeFile(fx.savesDir() / "keep.txt", "the user's own file");
+    const fs::path profiles = fx.machine.roaming() / "Mozilla/Firefox/Profiles";
+    fs::copy(profiles / "abcd1234.default", profiles / "short", fs::copy_options::recursive);
+    const Names one = {"Preferences"};
+    fx.backUp(browsers::firefox(), "short", &one);
+    EXPECT_EQ(fx.entries("short.dat"), (Names{"prefs.js", "user.js"}));
+    EXPECT_EQ(readFile(fx.savesDir() / "keep.txt"), "the user's own file");
+
+    fs::copy_file(fx.savesDir() / "short.dat", fx.savesDir() / ".dat");
+    auto state = fx.restoreWindow(browsers::firefox(), "short.dat");
+    state.backupFiles = {".dat"};  // a hidden file on POSIX, so set by hand
+    state.backupFileIndex = 0;
+    state.customProfileText = (fx.tmp / "custom").string();
+    fs::create_directories(fx.tmp / "custom");
+    browsers::runSelectiveRestore(browsers::firefox(), state, fx.host);
+    EXPECT_EQ(readFile(fx.tmp / "custom/prefs.js"), readFile(profiles / "short/prefs.js"));
+    EXPECT_EQ(readFile(fx.savesDir() / "keep.txt"), "the user's own file");
+    EXPECT_FALSE(fs::exists(fx.savesDir() / "kelvora_restore"));
+}
+
+// A file that exists but can't be copied is reported once the task is done; missing ones are not.
+TEST(SelectiveSafety, FilesThatCouldNotBeCopiedAreReported) {
+    SelectiveFixture fx("6");
+    fs::create_directories(fx.savesDir() / "default" / "prefs.js");  // the copy's target is a folder
+    const Names two = {"Preferences", "Cookies"};
+    const auto state = fx.backUp(browsers::firefox(), "abcd1234.default", &two);
+    ASSERT_EQ(state.leftOut.size(), 1u);
+    EXPECT_EQ(state.leftOut[0].item, "Preferences");
+    EXPECT_EQ(state.leftOut[0].path, state.ffpath + "prefs.js");
+    ASSERT_EQ(fx.host.messages.size(), 1u);
+    EXPECT_EQ(fx.host.messages[0],
+              "Some files were left out:\nPreferences: " + state.ffpath + "prefs.js (could not be copied)");
+    EXPECT_EQ(fx.host.calls.back(), "message:" + fx.host.messages[0]);  // after the task finished
+    EXPECT_TRUE(state.finishVisible);
+    EXPECT_EQ(fx.entries("default.dat"), (Names{"cookies.sqlite", "user.js"}));
+}
+
+}  // namespace
+}  // namespace kelvora::test
