@@ -13,6 +13,8 @@ std::vector<CommandInfo> allCommands() {
         {"verify", "Check every record of a .dat backup archive without writing", makeVerifyCommand},
         {"convert-opera", "Rewrite the paths in Opera's preference file by one of twelve methods",
          makeConvertOperaCommand},
+        {"check-update", "Check the update page for a newer version; --download fetches it",
+         makeCheckUpdateCommand},
     };
 }
 

@@ -13,5 +13,6 @@ std::unique_ptr<Command> makeUnpackCommand();
 std::unique_ptr<Command> makeListCommand();
 std::unique_ptr<Command> makeVerifyCommand();
 std::unique_ptr<Command> makeConvertOperaCommand();
+std::unique_ptr<Command> makeCheckUpdateCommand();
 
 }  // namespace kelvora::cli
