@@ -19,7 +19,7 @@ void throwStreamReadError() {
 
 ArchiveInput::ArchiveInput(InputFile& file)
     : file_(file), position_(file.position()), end_(std::max(file.size(), position_)) {
-    buffer_.resize(kBufferSize);
+    buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, remaining())));
 }
 
 void ArchiveInput::fill() {

@@ -1,5 +1,8 @@
 #include "archive/archive_io.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace kelvora::archive {
 
 namespace {
@@ -54,6 +57,15 @@ bool FileSystem::removeFile(std::string_view path) {
 std::shared_ptr<FileSystem> FileSystem::platform() {
     static const std::shared_ptr<FileSystem> instance = std::make_shared<FileSystem>();
     return instance;
+}
+
+std::size_t MemoryInput::read(void* buffer, std::size_t size) {
+    if (position_ >= bytes_.size())
+        return 0;
+    const std::size_t n = std::min<std::size_t>(size, bytes_.size() - static_cast<std::size_t>(position_));
+    std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    return n;
 }
 
 std::unique_ptr<InputFile> borrowInput(platform::File& file) {

@@ -44,6 +44,20 @@ class FileSystem {
     static std::shared_ptr<FileSystem> platform();
 };
 
+// An input over bytes in memory that the caller keeps alive.
+class MemoryInput : public InputFile {
+  public:
+    explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
+    std::size_t read(void* buffer, std::size_t size) override;
+    std::uint64_t size() const override { return bytes_.size(); }
+    std::uint64_t position() const override { return position_; }
+    void seek(std::uint64_t offset) override { position_ = offset; }
+
+  private:
+    std::string_view bytes_;
+    std::uint64_t position_ = 0;
+};
+
 // An input over a stream the caller keeps open (DecompressStream's argument).
 std::unique_ptr<InputFile> borrowInput(platform::File& file);
 

@@ -260,7 +260,12 @@ void TZlibMultiple::DecompressFile(const std::string& FileName, const std::strin
 void TZlibMultiple::DecompressStream(platform::File& Stream, const std::string& Directory, bool Overwrite,
                                      bool RelativePaths) {
     const auto source = archive::borrowInput(Stream);
-    ArchiveInput in(*source);
+    DecompressStream(*source, Directory, Overwrite, RelativePaths);
+}
+
+void TZlibMultiple::DecompressStream(archive::InputFile& Stream, const std::string& Directory, bool Overwrite,
+                                     bool RelativePaths) {
+    ArchiveInput in(Stream);
     const std::string directory = IncludeTrailingBackslash(Directory);
     while (!in.atEnd())
         ExtractRecord(in, directory, Overwrite, RelativePaths);
@@ -300,7 +305,11 @@ void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& 
                                   bool relativePaths) {
     const ParsedRecord record = readRecordHeader(in);
     const std::string stored = record.path + record.name;
-    if (const std::string reason = archive::unsafeNameReason(stored); !reason.empty())
+    // The name alone is checked as well: it is all that remains when the paths are dropped.
+    std::string reason = archive::unsafeNameReason(stored);
+    if (reason.empty())
+        reason = archive::unsafeNameReason(record.name);
+    if (!reason.empty())
         throw Error(Format("Refused the archive record \"%s\": %s.", stored.c_str(), reason.c_str()));
 
     if (ForceDirectoriesFlag && !(directory + record.path).empty())
@@ -341,8 +350,9 @@ void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& 
 
     archive::Inflater inflater;
     z_stream& z = inflater.stream();
-    std::vector<unsigned char> input(kIoBlock);
-    std::vector<unsigned char> output(kIoBlock);
+    std::vector<unsigned char> input(
+        std::min<std::size_t>(kIoBlock, static_cast<std::size_t>(record.packedSize)));
+    std::vector<unsigned char> output(std::clamp<std::size_t>(record.unpackedSize, 4096, kIoBlock));
     std::uint64_t left = static_cast<std::uint64_t>(record.packedSize);
     std::uint64_t written = 0;
     bool ended = false;
@@ -413,7 +423,11 @@ void TZlibMultiple::ListStoredFiles(const std::string& FileName, std::vector<std
         throw Error(Format("Cannot open file \"%s\". %s", FileName.c_str(), e.what()));
     }
     const auto source = archive::borrowInput(file);
-    ArchiveInput in(*source);
+    ListStoredFiles(*source, FileList);
+}
+
+void TZlibMultiple::ListStoredFiles(archive::InputFile& Stream, std::vector<std::string>& FileList) {
+    ArchiveInput in(Stream);
     while (!in.atEnd()) {
         const ParsedRecord record = readRecordHeader(in);
         FileList.push_back(record.path + record.name);

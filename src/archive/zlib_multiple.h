@@ -55,6 +55,11 @@ class TZlibMultiple {
     // Appends each record's relative name ("a\b\name") to `FileList`.
     void ListStoredFiles(const std::string& FileName, std::vector<std::string>& FileList);
 
+    // The same two over any input, from its current position to its end.
+    void DecompressStream(archive::InputFile& Stream, const std::string& Directory, bool Overwrite,
+                          bool RelativePaths);
+    void ListStoredFiles(archive::InputFile& Stream, std::vector<std::string>& FileList);
+
     // A record whose inflated size differs from the size its header states is extracted (its
     // checksum held) and reported here, one line each, and through OnWarning.
     std::vector<std::string> Warnings;

@@ -339,19 +339,25 @@ TEST(ArchiveDamage, RecordsLeadingOutsideTheTargetAreRefused) {
         {"a\\", "nul.txt"},
         {"lpt1\\", "x"},
         {"", std::string("a\0b", 3)},
+        {"a\\", "\\escaped.txt"},
+        {"a\\", ""},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        writeFile(dir / "a.dat",
-                  test::record("", "first.txt", "first") + test::record(c.path, c.name, "evil"));
-        const std::string message = errorOf([&] { unpack(dir / "a.dat", dir / "sub/out"); });
-        EXPECT_THAT(message, HasSubstr("Refused the archive record \"")) << c.path << c.name;
-        EXPECT_EQ(test::entriesOf(dir.path()),
-                  (std::map<std::string, std::string>{{"a.dat", readFile(dir / "a.dat")},
-                                                      {"sub/", ""},
-                                                      {"sub/out/", ""},
-                                                      {"sub/out/first.txt", "first"}}))
-            << c.path << c.name;
+        for (const bool relative : {true, false}) {
+            TempDir dir;
+            writeFile(dir / "a.dat",
+                      test::record("", "first.txt", "first") + test::record(c.path, c.name, "evil"));
+            // Without relative paths the name alone is joined to the target: it is checked too.
+            const std::string message =
+                errorOf([&] { unpack(dir / "a.dat", dir / "sub/out", true, relative); });
+            EXPECT_THAT(message, HasSubstr("Refused the archive record \"")) << c.path << c.name << relative;
+            EXPECT_EQ(test::entriesOf(dir.path()),
+                      (std::map<std::string, std::string>{{"a.dat", readFile(dir / "a.dat")},
+                                                          {"sub/", ""},
+                                                          {"sub/out/", ""},
+                                                          {"sub/out/first.txt", "first"}}))
+                << c.path << c.name << relative;
+        }
     }
 }
 
