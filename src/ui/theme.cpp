@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPalette>
+#include <QStyle>
 #include <QStyleFactory>
 
 namespace kelvora::ui {
