@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "archive/zlib_multiple.h"
 #include "browsers/full.h"
+#include "cli/command.h"
 #include "core/core.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -659,6 +661,107 @@ TEST(FullRestore, DamagedRecordLeavesItsFileAsItWas) {
     EXPECT_FALSE(restore.state.finishVisible);
     EXPECT_NE(restore.state.fileLabel, "Finished");
     EXPECT_EQ(restore.host.busy, (std::vector<bool>{true, false}));
+}
+
+// ---- Command line ---------------------------------------------------------------------------
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(const tools::SampleMachine& machine, std::vector<std::string> args) {
+    const std::vector<std::string> machineArgs = {"--root",     machine.root.string(), "--user",
+                                                  machine.user, "--windows-version",   machine.version};
+    args.insert(args.begin(), machineArgs.begin(), machineArgs.end());
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::Context ctx{out, err, false};
+    const int code = cli::runCli(args, ctx);
+    return {code, out.str(), err.str()};
+}
+
+// Every browser both ways between the two sample machines, through kelvora-cli.
+TEST(FullCommandLine, EveryBrowserBetweenBothSampleMachines) {
+    TempDir xpRoot;
+    TempDir vistaRoot;
+    const auto xp = tools::buildSampleMachine(xpRoot.path(), {"5", "ann"});
+    const auto vista = tools::buildSampleMachine(vistaRoot.path(), {"6", "bob"});
+    struct Case {
+        std::string browser;
+        std::string below;  // the data root below the roaming or local folder
+        bool local;
+    };
+    const Case cases[] = {{"firefox", "Mozilla/Firefox", false},
+                          {"chrome", "Google/Chrome/User Data", true},
+                          {"safari", "Apple Computer", false},
+                          {"flock", "Flock/Browser", false},
+                          {"opera", "Opera", false}};
+    const std::pair<const tools::SampleMachine*, const tools::SampleMachine*> directions[] = {{&xp, &vista},
+                                                                                              {&vista, &xp}};
+    for (const auto& [from, to] : directions) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.browser + " from version " + from->version);
+            TempDir location;
+            const fs::path source = (c.local ? from->local() : from->roaming()) / c.below;
+            const fs::path target = (c.local ? to->local() : to->roaming()) / c.below;
+            const auto saved = filesBelow(source);
+            auto expected = filesBelow(target);
+            for (const auto& [name, contents] : saved) {
+                if (!contents.empty())
+                    expected[name] = contents;
+            }
+
+            const auto backup = runCli(*from, {"full-backup", c.browser, "--to", location.str()});
+            ASSERT_EQ(backup.code, 0) << backup.err;
+            const fs::path archive = location / ("allsave_" + c.browser + ".dat");
+            const auto stored = storedNames(archive);
+            EXPECT_EQ(stored, nonEmptyNames(saved));
+            for (const auto& name : stored) {
+                EXPECT_NE(backup.out.find(name), std::string::npos) << name << " was not shown";
+            }
+
+            const auto restore = runCli(*to, {"full-restore", c.browser, "--from", location.str()});
+            ASSERT_EQ(restore.code, 0) << restore.err;
+            EXPECT_EQ(filesBelow(target), expected);
+            EXPECT_TRUE(restore.err.empty()) << restore.err;
+        }
+    }
+}
+
+TEST(FullCommandLine, OperaFolderNameAndFailures) {
+    TempDir root;
+    TempDir location;
+    const auto machine = emptyMachine(root.path(), "6");
+    writeFile(machine.roaming() / "Opera/Opera 10/speeddial.ini", "x");
+    writeFile(machine.local() / "Opera/Opera 10/mail/m.mbs", "mail");
+
+    auto run = runCli(machine, {"full-backup", "opera", "--to", location.str()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("Settings Files Not Found. Please Type Folder Name."), std::string::npos);
+    EXPECT_NE(run.err.find("--opera-folder"), std::string::npos);
+
+    run = runCli(machine, {"full-backup", "opera", "--to", location.str(), "--opera-folder", "Opera 10"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    EXPECT_EQ(storedNames(location / "allsave_opera2.dat"), std::vector<std::string>{"m.mbs"});
+
+    run = runCli(machine, {"full-restore", "opera", "--from", location.str(), "--opera-folder", "Opera 9"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "Settings Files Not Found. Please Re-Check Folder Name.\n");
+
+    run = runCli(machine, {"full-restore", "firefox", "--from", location.str()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "Settings Files Not Found.\n");
+
+    writeFile(machine.roaming() / "Mozilla/Firefox/profiles.ini", "x");
+    run = runCli(machine, {"full-restore", "firefox", "--from", location.str()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "Backup File \"allsave_firefox.dat\" Not Found\n");
+
+    run = runCli(machine, {"full-backup", "firefox", "--to", location.str(), "--opera-folder", "x"});
+    EXPECT_EQ(run.code, 2);
 }
 
 }  // namespace
