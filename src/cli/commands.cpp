@@ -15,6 +15,9 @@ std::vector<CommandInfo> allCommands() {
          makeConvertOperaCommand},
         {"check-update", "Check the update page for a newer version; --download fetches it",
          makeCheckUpdateCommand},
+        {"full-backup", "Pack a browser's whole data folder into its archive in a backup folder",
+         makeFullBackupCommand},
+        {"full-restore", "Unpack a browser's full backup archive over its data folder", makeFullRestoreCommand},
     };
 }
 

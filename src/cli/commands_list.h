@@ -14,5 +14,7 @@ std::unique_ptr<Command> makeListCommand();
 std::unique_ptr<Command> makeVerifyCommand();
 std::unique_ptr<Command> makeConvertOperaCommand();
 std::unique_ptr<Command> makeCheckUpdateCommand();
+std::unique_ptr<Command> makeFullBackupCommand();
+std::unique_ptr<Command> makeFullRestoreCommand();
 
 }  // namespace kelvora::cli
