@@ -10,7 +10,7 @@ packages=(
   libglib2.0-dev
   libhivex-dev libhivex-bin chntpw
   libcurl4-openssl-dev python3
-  qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation xvfb xauth
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
   clang-14 libclang-rt-14-dev
   pigz
