@@ -7,6 +7,10 @@ namespace kelvora::cli {
 std::vector<CommandInfo> allCommands() {
     return {
         {"facts", "Print the environment facts of the machine", makeFactsCommand},
+        {"profiles", "List a browser's profiles as the wizards find them", makeProfilesCommand},
+        {"items", "List the items a selective backup of a browser can hold", makeItemsCommand},
+        {"backup", "Back up chosen items of a browser profile into <profile>.dat", makeBackupCommand},
+        {"restore", "Restore chosen items of a selective backup into a profile", makeRestoreCommand},
         {"pack", "Pack a folder into a .dat backup archive", makePackCommand},
         {"unpack", "Extract a .dat backup archive into a folder", makeUnpackCommand},
         {"list", "List the files stored in a .dat backup archive", makeListCommand},

@@ -8,6 +8,10 @@
 namespace kelvora::cli {
 
 std::unique_ptr<Command> makeFactsCommand();
+std::unique_ptr<Command> makeProfilesCommand();
+std::unique_ptr<Command> makeItemsCommand();
+std::unique_ptr<Command> makeBackupCommand();
+std::unique_ptr<Command> makeRestoreCommand();
 std::unique_ptr<Command> makePackCommand();
 std::unique_ptr<Command> makeUnpackCommand();
 std::unique_ptr<Command> makeListCommand();
