@@ -24,6 +24,14 @@ TEST(WindowsName, ByMajorVersion) {
     EXPECT_EQ(WindowsName(""), "");
 }
 
+#ifdef _WIN32
+TEST(WindowsType, SixtyFourBitProgramIsNotUnderWow64YetSays64Bit) {
+    static_assert(sizeof(void*) == 8, "the Windows build is a 64-bit program");
+    EXPECT_FALSE(IsWow64());
+    EXPECT_EQ(WindowsType(), "64 bit");
+}
+#endif
+
 TEST(OperaPrefsFolders, SixCandidatesPerVersion) {
     const std::string sfp = "C:\\R";
     const std::string loc = "C:\\L";
