@@ -7,6 +7,7 @@
 
 #include "archive/archive_input.h"
 #include "archive/archive_output.h"
+#include "archive/packer.h"
 #include "archive/record.h"
 #include "archive/zlib_codec.h"
 #include "core/core.h"
@@ -46,11 +47,7 @@ bool sameFile(const std::string& a, const std::string& b) {
 // way down are held in memory.
 class FolderWalk {
   public:
-    struct Item {
-        std::string fullPath;
-        std::string relativePath;  // "" or "a\b\"
-        std::string name;
-    };
+    using Item = archive::SourceItem;
 
     FolderWalk(std::string directory, bool recursive)
         : directory_(std::move(directory)), recursive_(recursive) {
@@ -135,95 +132,15 @@ std::int32_t low32(std::uint64_t value) {
 
 // ---- Packing --------------------------------------------------------------------------------
 
-void TZlibMultiple::RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total) {
+void TZlibMultiple::RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total, bool end) {
     if (!OnProgress)
         return;
-    // One event per 1024-byte step, as a reader of the file in such chunks would raise them.
-    for (std::uint64_t pos = from; pos < to;) {
-        pos = std::min<std::uint64_t>(pos + kChunk, to);
+    // One event per 1024 bytes, and one for the short chunk at the end, as a reader going
+    // through the file in chunks of 1024 bytes would raise them.
+    for (std::uint64_t pos = (from / kChunk + 1) * kChunk; pos <= to; pos += kChunk)
         OnProgress(*this, low32(pos), low32(total));
-    }
-}
-
-void TZlibMultiple::StoreFile(archive::ArchiveOutput& out, const std::string& fullPath,
-                              const std::string& relativePath, const std::string& name) {
-    std::unique_ptr<archive::InputFile> in;
-    std::uint64_t size = 0;
-    try {
-        in = Files->openRead(fullPath,
-                             IgnoreExclusive ? platform::Share::DenyNone : platform::Share::DenyWrite);
-        size = in->size();
-    } catch (const std::exception&) {
-        return;  // a file that can't be opened is left out
-    }
-    if (size == 0)
-        return;
-    if (size > archive::kMaxUnpackedSize)
-        throw Error(
-            Format("Cannot store file \"%s\": it is 4 GiB or larger, more than an archive record holds.",
-                   fullPath.c_str()));
-
-    if (OnCompressingFile)
-        OnCompressingFile(*this, fullPath);
-
-    const std::string header = archive::encodeHeader(StorePaths ? relativePath : std::string(), name, 0, 0);
-    const std::uint64_t headerOffset = out.offset();
-    out.write(header.data(), header.size());
-
-    archive::Deflater deflater(CompressionLevel);
-    z_stream& z = deflater.stream();
-    std::vector<unsigned char> input(kIoBlock);
-    std::vector<unsigned char> output(kIoBlock);
-    std::uint64_t done = 0;
-    std::uint64_t packed = 0;
-    const auto drain = [&](int flush) {
-        int result = Z_OK;
-        do {
-            z.next_out = output.data();
-            z.avail_out = static_cast<uInt>(output.size());
-            result = archive::zlibCheck(deflate(&z, flush));
-            const std::size_t n = output.size() - z.avail_out;
-            packed += n;
-            if (packed > archive::kMaxPackedSize)
-                throw Error(
-                    Format("Cannot store file \"%s\": its packed form reaches 2 GiB, more than an "
-                           "archive record holds.",
-                           fullPath.c_str()));
-            out.write(output.data(), n);
-        } while (z.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
-    };
-    while (true) {
-        std::size_t n = 0;
-        try {
-            n = in->read(input.data(), input.size());
-        } catch (const std::exception& e) {
-            throw Error(Format("Cannot read file \"%s\". %s", fullPath.c_str(), e.what()));
-        }
-        if (n == 0)
-            break;
-        if (done + n > archive::kMaxUnpackedSize)
-            throw Error(
-                Format("Cannot store file \"%s\": it is 4 GiB or larger, more than an archive record "
-                       "holds.",
-                       fullPath.c_str()));
-        z.next_in = input.data();
-        z.avail_in = static_cast<uInt>(n);
-        drain(Z_NO_FLUSH);
-        RaiseProgress(done, done + n, size);
-        done += n;
-    }
-    if (OnProgress)
-        OnProgress(*this, low32(done), low32(size));
-    drain(Z_FINISH);
-    in.reset();
-
-    if (OnCompressedFile)
-        OnCompressedFile(*this, fullPath);
-
-    char sizes[8];
-    archive::putLittleEndian32(sizes, static_cast<std::uint32_t>(done));
-    archive::putLittleEndian32(sizes + 4, static_cast<std::uint32_t>(packed));
-    out.patch(headerOffset + archive::sizeFieldsOffset(header), sizes, 8);
+    if (end && to % kChunk != 0)
+        OnProgress(*this, low32(to), low32(total));
 }
 
 void TZlibMultiple::CompressDirectory(const std::string& Directory, bool Recursive,
@@ -236,8 +153,8 @@ void TZlibMultiple::CompressDirectory(const std::string& Directory, bool Recursi
     FolderWalk walk(directory, Recursive);
     walk.exclude(out.temporaryName());
     walk.exclude(FileName);
-    while (const auto item = walk.next())
-        StoreFile(out, item->fullPath, item->relativePath, item->name);
+    archive::Packer packer(*this, out);
+    packer.run([&walk] { return walk.next(); });
     out.commit();
 }
 
@@ -378,7 +295,7 @@ void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& 
             } catch (const std::exception& e) {
                 throw Error(Format("Cannot write file \"%s\". %s", target.c_str(), e.what()));
             }
-            RaiseProgress(written, written + n, record.unpackedSize);
+            RaiseProgress(written, written + n, record.unpackedSize, false);
         }
         written += n;
         ended = result == Z_STREAM_END;
@@ -387,6 +304,8 @@ void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& 
                 Format("The archive record \"%s\" is damaged: its packed data ends early.", stored.c_str()));
     }
     in.skip(left);  // bytes after the end of the zlib stream belong to no one
+    if (out)
+        RaiseProgress(written, written, record.unpackedSize, true);
 
     if (out) {
         try {

@@ -5,6 +5,7 @@
 // calling thread, in the order of the records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,7 +20,17 @@ namespace kelvora {
 namespace archive {
 class ArchiveInput;
 class ArchiveOutput;
+class Packer;
 }  // namespace archive
+
+// How CompressDirectory shares its work among threads. The archive's bytes don't depend on the
+// number of threads.
+struct TZlibTuning {
+    unsigned Threads = 0;                   // 0: one per processor; 1: all on the calling thread
+    std::size_t WholeFileLimit = 4u << 20;  // smaller files are compressed in one piece
+    std::size_t BlockSize = 1u << 20;       // larger ones in blocks of this size
+    std::size_t MemoryBudget = 16u << 20;   // file bytes read ahead of the archive at most
+};
 
 class TZlibMultiple {
   public:
@@ -65,13 +76,14 @@ class TZlibMultiple {
     std::vector<std::string> Warnings;
     std::function<void(TZlibMultiple& sender, const std::string& message)> OnWarning;
 
+    TZlibTuning Tuning;
+
     // Where files are read and written; tests put a failing file system here.
     std::shared_ptr<archive::FileSystem> Files = archive::FileSystem::platform();
 
   private:
-    void RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total);
-    void StoreFile(archive::ArchiveOutput& out, const std::string& fullPath, const std::string& relativePath,
-                   const std::string& name);
+    friend class archive::Packer;
+    void RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total, bool end);
     void ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
                        bool relativePaths);
 };

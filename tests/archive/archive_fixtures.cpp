@@ -63,6 +63,34 @@ std::string record(std::string_view path, std::string_view name, std::uint32_t u
     return out;
 }
 
+std::vector<ParsedRecord> parseArchive(std::string_view bytes) {
+    std::vector<ParsedRecord> out;
+    std::size_t pos = 0;
+    const auto take = [&](std::size_t n) {
+        if (pos + n > bytes.size())
+            throw std::runtime_error("archive cut short");
+        const std::string_view s = bytes.substr(pos, n);
+        pos += n;
+        return std::string(s);
+    };
+    const auto u32 = [&] {
+        const std::string b = take(4);
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(b[static_cast<std::size_t>(i)]);
+        return v;
+    };
+    while (pos < bytes.size()) {
+        ParsedRecord r;
+        r.path = take(static_cast<unsigned char>(take(1)[0]));
+        r.name = take(static_cast<unsigned char>(take(1)[0]));
+        r.unpackedSize = u32();
+        r.packed = take(u32());
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
 std::map<std::string, std::string> treeOf(const fs::path& root) {
     std::map<std::string, std::string> out;
     if (!fs::exists(root))

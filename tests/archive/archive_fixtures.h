@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvora::test {
 
@@ -26,6 +27,14 @@ std::string le32(std::uint32_t value);
 std::map<std::string, std::string> treeOf(const std::filesystem::path& root);
 // Every entry below `root` (files and folders), "/"-separated, folders ending in "/".
 std::map<std::string, std::string> entriesOf(const std::filesystem::path& root);
+
+struct ParsedRecord {
+    std::string path, name;  // stored bytes
+    std::uint32_t unpackedSize = 0;
+    std::string packed;
+};
+// The records of a well-formed archive; throws on anything else.
+std::vector<ParsedRecord> parseArchive(std::string_view bytes);
 
 std::string patterned(std::size_t size, unsigned seed = 1);  // compressible but not trivial
 std::string randomBytes(std::size_t size, unsigned seed = 1);
