@@ -1,0 +1,508 @@
+#include "app/tform1.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/commands.h"
+#include "app/machine_panel.h"
+#include "app/ribbon.h"
+#include "platform/platform.h"
+#include "ui/artwork.h"
+#include "ui/radio_list.h"
+#include "ui/shell.h"
+#include "ui/tf_about.h"
+#include "ui/tfb_ie.h"
+#include "ui/tffb_ie.h"
+#include "ui/window_factory.h"
+#include "ui/window_list.h"
+
+namespace kelvora::app {
+
+namespace {
+
+TForm1* main_window = nullptr;
+
+using Handler = void (TForm1::*)();
+
+struct HandlerRow {
+    const char* command;
+    Handler handler;
+};
+
+const HandlerRow kHandlers[] = {
+    {"B_InternetExplorer", &TForm1::B_InternetExplorerExecute},
+    {"B_Firefox", &TForm1::B_FirefoxExecute},
+    {"B_Chrome", &TForm1::B_ChromeExecute},
+    {"B_Opera", &TForm1::B_OperaExecute},
+    {"B_Safari", &TForm1::B_SafariExecute},
+    {"B_Flock", &TForm1::B_FlockExecute},
+    {"R_InternetExplorer", &TForm1::R_InternetExplorerExecute},
+    {"R_Firefox", &TForm1::R_FirefoxExecute},
+    {"R_Chrome", &TForm1::R_ChromeExecute},
+    {"R_Opera", &TForm1::R_OperaExecute},
+    {"R_Safari", &TForm1::R_SafariExecute},
+    {"R_Flock", &TForm1::R_FlockExecute},
+    {"sB_InternetExplorer", &TForm1::sB_InternetExplorerExecute},
+    {"sB_Firefox", &TForm1::sB_FirefoxExecute},
+    {"sB_Chrome", &TForm1::sB_ChromeExecute},
+    {"sB_Opera", &TForm1::sB_OperaExecute},
+    {"sB_Safari", &TForm1::sB_SafariExecute},
+    {"sB_Flock", &TForm1::sB_FlockExecute},
+    {"sR_InternetExplorer", &TForm1::sR_InternetExplorerExecute},
+    {"sR_Firefox", &TForm1::sR_FirefoxExecute},
+    {"sR_Chrome", &TForm1::sR_ChromeExecute},
+    {"sR_Opera", &TForm1::sR_OperaExecute},
+    {"sR_Safari", &TForm1::sR_SafariExecute},
+    {"sR_Flock", &TForm1::sR_FlockExecute},
+    {"c_Opera", &TForm1::c_OperaExecute},
+    {"Luna", &TForm1::LunaExecute},
+    {"Obsidian", &TForm1::ObsidianExecute},
+    {"Silver", &TForm1::SilverExecute},
+    {"About", &TForm1::AboutExecute},
+    {"Updates", &TForm1::UpdatesExecute},
+    {"Contact", &TForm1::ContactExecute},
+    {"Homepage", &TForm1::HomepageExecute},
+    {"Donate", &TForm1::DonateExecute},
+    {"Close", &TForm1::Action1Execute},
+};
+
+QString screenTip(const Command& c) {
+    return QStringLiteral("<b>%1</b><p style=\"margin: 4px 0 0 8px;\">%2</p>")
+        .arg(screenTipHeader(c).toHtmlEscaped(), c.hint.toHtmlEscaped());
+}
+
+// The stand-ins for wizards whose module has not registered its window: the frame of the right
+// kind with the wizard's captions, saying that the wizard is missing from this build.
+void addMissingNote(QWidget* window, int x, int y) {
+    auto* note = new QLabel(QObject::tr("This wizard is not part of this build."), window);
+    note->setObjectName(QStringLiteral("PlaceholderNote"));
+    note->setStyleSheet(QStringLiteral("color: #808080;"));
+    note->move(x, y);
+    note->adjustSize();
+}
+
+class PlaceholderSelective : public ui::Tfb_IE {
+  public:
+    PlaceholderSelective(const Command& c, ui::Browser browser) : title_(wizardTitle(c)) {
+        setWindowTitle(c.windowCaption);
+        setBrowserIcon(browser);
+        for (QCheckBox* box : tickBoxes())
+            box->hide();
+        ListBox1->clear();
+        if (c.name.startsWith(QLatin1String("R_")))
+            Label18->setText(tr("Restore the following:"));
+        Label18->adjustSize();
+        addMissingNote(this, 39, 109);
+        setProperty("kelvoraPlaceholder", true);
+    }
+    void FormActivate() override {
+        setTitle(title_);
+        Button1->hide();
+    }
+
+  private:
+    QString title_;
+};
+
+class PlaceholderFull : public ui::Tffb_IE {
+  public:
+    PlaceholderFull(const Command& c, ui::Browser browser) : title_(wizardTitle(c)) {
+        setWindowTitle(c.windowCaption);
+        setBrowserIcon(browser);
+        addMissingNote(this, 40, 189);
+        setProperty("kelvoraPlaceholder", true);
+    }
+    void FormActivate() override {
+        setTitle(title_);
+        Button1->hide();
+    }
+
+  private:
+    QString title_;
+};
+
+class PlaceholderConversion : public ui::WizardFrame {
+  public:
+    explicit PlaceholderConversion(const Command& c) : ui::WizardFrame(QColor(242, 242, 242)) {
+        setWindowTitle(c.windowCaption);
+        setBrowserIcon(ui::Browser::Opera);
+        addSectionCaption(QStringLiteral("Label2"), 33, 80, tr("Instructions:"));
+        addMissingNote(this, 39, 109);
+        Button2->setEnabled(false);
+        setProperty("kelvoraPlaceholder", true);
+    }
+    void FormActivate() override {
+        setTitle(tr("Welcome to Opera 10 Profile Conversion Wizard"));
+        Button1->hide();
+    }
+};
+
+QWidget* placeholderUpdateWindow(const Command& c) {
+    auto* dialog = new QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    dialog->setWindowTitle(c.windowCaption);
+    dialog->setWindowIcon(ui::applicationIcon());
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel(QObject::tr("The update check is not part of this build."), dialog));
+    auto* ok = new QPushButton(QObject::tr("OK"), dialog);
+    ok->setFixedSize(75, 25);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::close);
+    dialog->setProperty("kelvoraPlaceholder", true);
+    return dialog;
+}
+
+}  // namespace
+
+TForm1* Form1() {
+    return main_window;
+}
+
+TForm1::TForm1(const QString& settingsPath, QWidget* parent) : QMainWindow(parent), settings_(settingsPath) {
+    if (!main_window)
+        main_window = this;
+    ui::registerProductWindows();
+
+    setWindowTitle(QStringLiteral("Kelvora 2.1.2"));
+    setWindowIcon(ui::applicationIcon());
+    setFont(ui::controlFont());
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+
+    if (platform::usesMachineFolder()) {
+        if (const auto machine = settings_.machine())
+            platform::setMachine(*machine);
+    }
+
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("ClientArea"));
+    mdi_->setFrameShape(QFrame::NoFrame);
+    mdi_->setBackground(QColor(242, 242, 242));
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &TForm1::childActivated);
+
+    buildRibbon();
+    setRibbonStyle(ui::Style::Luna);
+    ribbon_->setCurrentTab(6);
+
+    resize(619, 703);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(619 / 2, 703 / 2));
+}
+
+TForm1::~TForm1() {
+    if (main_window == this)
+        main_window = nullptr;
+}
+
+void TForm1::buildRibbon() {
+    ribbon_ = new Ribbon(QStringLiteral("Kelvora"), this);
+    setMenuWidget(ribbon_);
+    for (const RibbonTabSpec& tab : ribbonTabs())
+        ribbon_->addTab(tab.caption, tab.keyTip);
+    std::vector<std::pair<const RibbonGroupSpec*, RibbonGroup*>> groups;
+    for (const RibbonGroupSpec& g : ribbonGroups())
+        groups.emplace_back(&g, ribbon_->addGroup(g.tab, g.caption, g.hint));
+
+    auto* styles = new QActionGroup(this);
+    for (const Command& c : commandTable()) {
+        auto* a = new QAction(ui::commandIcon(c.name), c.actionCaption, this);
+        a->setObjectName(c.name);
+        a->setToolTip(screenTip(c));
+        a->setStatusTip(c.hint);
+        a->setShortcut(c.shortcut);
+        a->setShortcutContext(Qt::WindowShortcut);
+        if (c.kind == CommandKind::Style) {
+            a->setCheckable(true);
+            styles->addAction(a);
+        }
+        addAction(a);
+        actions_.insert(c.name, a);
+        for (const HandlerRow& h : kHandlers) {
+            if (c.name == QLatin1String(h.command)) {
+                const Handler handler = h.handler;
+                connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+            }
+        }
+        for (const auto& [spec, group] : groups) {
+            if (spec->tab == c.tab && spec->caption == c.group)
+                ribbon_->addLargeButton(group, a, plainCaption(c.caption), c.keyTip);
+        }
+    }
+
+    ribbon_->addQuickAccess(actions_.value(QStringLiteral("Updates")), QStringLiteral("1"));
+    ribbon_->addQuickAccess(actions_.value(QStringLiteral("Homepage")), QStringLiteral("2"));
+    appMenu_ = new QMenu(this);
+    appMenu_->setObjectName(QStringLiteral("ApplicationMenu"));
+    appMenu_->addAction(actions_.value(QStringLiteral("Close")));
+    ribbon_->setApplicationMenu(appMenu_, QStringLiteral("F"));
+
+    if (platform::usesMachineFolder()) {
+        const int preferences = 5;
+        auto* group = ribbon_->addGroup(preferences, tr("Machine"),
+                                        tr("The Windows installation whose browsers Kelvora works on"));
+        machine_ = new MachinePanel(settings_, group);
+        group->contents()->addWidget(machine_);
+        ribbon_->addKeyTip(preferences, machine_->FolderButton, QStringLiteral("W"),
+                           [this] { machine_->chooseFolder(); });
+        ribbon_->addKeyTip(preferences, machine_->UserBox, QStringLiteral("U"), [this] {
+            machine_->UserBox->setFocus();
+            machine_->UserBox->showPopup();
+        });
+        ribbon_->addKeyTip(preferences, machine_->VersionBox, QStringLiteral("V"), [this] {
+            machine_->VersionBox->setFocus();
+            machine_->VersionBox->showPopup();
+        });
+    }
+}
+
+QAction* TForm1::action(const QString& name) const {
+    return actions_.value(name, nullptr);
+}
+
+QMdiSubWindow* TForm1::addChildWindow(QWidget* window) {
+    QMdiSubWindow* sub = mdi_->addSubWindow(window, Qt::SubWindow | Qt::FramelessWindowHint);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(window->size());
+    sub->move(0, 0);
+    sub->show();
+    mdi_->setActiveSubWindow(sub);
+    return sub;
+}
+
+void TForm1::childActivated(QMdiSubWindow* window) {
+    // The area reports "none" while the whole program is in the background and the same window
+    // again when it comes back; only a change of the active child window is an activation.
+    if (!window || window == lastActiveChild_)
+        return;
+    lastActiveChild_ = window;
+    if (auto* form = qobject_cast<ui::ChildForm*>(window->widget()))
+        form->FormActivate();
+}
+
+QWidget* TForm1::openCommandWindow(const QString& name) {
+    const Command* command = findCommand(name);
+    if (!command)
+        return nullptr;
+    QWidget* window = nullptr;
+    ui::Placement placement = ui::Placement::Child;
+    if (const auto* entry = ui::WindowFactories::instance().find(name)) {
+        window = entry->make();
+        placement = entry->placement;
+    } else {
+        window = placeholderWindow(*command);
+        if (command->kind == CommandKind::About || command->kind == CommandKind::Update)
+            placement = ui::Placement::TopLevel;
+    }
+    if (!window)
+        return nullptr;
+    if (placement == ui::Placement::Child) {
+        addChildWindow(window);
+    } else {
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    return window;
+}
+
+QWidget* TForm1::placeholderWindow(const Command& command) {
+    ui::Browser browser = ui::Browser::InternetExplorer;
+    ui::browserOfCommand(command.name, browser);
+    switch (command.kind) {
+        case CommandKind::SelectiveWizard:
+            return new PlaceholderSelective(command, browser);
+        case CommandKind::FullWizard:
+            return new PlaceholderFull(command, browser);
+        case CommandKind::ConversionWizard:
+            return new PlaceholderConversion(command);
+        case CommandKind::Update:
+            return placeholderUpdateWindow(command);
+        case CommandKind::About:
+            return new ui::Tf_About;
+        case CommandKind::Style:
+        case CommandKind::Web:
+        case CommandKind::Exit:
+            break;
+    }
+    return nullptr;
+}
+
+void TForm1::setRibbonStyle(ui::Style style) {
+    style_ = style;
+    ui::applyStyle(style);
+    ribbon_->applyStyle(style);
+    if (QAction* a = action(ui::styleName(style)))
+        a->setChecked(true);
+}
+
+void TForm1::FormActivate() {
+    platform::removeFile("Update.exe");
+    if (const auto style = ui::styleFromName(settings_.layout()); style && *style != style_)
+        setRibbonStyle(*style);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    ui::endProgram();
+}
+
+void TForm1::offerSampleMachine() {
+    if (!platform::usesMachineFolder() || settings_.machine() || !platform::currentMachine().root.empty())
+        return;
+    if (!sampleMachineAvailable()) {
+        QMessageBox::information(
+            this, tr("Kelvora"),
+            tr("Kelvora works on a Windows installation seen as a folder (a Windows disk, or "
+               "a Wine prefix's drive_c). Choose it on the Preferences tab, group \"Machine\"."));
+        return;
+    }
+    const auto answer = QMessageBox::question(
+        this, tr("Kelvora"),
+        tr("Kelvora works on a Windows installation seen as a folder, and none is chosen yet.\n\n"
+           "Build the sample machine (a Windows folder with profiles of the six browsers) and work on it? "
+           "You can choose another folder on the Preferences tab at any time."));
+    if (answer == QMessageBox::Yes && machine_)
+        machine_->useSampleMachine();
+}
+
+void TForm1::styleCommand(ui::Style style) {
+    setRibbonStyle(style);
+    settings_.setLayout(ui::styleName(style));
+}
+
+void TForm1::webCommand(const QString& name) {
+    if (const Command* c = findCommand(name))
+        ui::openExternal(c->target);
+}
+
+void TForm1::B_InternetExplorerExecute() {
+    openCommandWindow(QStringLiteral("B_InternetExplorer"));
+}
+void TForm1::B_FirefoxExecute() {
+    openCommandWindow(QStringLiteral("B_Firefox"));
+}
+void TForm1::B_ChromeExecute() {
+    openCommandWindow(QStringLiteral("B_Chrome"));
+}
+void TForm1::B_OperaExecute() {
+    openCommandWindow(QStringLiteral("B_Opera"));
+}
+void TForm1::B_SafariExecute() {
+    openCommandWindow(QStringLiteral("B_Safari"));
+}
+void TForm1::B_FlockExecute() {
+    openCommandWindow(QStringLiteral("B_Flock"));
+}
+void TForm1::R_InternetExplorerExecute() {
+    openCommandWindow(QStringLiteral("R_InternetExplorer"));
+}
+void TForm1::R_FirefoxExecute() {
+    openCommandWindow(QStringLiteral("R_Firefox"));
+}
+void TForm1::R_ChromeExecute() {
+    openCommandWindow(QStringLiteral("R_Chrome"));
+}
+void TForm1::R_OperaExecute() {
+    openCommandWindow(QStringLiteral("R_Opera"));
+}
+void TForm1::R_SafariExecute() {
+    openCommandWindow(QStringLiteral("R_Safari"));
+}
+void TForm1::R_FlockExecute() {
+    openCommandWindow(QStringLiteral("R_Flock"));
+}
+void TForm1::sB_InternetExplorerExecute() {
+    openCommandWindow(QStringLiteral("sB_InternetExplorer"));
+}
+void TForm1::sB_FirefoxExecute() {
+    openCommandWindow(QStringLiteral("sB_Firefox"));
+}
+void TForm1::sB_ChromeExecute() {
+    openCommandWindow(QStringLiteral("sB_Chrome"));
+}
+void TForm1::sB_OperaExecute() {
+    openCommandWindow(QStringLiteral("sB_Opera"));
+}
+void TForm1::sB_SafariExecute() {
+    openCommandWindow(QStringLiteral("sB_Safari"));
+}
+void TForm1::sB_FlockExecute() {
+    openCommandWindow(QStringLiteral("sB_Flock"));
+}
+void TForm1::sR_InternetExplorerExecute() {
+    openCommandWindow(QStringLiteral("sR_InternetExplorer"));
+}
+void TForm1::sR_FirefoxExecute() {
+    openCommandWindow(QStringLiteral("sR_Firefox"));
+}
+void TForm1::sR_ChromeExecute() {
+    openCommandWindow(QStringLiteral("sR_Chrome"));
+}
+void TForm1::sR_OperaExecute() {
+    openCommandWindow(QStringLiteral("sR_Opera"));
+}
+void TForm1::sR_SafariExecute() {
+    openCommandWindow(QStringLiteral("sR_Safari"));
+}
+void TForm1::sR_FlockExecute() {
+    openCommandWindow(QStringLiteral("sR_Flock"));
+}
+void TForm1::c_OperaExecute() {
+    openCommandWindow(QStringLiteral("c_Opera"));
+}
+void TForm1::LunaExecute() {
+    styleCommand(ui::Style::Luna);
+}
+void TForm1::ObsidianExecute() {
+    styleCommand(ui::Style::Obsidian);
+}
+void TForm1::SilverExecute() {
+    styleCommand(ui::Style::Silver);
+}
+
+void TForm1::AboutExecute() {
+    ui::f_About() = qobject_cast<ui::Tf_About*>(openCommandWindow(QStringLiteral("About")));
+}
+
+void TForm1::UpdatesExecute() {
+    updateWindow_ = openCommandWindow(QStringLiteral("Updates"));
+}
+
+void TForm1::ContactExecute() {
+    webCommand(QStringLiteral("Contact"));
+}
+void TForm1::HomepageExecute() {
+    webCommand(QStringLiteral("Homepage"));
+}
+void TForm1::DonateExecute() {
+    webCommand(QStringLiteral("Donate"));
+}
+
+void TForm1::Action1Execute() {
+    ui::endProgram();
+}
+
+}  // namespace kelvora::app
