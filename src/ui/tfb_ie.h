@@ -59,6 +59,7 @@ class Tfb_IE : public WizardFrame {
 
     // Handlers
     void FormActivate() override;  // title, hides "Finish"
+    void Button2Click() override;  // Internet Explorer's backup (ui/wizards/ie_wizards.cpp)
     virtual void Button4Click();   // "Select All"
     virtual void Button6Click();   // "Deselect"
     virtual void DirectoryEdit1Change() {}

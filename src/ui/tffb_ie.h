@@ -26,6 +26,7 @@ class Tffb_IE : public WizardFrame {
 
     // Handlers
     void FormActivate() override;  // title, hides "Finish"
+    void Button2Click() override;  // Internet Explorer's full backup (ui/wizards/ie_wizards.cpp)
     virtual void DirectoryEdit2Change() {}
 };
 

@@ -17,6 +17,8 @@ void registerProductWindows() {
     WindowFactories& factories = WindowFactories::instance();
     registerShellWindows(factories);
     // One line per module that brings windows, after the shell's so a module may replace them.
+    registerWizardWindows(factories);
+    registerUpdateWindows(factories);
 }
 
 }  // namespace kelvora::ui

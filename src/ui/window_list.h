@@ -9,6 +9,12 @@ class WindowFactories;
 // The application shell's own windows: the Internet Explorer frames and About.
 void registerShellWindows(WindowFactories& factories);
 
+// The 24 browser wizards (ui/wizards/register_wizards.cpp).
+void registerWizardWindows(WindowFactories& factories);
+
+// The update window for the "Updates" command (ui/update_window.cpp).
+void registerUpdateWindows(WindowFactories& factories);
+
 // Every window of the product; the main window calls it once when it is made.
 void registerProductWindows();
 

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <utility>
 
-#include "ui/progress_window.h"
+#include "ui/tf_pbar.h"
 
 namespace kelvora::ui::wizards {
 
@@ -75,6 +75,22 @@ PauseHandler setPauseHandler(PauseHandler handler) {
     return std::exchange(pause_handler, std::move(handler));
 }
 
+Browser badgeFor(browsers::BrowserId id) {
+    switch (id) {
+        case browsers::BrowserId::Firefox:
+            return Browser::Firefox;
+        case browsers::BrowserId::Flock:
+            return Browser::Flock;
+        case browsers::BrowserId::Chrome:
+            return Browser::Chrome;
+        case browsers::BrowserId::Safari:
+            return Browser::Safari;
+        case browsers::BrowserId::Opera:
+            return Browser::Opera;
+    }
+    return Browser::Firefox;
+}
+
 WizardHost::WizardHost(QWidget* window) : window_(window) {}
 
 WizardHost::~WizardHost() {
@@ -85,20 +101,34 @@ void WizardHost::showMessage(const std::string& text) {
     showBox(window_, BoxKind::Message, QString::fromStdString(text));
 }
 
+// The shared progress window: showing it starts the bar at 0, also when a failed task left it
+// on screen; each change is painted at once, since the task holds the event loop.
 void WizardHost::progressShow() {
-    progressWindow().showBar();
+    if (Tf_pBar* bar = f_pBar()) {
+        bar->show();
+        bar->raise();
+        bar->FormActivate();
+        bar->repaint();
+    }
 }
 
 void WizardHost::progressStep(int amount) {
-    progressWindow().stepBy(amount);
+    if (Tf_pBar* bar = f_pBar()) {
+        bar->StepBy(amount);
+        bar->repaint();
+    }
 }
 
 void WizardHost::progressSet(int position) {
-    progressWindow().setPosition(position);
+    if (Tf_pBar* bar = f_pBar()) {
+        bar->SetPosition(position);
+        bar->repaint();
+    }
 }
 
 void WizardHost::progressHide() {
-    progressWindow().hideBar();
+    if (Tf_pBar* bar = f_pBar())
+        bar->hide();
 }
 
 void WizardHost::fullProgress(int position, int total) {

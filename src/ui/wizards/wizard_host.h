@@ -11,7 +11,9 @@
 #include <functional>
 #include <string>
 
+#include "browsers/browser.h"
 #include "browsers/host.h"
+#include "ui/artwork.h"
 
 class QWidget;
 
@@ -33,7 +35,7 @@ using BoxHandler = std::function<void(QWidget* parent, BoxKind kind, const QStri
 BoxHandler setBoxHandler(BoxHandler handler);
 
 // The text the error box shows for an error's message: a full stop is appended when the last
-// character sorts after "." (so "I/O error 183" gets one, "Not found." and "Why?" do not).
+// character sorts after "." (so "I/O error 183" and "Why?" get one, "Done." and "Stop!" do not).
 QString errorBoxText(const std::string& message);
 // Shows the error that ended a handler in the application's error box.
 void showError(QWidget* parent, const std::exception& error);
@@ -42,6 +44,9 @@ void showError(QWidget* parent, const std::exception& error);
 void pauseFor(std::chrono::milliseconds duration);
 using PauseHandler = std::function<void(std::chrono::milliseconds)>;
 PauseHandler setPauseHandler(PauseHandler handler);
+
+// The header icon of a browser's wizards.
+Browser badgeFor(browsers::BrowserId id);
 
 // The host of one wizard window. Selective tasks step the shared progress window; a full wizard
 // hands its own handlers for the bar and the file label (DoProgress, DoCompressFile, ...).

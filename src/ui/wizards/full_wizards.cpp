@@ -1,0 +1,144 @@
+#include "ui/wizards/full_wizards.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "ui/directory_edit.h"
+#include "ui/theme.h"
+#include "ui/wizards/wizard_host.h"
+
+namespace kelvora::ui {
+
+namespace {
+
+using browsers::full::Task;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+Tffb_Firefox::Tffb_Firefox(QWidget* parent) : Tffb_Firefox(browsers::full::firefox(), Task::Backup, parent) {}
+
+Tffb_Firefox::Tffb_Firefox(const browsers::full::Descriptor& browser, Task task, QWidget* parent)
+    : Tffb_IE(parent),
+      browser_(browser),
+      state_(browsers::full::makeState(browser, task)),
+      host_(std::make_unique<wizards::WizardHost>(this)) {
+    setWindowTitle(qs(state_.caption));
+    setBrowserIcon(wizards::badgeFor(browser.browser->id));
+    setTitle(qs(state_.title));
+
+    lblFilename = new QLabel(this);
+    lblFilename->setObjectName(QStringLiteral("lblFilename"));
+    lblFilename->setFont(controlFont());
+    // As wide as the bar: the full source or target path of the file.
+    lblFilename->setGeometry(40, 189, 521, 15);
+    lblFilename->setTextFormat(Qt::PlainText);
+
+    host_->onFullProgress = [this](int position, int total) { DoProgress(position, total); };
+    host_->onFileLabel = [this](const std::string& text) {
+        if (state_.task == Task::Backup)
+            DoCompressFile(text);
+        else
+            DoDecompressFile(text);
+    };
+}
+
+Tffb_Firefox::~Tffb_Firefox() = default;
+
+void Tffb_Firefox::widgetsToState() {
+    state_.backupLocationText = DirectoryEdit2->text().toStdString();
+}
+
+void Tffb_Firefox::stateToWidgets() {
+    setWindowTitle(qs(state_.caption));
+    setTitle(qs(state_.title));
+    DoProgress(state_.barPosition, state_.barMaximum);
+    lblFilename->setText(qs(state_.fileLabel));
+    Button1->setVisible(state_.finishVisible);
+    if (state_.finishVisible)
+        Button1->raise();
+}
+
+void Tffb_Firefox::FormActivate() {
+    widgetsToState();
+    host_->runTask([this] { browsers::full::activate(browser_, state_, *host_); },
+                   [this] { stateToWidgets(); });
+}
+
+void Tffb_Firefox::Button2Click() {
+    widgetsToState();
+    host_->runTask(
+        [this] {
+            if (state_.task == Task::Backup)
+                browsers::full::backup(browser_, state_, *host_);
+            else
+                browsers::full::restore(browser_, state_, *host_);
+        },
+        [this] { stateToWidgets(); });
+}
+
+void Tffb_Firefox::DoProgress(int position, int total) {
+    const int maximum = std::max(total, 1);
+    ProgressBar1->setRange(0, maximum);
+    ProgressBar1->setValue(std::clamp(position, 0, maximum));
+}
+
+void Tffb_Firefox::DoCompressFile(const std::string& fileName) {
+    lblFilename->setText(qs(fileName));
+}
+
+void Tffb_Firefox::DoDecompressFile(const std::string& fileName) {
+    lblFilename->setText(qs(fileName));
+}
+
+Tffr_Firefox::Tffr_Firefox(QWidget* parent)
+    : Tffb_Firefox(browsers::full::firefox(), Task::Restore, parent) {}
+
+Tffb_Chrome::Tffb_Chrome(QWidget* parent) : Tffb_Chrome(Task::Backup, parent) {}
+Tffb_Chrome::Tffb_Chrome(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::chrome(), task, parent) {}
+Tffr_Chrome::Tffr_Chrome(QWidget* parent) : Tffb_Chrome(Task::Restore, parent) {}
+
+Tffb_Safari::Tffb_Safari(QWidget* parent) : Tffb_Safari(Task::Backup, parent) {}
+Tffb_Safari::Tffb_Safari(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::safari(), task, parent) {}
+Tffr_Safari::Tffr_Safari(QWidget* parent) : Tffb_Safari(Task::Restore, parent) {}
+
+Tffb_Flock::Tffb_Flock(QWidget* parent) : Tffb_Flock(Task::Backup, parent) {}
+Tffb_Flock::Tffb_Flock(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::flock(), task, parent) {}
+Tffr_Flock::Tffr_Flock(QWidget* parent) : Tffb_Flock(Task::Restore, parent) {}
+
+Tffb_Opera::Tffb_Opera(QWidget* parent) : Tffb_Opera(Task::Backup, parent) {}
+
+Tffb_Opera::Tffb_Opera(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::opera(), task, parent) {
+    Label2 = new QLabel(qs(browsers::full::kOperaInstruction), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFont(controlFont());
+    Label2->setWordWrap(true);
+    Label2->setGeometry(39, 222, 522, 30);
+    Label2->hide();
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setFont(controlFont());
+    Edit1->setGeometry(39, 258, 283, 21);
+    Edit1->hide();
+}
+
+void Tffb_Opera::widgetsToState() {
+    Tffb_Firefox::widgetsToState();
+    state_.operaNameText = Edit1->text().toStdString();
+}
+
+void Tffb_Opera::stateToWidgets() {
+    Tffb_Firefox::stateToWidgets();
+    Label2->setVisible(state_.operaNameVisible);
+    Edit1->setVisible(state_.operaNameVisible);
+}
+
+Tffr_Opera::Tffr_Opera(QWidget* parent) : Tffb_Opera(Task::Restore, parent) {}
+
+}  // namespace kelvora::ui
