@@ -6,6 +6,7 @@
 #include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/commands_list.h"
+#include "cli/ie_commands.h"
 #include "core/core.h"
 #include "core/error.h"
 
@@ -47,6 +48,7 @@ std::vector<std::string> browserKeywords() {
     std::vector<std::string> names;
     for (const auto* browser : browsers::selectiveBrowsers())
         names.push_back(browser->keyword);
+    names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
     return names;
 }
 
@@ -104,7 +106,7 @@ void tickItems(SelectiveState& state, const std::string& list) {
 class SelectiveCommand : public Command {
   protected:
     void configureCommon(CLI::App& app, bool backup) {
-        app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari or opera")
+        app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari, opera or ie")
             ->required()
             ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
         auto* profile =
@@ -168,6 +170,8 @@ class BackupCommand : public SelectiveCommand {
     }
 
     int run(Context& ctx) override {
+        if (ie::named(browser_))
+            return ie::backup(folder_, items_, ctx);
         const Browser& browser = browserNamed(browser_);
         const std::string folder = withoutTrailingSeparator(folder_);
         if (!DirectoryExists(folder))
@@ -190,10 +194,15 @@ class RestoreCommand : public SelectiveCommand {
     void configure(CLI::App& app) override {
         configureCommon(app, false);
         app.add_option("--from", folder_, "Backup folder holding the archive")->required();
-        app.add_option("--archive", archive_, "The archive's file name, for example default.dat")->required();
+        app.add_option("--archive", archive_,
+                       "The archive's file name, for example default.dat (not for ie)");
     }
 
     int run(Context& ctx) override {
+        if (ie::named(browser_))
+            return ie::restore(folder_, items_, ctx);
+        if (archive_.empty())
+            throw Error("--archive is required");
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
         SelectiveState state = prepare(browser, WizardKind::Restore, host);
@@ -253,6 +262,8 @@ class ItemsCommand : public Command {
     }
 
     int run(Context& ctx) override {
+        if (ie::named(browser_))
+            return ie::listItems(ctx);
         const Browser& browser = browserNamed(browser_);
         for (const auto& box : browser.tickBoxes) {
             ctx.out << box.caption;

@@ -1,13 +1,13 @@
 // kelvora-cli full-backup and full-restore: a browser's whole data folder into its fixed archive in
 // a backup folder, and back. They run the full wizards' own procedure: discovery as on activation,
 // then "Next >" with the folder given. Each file is shown as it is packed or unpacked.
-#include <algorithm>
-#include <chrono>
 #include <ostream>
 
 #include "browsers/full.h"
+#include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/commands_list.h"
+#include "cli/ie_commands.h"
 #include "core/error.h"
 
 namespace kelvora::cli {
@@ -16,48 +16,23 @@ namespace {
 
 namespace full = browsers::full;
 
-// The full wizards' bar and file label on a terminal line, or one plain line per file elsewhere.
-// The wizards' messages go to the error stream.
-class FullHost : public browsers::Host {
+// The terminal host, with one plain line per file where no bar can be drawn. Its messages are
+// held back (quiet) while discovery runs for a folder name given on the command line: the name
+// edit's prompt would only confuse there.
+class FullHost : public CliHost {
   public:
-    explicit FullHost(Context& ctx) : ctx_(ctx) {}
-    ~FullHost() override { endLine(); }
+    explicit FullHost(Context& ctx) : CliHost(ctx), ctx_(ctx) {}
 
-    // Messages are held back while discovery runs for a folder name given on the command line:
-    // the name edit's prompt would only confuse there.
-    bool quiet = false;
     int files = 0;
 
-    void showMessage(const std::string& text) override {
-        if (quiet)
-            return;
-        endLine();
-        ctx_.err << text << '\n';
-    }
-    void progressShow() override {}
-    void progressStep(int) override {}
-    void progressSet(int) override {}
-    void progressHide() override {}
-
+    // The completion display puts the bar back to 0; on a terminal the last file's full bar stays.
     void fullProgress(int position, int total) override {
-        if (!ctx_.terminal || label_.empty())
-            return;
-        const double fraction = total > 0 ? static_cast<double>(position) / total : 0.0;
-        constexpr int kWidth = 20;
-        const int filled = std::clamp(static_cast<int>(fraction * kWidth), 0, kWidth);
-        std::string shown = label_;
-        if (shown.size() > 50)
-            shown = "..." + shown.substr(shown.size() - 47);
-        std::string line = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
-                           std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "] " + shown;
-        if (line.size() < width_)
-            line += std::string(width_ - line.size(), ' ');
-        width_ = line.size();
-        ctx_.err << line << std::flush;
+        if (position > 0)
+            CliHost::fullProgress(position, total);
     }
 
     void fullFileLabel(const std::string& text) override {
-        label_ = text;
+        CliHost::fullFileLabel(text);
         if (text.empty() || text == full::kFinished)
             return;
         ++files;
@@ -65,26 +40,15 @@ class FullHost : public browsers::Host {
             ctx_.out << text << '\n';
     }
 
-    void repaint() override {}
-    void setBusyCursor(bool) override {}
-    void pause(std::chrono::milliseconds) override {}
-
-    void endLine() {
-        if (width_ > 0)
-            ctx_.err << '\n' << std::flush;
-        width_ = 0;
-    }
-
   private:
     Context& ctx_;
-    std::string label_;
-    std::size_t width_ = 0;
 };
 
 std::vector<std::string> browserKeywords() {
     std::vector<std::string> names;
     for (const auto* browser : full::descriptors())
         names.push_back(browser->browser->keyword);
+    names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
     return names;
 }
 
@@ -102,7 +66,7 @@ class FullCommand : public Command {
 
     void configure(CLI::App& app) override {
         const bool backup = task_ == full::Task::Backup;
-        app.add_option("BROWSER", browser_, "firefox, chrome, safari, flock or opera")
+        app.add_option("BROWSER", browser_, "firefox, chrome, safari, flock, opera or ie")
             ->required()
             ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
         app.add_option(
@@ -115,6 +79,8 @@ class FullCommand : public Command {
     }
 
     int run(Context& ctx) override {
+        if (ie::named(browser_))
+            return task_ == full::Task::Backup ? ie::fullBackup(folder_, ctx) : ie::fullRestore(folder_, ctx);
         const full::Descriptor* browser = full::find(browser_);
         if (!browser)
             throw Error(Format("Unknown browser \"%s\".", browser_.c_str()));
