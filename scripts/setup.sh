@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libcli11-dev
   libglib2.0-dev
-  libhivex-dev libhivex-bin chntpw
+  libhivex-dev libhivex-bin libwin-hivex-perl chntpw
   libcurl4-openssl-dev python3
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation xvfb xauth
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64

@@ -158,12 +158,12 @@ TEST_F(RegistryTest, SavingAMissingKeyWritesNothingAndKeepsAnOldFile) {
     const std::string missing = key_ + "Not There\\";
 
     const std::string fresh = file("fresh.reg");
-    SaveKeyToFile(missing, fresh);
+    EXPECT_EQ(SaveKeyToFile(missing, fresh), "");
     EXPECT_FALSE(fs::exists(fresh));
 
     const std::string old = file("old.reg");
     writeFile(old, "old contents");
-    SaveKeyToFile(missing, old);
+    EXPECT_EQ(SaveKeyToFile(missing, old), "");
     EXPECT_EQ(readFile(old), "old contents");
 }
 
@@ -172,12 +172,13 @@ TEST_F(RegistryTest, SavingOverAFileReplacesItAndOverAFolderLeavesIt) {
 
     const std::string old = file("hist.reg");
     writeFile(old, "an older hive");
-    SaveKeyToFile(key_, old);
+    EXPECT_EQ(SaveKeyToFile(key_, old), "");
     EXPECT_TRUE(savedByRegistry(readFile(old)));
 
     const std::string folder = file("folder.reg");
     fs::create_directories(fs::path(folder) / "inside");
-    SaveKeyToFile(key_, folder);
+    // The key exists but can't be saved there: the caller learns why.
+    EXPECT_NE(SaveKeyToFile(key_, folder), "");
     EXPECT_TRUE(fs::is_directory(fs::path(folder) / "inside"));
 }
 
@@ -255,9 +256,9 @@ bool haveTool(const char* name) {
 }
 
 TEST_F(RegistryTest, SavedHivesReadCorrectlyWithIndependentReaders) {
-    if (!haveTool("hivexsh") || !haveTool("reged"))
-        GTEST_SKIP()
-            << "hivexsh (libhivex-bin) and reged (chntpw) are needed; scripts/setup.sh installs them";
+    if (!haveTool("hivexsh") || !haveTool("reged") || !haveTool("hivexregedit"))
+        GTEST_SKIP() << "hivexsh (libhivex-bin), hivexregedit (libwin-hivex-perl) and reged (chntpw) are "
+                        "needed; scripts/setup.sh installs them";
     ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
     const std::string hive = file("set.reg");
     SaveKeyToFile(key_, hive);
@@ -278,6 +279,12 @@ TEST_F(RegistryTest, SavedHivesReadCorrectlyWithIndependentReaders) {
          {"[HKEY_CURRENT_USER\\X\\Window\\Deep]", "\"Start Page\"=\"http://example.org/\"",
           "\"Anchor Underline\"=dword:00000007", "@=\"default text\""}) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+    }
+
+    const auto regedit = run("hivexregedit --export '" + hive + "' '\\'");
+    ASSERT_TRUE(regedit) << "hivexregedit could not export the file";
+    for (const char* expected : {"[\\Big]", "[\\Window\\Deep]", "\"Left\"=dword:0000000c", "@=hex(1):"}) {
+        EXPECT_NE(regedit->find(expected), std::string::npos) << expected << " in\n" << *regedit;
     }
 }
 
