@@ -342,8 +342,10 @@ QStringList Ribbon::visibleKeyTips() const {
 }
 
 void Ribbon::showBadges(const std::vector<std::pair<QPoint, QString>>& badges) {
-    for (QLabel* badge : badges_)
+    for (QLabel* badge : badges_) {
+        badge->hide();
         badge->deleteLater();
+    }
     badges_.clear();
     for (const auto& [centre, letter] : badges) {
         auto* badge = new QLabel(letter, this);
@@ -382,7 +384,7 @@ void Ribbon::showCommandKeyTips() {
         if (!k.anchor || !k.anchor->isVisibleTo(this))
             continue;
         const QRect r(k.anchor->mapTo(this, QPoint(0, 0)), k.anchor->size());
-        badges.emplace_back(QPoint(r.center().x(), r.bottom() - 4), k.letter);
+        badges.emplace_back(QPoint(r.center().x(), r.bottom() + 4), k.letter);
     }
     showBadges(badges);
 }

@@ -416,17 +416,8 @@ QIcon folderIcon() {
 }
 
 void paintWindowBackground(QPainter& p, const QRect& rect, const QColor& base) {
-    const Theme& t = currentTheme();
-    p.save();
+    // Flat, so the window sits seamlessly on the client area of the same colour.
     p.fillRect(rect, base);
-    // A soft wash of the look's colour in the lower right corner, fading into the base colour.
-    QRadialGradient wash(rect.bottomRight(), rect.width() * 0.55);
-    QColor c = t.barStart;
-    c.setAlpha(90);
-    wash.setColorAt(0, c);
-    wash.setColorAt(1, QColor(base.red(), base.green(), base.blue(), 0));
-    p.fillRect(rect, wash);
-    p.restore();
 }
 
 void paintHeaderBand(QPainter& p, const QRect& rect) {

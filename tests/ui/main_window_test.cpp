@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -18,9 +19,11 @@
 #include <memory>
 
 #include "app/commands.h"
+#include "app/machine_panel.h"
 #include "app/ribbon.h"
 #include "app/tform1.h"
 #include "gui_support.h"
+#include "platform/platform.h"
 #include "support/temp_dir.h"
 #include "ui/child_form.h"
 #include "ui/directory_edit.h"
@@ -514,6 +517,48 @@ TEST_F(MainWindowTest, ChildWindowsActivateEachTimeTheyBecomeActive) {
     // Closing the active window activates the other one.
     subA->close();
     EXPECT_EQ(b->activations, 3);
+}
+
+}  // namespace
+}  // namespace kelvora::app
+
+namespace kelvora::app {
+namespace {
+
+TEST_F(MainWindowTest, MachineGroupChoosesTheWindowsFolderAndStoresIt) {
+    if (!platform::usesMachineFolder())
+        GTEST_SKIP() << "Windows is its own machine";
+    const platform::MachineOptions previous = platform::currentMachine();
+    for (const char* folder : {"Users/ann", "Users/bob", "Users/Public", "Users/Default"})
+        std::filesystem::create_directories(dir_ / "win" / folder);
+    MachinePanel* panel = form_->machinePanel();
+    ASSERT_NE(panel, nullptr);
+
+    shell_.folderAnswer = QString::fromStdString((dir_ / "win").string());
+    panel->FolderButton->click();
+    EXPECT_EQ(shell_.folderRequests, 1);
+    EXPECT_EQ(platform::currentMachine().root, (dir_ / "win").string());
+    EXPECT_EQ(platform::currentMachine().user, "ann");
+    QStringList users;
+    for (int i = 0; i < panel->UserBox->count(); ++i)
+        users << panel->UserBox->itemText(i);
+    EXPECT_EQ(users, QStringList({"ann", "bob"})) << "the system's own profiles are left out";
+
+    panel->UserBox->setCurrentIndex(1);
+    panel->VersionBox->setCurrentIndex(panel->VersionBox->findData("5"));
+    EXPECT_EQ(platform::currentMachine().user, "bob");
+    EXPECT_EQ(platform::currentMachine().windowsVersion, "5");
+
+    // Stored beside the look, and taken up by the next start.
+    const auto stored = Settings(ini_).machine();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->root, (dir_ / "win").string());
+    EXPECT_EQ(stored->user, "bob");
+    EXPECT_EQ(stored->windowsVersion, "5");
+    platform::setMachine({});
+    TForm1 next(ini_);
+    EXPECT_EQ(platform::currentMachine().user, "bob");
+    platform::setMachine(previous);
 }
 
 }  // namespace
