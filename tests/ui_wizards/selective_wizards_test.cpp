@@ -1,0 +1,320 @@
+// The selective wizards of Firefox, Flock, Chrome, Safari and Opera, opened from their ribbon
+// commands: a backup on one sample machine restored on a second one, the tick boxes, and the
+// messages of a wizard that lacks its location or its archive.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+#include <filesystem>
+#include <utility>
+
+#include "browsers/selective.h"
+#include "platform/platform.h"
+#include "ui/directory_edit.h"
+#include "ui/radio_list.h"
+#include "ui/tf_pbar.h"
+#include "ui/wizards/selective_wizards.h"
+#include "wizard_fixture.h"
+
+namespace kelvora::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::SelectiveWizard;
+
+struct SelectiveCase {
+    std::string name;  // "Firefox", as in the commands "B_Firefox" and "R_Firefox"
+    std::string file;  // a file of the profile folder that the wizards carry with every box ticked
+    std::vector<std::string> entries;  // some of the names the backup archive must hold
+};
+
+const std::vector<SelectiveCase>& selectiveCases() {
+    static const std::vector<SelectiveCase> cases = {
+        {"Firefox", "prefs.js", {"prefs.js", "places.sqlite", "sessionstore.js", "signons.sqlite"}},
+        {"Flock", "prefs.js", {"prefs.js", "flock-data.sqlite", "feedcontent.sqlite", "places.sqlite"}},
+        {"Chrome", "Bookmarks", {"Bookmarks", "Cookies", "History", "Preferences"}},
+        {"Safari",
+         "Bookmarks.plist",
+         {"Bookmarks.plist", "History.plist", "Cookies\\Cookies.plist",
+          "Preferences\\com.apple.Safari.plist"}},
+        {"Opera", "bookmarks.adr", {"bookmarks.adr", "wand.dat", "speeddial.ini", "loc\\mail\\index.ini"}},
+    };
+    return cases;
+}
+
+QString command(const char* prefix, const std::string& name) {
+    return QString::fromLatin1(prefix) + QString::fromStdString(name);
+}
+
+// The selected profile's file `name`, on the machine in use, as the wizard's state names it.
+fs::path profileFile(const SelectiveWizard& wizard, const std::string& name) {
+    const auto& state = wizard.state();
+    std::string folder = state.profileRoot;
+    if (!wizard.browser().profilesFolder.empty())
+        folder += wizard.browser().profilesFolder + "\\";
+    folder += state.profiles.at(static_cast<std::size_t>(state.profileIndex)) + "\\";
+    return platform::nativePath(folder + name);
+}
+
+// The boxes shown, in screen order: columns left to right, each top to bottom.
+std::vector<QCheckBox*> visibleBoxes(const ui::Tfb_IE& wizard) {
+    std::vector<QCheckBox*> boxes;
+    for (QCheckBox* box : wizard.tickBoxes()) {
+        if (!box->isHidden())
+            boxes.push_back(box);
+    }
+    std::sort(boxes.begin(), boxes.end(), [](const QCheckBox* a, const QCheckBox* b) {
+        return std::make_pair(a->x(), a->y()) < std::make_pair(b->x(), b->y());
+    });
+    return boxes;
+}
+
+using SelectiveWizardTest = WizardTest;
+
+TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
+    const tools::SampleMachine first = useMachine("first");
+    const tools::SampleMachine second = useMachine("second");
+    for (const auto& c : selectiveCases()) {
+        SCOPED_TRACE(c.name);
+        const fs::path saves = tmp / "saves" / c.name;
+        fs::create_directories(saves);
+        const std::string marked = "kelvora wizard test: " + c.name + "\n";
+
+        use(first);
+        auto* backup = open<SelectiveWizard>(command("B_", c.name));
+        ASSERT_NE(backup, nullptr);
+        EXPECT_EQ(backup->windowTitle().toStdString(), backup->browser().backupCaption);
+        EXPECT_EQ(backup->Label1->text().toStdString(), backup->browser().backupTitle);
+        ASSERT_GT(backup->ListBox1->count(), 0);
+        EXPECT_EQ(backup->ListBox1->currentRow(), 0);
+        EXPECT_TRUE(takeMessages().empty());
+        const fs::path source = profileFile(*backup, c.file);
+        ASSERT_TRUE(fs::exists(source)) << source;
+        writeFile(source, marked);
+        const std::string profile = backup->state().profiles.front();
+        screenshot(backup, command("B_", c.name) + QStringLiteral("_ready"));
+
+        choose(backup->DirectoryEdit2, saves);
+        EXPECT_EQ(backup->DirectoryEdit2->text().toStdString(), saves.string());
+        clickNext(backup);
+        EXPECT_TRUE(takeMessages().empty());
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_TRUE(backup->Button1->isVisible());
+        EXPECT_EQ(backup->ListBox1->count(), 0);
+        EXPECT_FALSE(progress->isVisible());
+        EXPECT_EQ(progress->Position(), 100);
+        const std::string staging = browsers::stagingName(backup->browser(), profile).substr(1);
+        const fs::path archive = saves / (staging + ".dat");
+        ASSERT_TRUE(fs::exists(archive));
+        EXPECT_FALSE(fs::exists(saves / staging));
+        const auto names = storedNames(archive);
+        for (const auto& entry : c.entries)
+            EXPECT_TRUE(contains(names, entry)) << entry;
+        screenshot(backup, command("B_", c.name));
+
+        use(second);
+        auto* restore = open<SelectiveWizard>(command("R_", c.name));
+        ASSERT_NE(restore, nullptr);
+        EXPECT_EQ(restore->windowTitle().toStdString(), restore->browser().restoreCaption);
+        EXPECT_EQ(restore->Label1->text().toStdString(), restore->browser().restoreTitle);
+        EXPECT_EQ(restore->Label18->text(), QStringLiteral("Restore the following:"));
+        ASSERT_NE(restore->ListBox2, nullptr);
+        EXPECT_EQ(restore->ListBox2->count(), 0);
+        ASSERT_GT(restore->ListBox1->count(), 0);
+        const fs::path target = profileFile(*restore, c.file);
+        fs::remove(target);
+
+        choose(restore->DirectoryEdit2, saves);
+        ASSERT_EQ(restore->ListBox2->count(), 1);
+        EXPECT_EQ(restore->ListBox2->item(0)->text().toStdString(), archive.filename().string());
+        EXPECT_EQ(restore->ListBox2->currentRow(), 0);
+        screenshot(restore, command("R_", c.name) + QStringLiteral("_ready"));
+        clickNext(restore);
+        EXPECT_TRUE(takeMessages().empty());
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_TRUE(restore->Button1->isVisible());
+        EXPECT_EQ(readFile(target), marked);
+        EXPECT_FALSE(fs::exists(saves / staging)) << "the extraction folder is removed";
+        EXPECT_TRUE(fs::exists(archive)) << "the backup file stays";
+        screenshot(restore, command("R_", c.name));
+    }
+}
+
+// The boxes of each browser's windows, in screen order (columns top to bottom, seven to a column),
+// and the ones shown ticked and disabled.
+struct BoxesCase {
+    std::string name;
+    std::vector<std::string> captions;
+    std::string disabled;
+};
+
+TEST_F(SelectiveWizardTest, SelectAllAndDeselectSetEveryBoxOfTheBrowser) {
+    useMachine("machine");
+    const std::vector<BoxesCase> cases = {
+        {"Firefox",
+         {"Bookmarks", "Cookies", "Download history", "Extensions", "History", "Mime types", "Preferences",
+          "Saved form data", "Saved passwords", "Site(s) preferences", "Search engines", "Sessions",
+          "Spelling dictionary", "Toolbar size settings", "User set preferences", "Themes and personas"},
+         ""},
+        {"Flock",
+         {"Bookmarks", "Cookies", "Download history", "Extensions", "Feed data", "Flock specific data",
+          "History", "Mime types", "Preferences", "Saved form data", "Saved passwords", "Site(s) preferences",
+          "Search engines", "Sessions", "Spelling dictionary", "Toolbar size settings",
+          "User set preferences"},
+         ""},
+        {"Chrome",
+         {"Bookmarks", "Cache", "Cookies", "Current session", "Current tabs", "Extensions",
+          "Extension cookies", "History", "Last session", "Last tabs", "Plugin data", "Preferences",
+          "Thumbnails", "Visited links", "Web data", "Login data", "Top sites"},
+         "Cache"},
+        {"Safari",
+         {"Bookmarks", "Cache", "Cookies", "Downloads", "Feeds", "Form values", "History", "Last session",
+          "Preferences", "Top sites"},
+         "Cache"},
+        {"Opera",
+         {"Bookmarks", "Certificate data", "Contacts", "Cookies", "History", "Keyboard configuration",
+          "Mail and feeds", "Menu configuration", "Mouse configuration", "Notes", "Preferences", "Sessions",
+          "Skins", "Toolbar configuration", "Visited links", "Wand data (passwords)",
+          "Widgets and extensions"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        for (const char* prefix : {"B_", "R_"}) {
+            SCOPED_TRACE(std::string(prefix) + c.name);
+            auto* wizard = open<SelectiveWizard>(command(prefix, c.name));
+            ASSERT_NE(wizard, nullptr);
+            takeMessages();
+            const auto boxes = visibleBoxes(*wizard);
+            ASSERT_EQ(boxes.size(), c.captions.size());
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                EXPECT_EQ(boxes[i]->text().toStdString(), c.captions[i]);
+                EXPECT_EQ(boxes[i]->pos(), QPoint(ui::Tfb_IE::kTickColumns[i / 7], 109 + 23 * (i % 7)))
+                    << c.captions[i];
+                EXPECT_TRUE(boxes[i]->isChecked()) << c.captions[i];
+                EXPECT_EQ(boxes[i]->isEnabled(), c.captions[i] != c.disabled) << c.captions[i];
+            }
+            click(wizard->Button6);
+            for (QCheckBox* box : boxes)
+                EXPECT_FALSE(box->isChecked()) << box->text().toStdString();
+            boxes.front()->setChecked(true);
+            click(wizard->Button4);
+            for (QCheckBox* box : boxes)
+                EXPECT_TRUE(box->isChecked()) << box->text().toStdString();
+            wizard->close();
+        }
+    }
+}
+
+// The windows' own texts and lists, beyond the frame's.
+TEST_F(SelectiveWizardTest, RestoreWindowsPlaceTheirListsAndCaptions) {
+    useMachine("machine");
+    const struct {
+        std::string name;
+        QString fileListCaption;
+        int listTop;
+        bool deleteBox;
+    } cases[] = {
+        {"Firefox", QStringLiteral("Backup file:"), 393, true},
+        {"Flock", QStringLiteral("Profile:"), 397, false},
+        {"Chrome", QStringLiteral("Backup file:"), 393, false},
+        {"Safari", QStringLiteral("Backup file:"), 397, false},
+        {"Opera", QStringLiteral("Profile:"), 397, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* wizard = open<SelectiveWizard>(command("R_", c.name));
+        ASSERT_NE(wizard, nullptr);
+        EXPECT_EQ(wizard->Label3->text(), c.fileListCaption);
+        ASSERT_NE(wizard->Label4, nullptr);
+        EXPECT_EQ(wizard->Label4->text(), QStringLiteral("Restore to the following profile:"));
+        EXPECT_EQ(wizard->Label4->pos(), QPoint(190, 369));
+        EXPECT_EQ(wizard->ListBox2->geometry(), QRect(39, c.listTop, 138, 46));
+        EXPECT_EQ(wizard->ListBox1->pos(), QPoint(183, c.listTop));
+        EXPECT_TRUE(wizard->DirectoryEdit1->isVisible());
+        EXPECT_EQ(wizard->DirectoryEdit1->text(), QStringLiteral("Custom profile location (optional):"));
+        EXPECT_EQ(wizard->CheckBox19 != nullptr, c.deleteBox);
+        if (wizard->CheckBox19) {
+            EXPECT_EQ(wizard->CheckBox19->text(), QStringLiteral("Delete backup file when finished"));
+            EXPECT_FALSE(wizard->CheckBox19->isChecked());
+        }
+        wizard->close();
+    }
+}
+
+TEST_F(SelectiveWizardTest, ActivationAppendsTheProfilesAgainAndTheCustomFolderEmptiesTheList) {
+    useMachine("machine");
+    auto* wizard = open<SelectiveWizard>(QStringLiteral("B_Firefox"));
+    ASSERT_NE(wizard, nullptr);
+    const int once = wizard->ListBox1->count();
+    ASSERT_GT(once, 0);
+    wizard->FormActivate();
+    EXPECT_EQ(wizard->ListBox1->count(), 2 * once);
+
+    wizard->DirectoryEdit1->setText(QString::fromStdString((tmp / "custom").string()));
+    EXPECT_EQ(wizard->ListBox1->count(), 0);
+    EXPECT_FALSE(wizard->ListBox1->isEnabled());
+    wizard->FormActivate();
+    EXPECT_EQ(wizard->ListBox1->count(), once);
+    EXPECT_FALSE(wizard->ListBox1->isEnabled()) << "activation fills the list but leaves it disabled";
+}
+
+TEST_F(SelectiveWizardTest, MissingLocationAndMissingArchiveAreReported) {
+    useMachine("machine");
+    const fs::path empty = tmp / "empty";
+    fs::create_directories(empty);
+    for (const auto& c : selectiveCases()) {
+        for (const char* prefix : {"B_", "R_"}) {
+            SCOPED_TRACE(std::string(prefix) + c.name);
+            auto* wizard = open<SelectiveWizard>(command(prefix, c.name));
+            ASSERT_NE(wizard, nullptr);
+            takeMessages();
+            clickNext(wizard);
+            EXPECT_EQ(takeMessages(), std::vector<std::string>{"Please Select Backup Location"});
+            EXPECT_TRUE(takeErrors().empty());
+            EXPECT_FALSE(wizard->Button1->isVisible());
+            EXPECT_FALSE(progress->isVisible());
+            wizard->close();
+        }
+        // A restore from a folder without archives has no backup file to take: the list's own
+        // error, in the error box (")" sorts before ".", so no full stop is added).
+        SCOPED_TRACE(c.name + " without an archive");
+        auto* restore = open<SelectiveWizard>(command("R_", c.name));
+        ASSERT_NE(restore, nullptr);
+        choose(restore->DirectoryEdit2, empty);
+        EXPECT_EQ(restore->ListBox2->count(), 0);
+        clickNext(restore);
+        EXPECT_EQ(takeErrors(), std::vector<std::string>{"List index out of bounds (-1)"});
+        EXPECT_FALSE(restore->Button1->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        progress->hide();
+        restore->close();
+    }
+}
+
+TEST_F(SelectiveWizardTest, WithoutTheBrowserActivationSaysSoAndACustomFolderStillWorks) {
+    // A machine without any browser data: no marker is found.
+    const fs::path bare = tmp / "bare";
+    fs::create_directories(bare / "Users" / "ann" / "AppData" / "Roaming");
+    fs::create_directories(bare / "Users" / "ann" / "AppData" / "Local");
+    tools::SampleMachine machine{bare, "ann", "6"};
+    use(machine);
+    auto* wizard = open<SelectiveWizard>(QStringLiteral("B_Chrome"));
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_EQ(takeMessages(), std::vector<std::string>{"Settings Files Not Found. Select Custom Profile."});
+    EXPECT_EQ(wizard->ListBox1->count(), 0);
+
+    const fs::path custom = tmp / "custom";
+    writeFile(custom / "Bookmarks", "{ \"roots\": {} }\n");
+    const fs::path saves = tmp / "saves";
+    fs::create_directories(saves);
+    wizard->DirectoryEdit1->setText(QString::fromStdString(custom.string()));
+    choose(wizard->DirectoryEdit2, saves);
+    clickNext(wizard);
+    EXPECT_TRUE(takeErrors().empty());
+    EXPECT_TRUE(wizard->Button1->isVisible());
+    EXPECT_EQ(storedNames(saves / "ch_custom.dat"), std::vector<std::string>{"Bookmarks"});
+}
+
+}  // namespace
+}  // namespace kelvora::test
