@@ -53,9 +53,31 @@ libdeflate_compressor* compressorFor(int level) {
     }
     return compressor.get();
 }
+struct DecompressorDeleter {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
 #endif
 
 }  // namespace
+
+std::optional<std::size_t> inflateWhole(std::string_view packed, std::vector<unsigned char>& output) {
+#ifdef KELVORA_HAVE_LIBDEFLATE
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
+        libdeflate_alloc_decompressor());
+    if (!decompressor)
+        return std::nullopt;
+    std::size_t in = 0;
+    std::size_t out = 0;
+    if (libdeflate_zlib_decompress_ex(decompressor.get(), packed.data(), packed.size(), output.data(),
+                                      output.size(), &in, &out) != LIBDEFLATE_SUCCESS)
+        return std::nullopt;
+    return out;
+#else
+    (void)packed;
+    (void)output;
+    return std::nullopt;
+#endif
+}
 
 void checkCompressionLevel(int level) {
     if (level < Z_DEFAULT_COMPRESSION || level > Z_BEST_COMPRESSION)

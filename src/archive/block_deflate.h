@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct CompressedBlock {
     std::uint32_t adler = 1;  // Adler-32 of the block's input
 };
 CompressedBlock compressBlock(std::string_view data, std::string_view dictionary, int level);
+
+// Inflates one complete zlib stream into `output` (libdeflate builds only). The number of bytes
+// it yielded, or nothing when the stream is damaged, cut short or larger than `output`.
+std::optional<std::size_t> inflateWhole(std::string_view packed, std::vector<unsigned char>& output);
 
 // The two header bytes zlib writes for `level`.
 std::array<unsigned char, 2> zlibHeader(int level);
