@@ -1,17 +1,15 @@
 // Kelvora: the main window, then the welcome window as its first child window, then the hidden
 // progress window; then the message loop until the program ends.
-#include <QApplication>
 #include <QTimer>
 
+#include "app/application.h"
 #include "app/tform1.h"
 #include "ui/tf_pbar.h"
 #include "ui/tfstart.h"
 #include "ui/theme.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvora"));
-    QApplication::setOrganizationName(QStringLiteral("Tolvane"));
+    kelvora::app::Application app(argc, argv);
     kelvora::ui::installApplicationFont();
 
     kelvora::app::TForm1 form;
@@ -21,5 +19,5 @@ int main(int argc, char** argv) {
     kelvora::ui::setF_pBar(progress);
 
     QTimer::singleShot(0, &form, &kelvora::app::TForm1::offerSampleMachine);
-    return QApplication::exec();
+    return kelvora::app::Application::exec();
 }

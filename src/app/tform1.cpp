@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -195,6 +196,12 @@ TForm1::TForm1(const QString& settingsPath, QWidget* parent) : QMainWindow(paren
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TForm1::childActivated);
+    // The keyboard command that closes the active child window; only that window goes.
+    auto* closeChild = new QShortcut(QKeySequence(QStringLiteral("Ctrl+F4")), this);
+    connect(closeChild, &QShortcut::activated, this, [this] {
+        if (QMdiSubWindow* active = mdi_->activeSubWindow())
+            active->close();
+    });
 
     buildRibbon();
     setRibbonStyle(ui::Style::Luna);

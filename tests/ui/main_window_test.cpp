@@ -477,8 +477,9 @@ TEST_F(MainWindowTest, TwoWindowsOfOneCommandAreIndependent) {
     EXPECT_TRUE(second->tickBox("CheckBox1")->isChecked());
     EXPECT_EQ(second->DirectoryEdit2->text(), "Backup location:");
 
-    children()[0]->close();
-    QTest::qWait(0);
+    form_->mdiArea()->setActiveSubWindow(children()[0]);
+    activate();
+    QTest::keyClick(form_.get(), Qt::Key_F4, Qt::ControlModifier);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(children().size(), 1);
     EXPECT_EQ(children()[0]->widget(), second);
