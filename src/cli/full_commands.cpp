@@ -7,6 +7,7 @@
 #include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/commands_list.h"
+#include "cli/ie_commands.h"
 #include "core/error.h"
 
 namespace kelvora::cli {
@@ -47,6 +48,7 @@ std::vector<std::string> browserKeywords() {
     std::vector<std::string> names;
     for (const auto* browser : full::descriptors())
         names.push_back(browser->browser->keyword);
+    names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
     return names;
 }
 
@@ -64,7 +66,7 @@ class FullCommand : public Command {
 
     void configure(CLI::App& app) override {
         const bool backup = task_ == full::Task::Backup;
-        app.add_option("BROWSER", browser_, "firefox, chrome, safari, flock or opera")
+        app.add_option("BROWSER", browser_, "firefox, chrome, safari, flock, opera or ie")
             ->required()
             ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
         app.add_option(
@@ -77,6 +79,8 @@ class FullCommand : public Command {
     }
 
     int run(Context& ctx) override {
+        if (ie::named(browser_))
+            return task_ == full::Task::Backup ? ie::fullBackup(folder_, ctx) : ie::fullRestore(folder_, ctx);
         const full::Descriptor* browser = full::find(browser_);
         if (!browser)
             throw Error(Format("Unknown browser \"%s\".", browser_.c_str()));
