@@ -104,8 +104,7 @@ void backUpRow(const Browser& browser, const ItemRow& row, const std::string& st
                SelectiveState& state) {
     const std::string* from = placeFolder(row, state);
     if (!from) {
-        state.leftOut.push_back(
-            {row.caption, "Preferences", "the " + browser.name + " data folder was not found"});
+        state.leftOut.push_back({row.caption, "", "the " + browser.name + " data folder was not found"});
         return;
     }
     for (const auto& file : row.files)
@@ -282,7 +281,8 @@ std::string extractionName(const std::string& backupFileName) {
 std::string leftOutMessage(const std::vector<LeftOut>& leftOut) {
     std::string text = "Some files were left out:";
     for (const auto& entry : leftOut)
-        text += "\n" + entry.item + ": " + entry.path + " (" + entry.reason + ")";
+        text += "\n" + entry.item + ": " +
+                (entry.path.empty() ? entry.reason : entry.path + " (" + entry.reason + ")");
     return text;
 }
 

@@ -34,7 +34,7 @@ struct TickBox {
 // A file or folder that exists but could not be copied, with the item it belongs to.
 struct LeftOut {
     std::string item;    // tick box caption
-    std::string path;    // the source that could not be copied
+    std::string path;    // the source that could not be copied; empty when the item had no source
     std::string reason;  // why, as the user is told
 };
 

@@ -568,3 +568,26 @@ TEST(SelectiveSafety, FilesThatCouldNotBeCopiedAreReported) {
 
 }  // namespace
 }  // namespace kelvora::test
+
+namespace kelvora::test {
+namespace {
+
+// Without a discovered "Apple Computer" folder the "Preferences" item has nowhere to come from:
+// the task says so instead of reading a "Preferences" folder relative to the working folder.
+TEST(SelectiveSafety, SafariPreferencesWithoutTheAppleFolderAreReported) {
+    SelectiveFixture fx("6");
+    fs::remove_all(fx.machine.roaming() / "Apple Computer");
+    writeFile(fx.tmp / "custom/Bookmarks.plist", "bookmarks");
+    auto state = fx.discover(browsers::safari(), WizardKind::Backup);
+    EXPECT_EQ(fx.host.messages, std::vector<std::string>{"Settings Files Not Found. Select Custom Profile."});
+    state.customProfileText = (fx.tmp / "custom").string();
+    state.backupLocationText = fx.saves();
+    browsers::runSelectiveBackup(browsers::safari(), state, fx.host);
+    EXPECT_EQ(fx.entries("ch_custom.dat"), std::vector<std::string>{"Bookmarks.plist"});
+    ASSERT_EQ(state.leftOut.size(), 1u);
+    EXPECT_EQ(fx.host.messages.back(),
+              "Some files were left out:\nPreferences: the Safari data folder was not found");
+}
+
+}  // namespace
+}  // namespace kelvora::test
