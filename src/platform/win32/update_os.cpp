@@ -1,6 +1,7 @@
 // The temporary folder and the start of a downloaded program on Windows.
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 
 #include <string>
 
