@@ -566,12 +566,6 @@ TEST(SelectiveSafety, FilesThatCouldNotBeCopiedAreReported) {
     EXPECT_EQ(fx.entries("default.dat"), (Names{"cookies.sqlite", "user.js"}));
 }
 
-}  // namespace
-}  // namespace kelvora::test
-
-namespace kelvora::test {
-namespace {
-
 // Without a discovered "Apple Computer" folder the "Preferences" item has nowhere to come from:
 // the task says so instead of reading a "Preferences" folder relative to the working folder.
 TEST(SelectiveSafety, SafariPreferencesWithoutTheAppleFolderAreReported) {
