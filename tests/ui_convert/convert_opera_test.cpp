@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -192,7 +192,7 @@ TEST_F(TfcOperaTest, OpensForTheCommand) {
     EXPECT_NE(qobject_cast<Tfc_Opera*>(made.get()), nullptr);
 }
 
-// Leaves tfc_opera.png beside the test program: the window after a conversion by method 1.
+// Leaves screenshots/tfc_opera.png in the build folder: the window after a conversion by method 1.
 TEST_F(TfcOperaTest, Screenshot) {
     ASSERT_TRUE(installApplicationFont());
     writePrefs();
@@ -204,14 +204,9 @@ TEST_F(TfcOperaTest, Screenshot) {
     window.show();
     const QImage shot = window.grab().toImage();
     EXPECT_EQ(shot.size(), QSize(599, 531));
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral(KELVORA_SCREENSHOT_DIR)));
     EXPECT_TRUE(shot.save(QStringLiteral(KELVORA_SCREENSHOT_DIR "/tfc_opera.png")));
 }
 
 }  // namespace
 }  // namespace kelvora::ui
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
