@@ -3,10 +3,14 @@
 // messages of a wizard that lacks its location or its archive.
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
+#include <QEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <utility>
 
 #include "browsers/selective.h"
@@ -27,18 +31,29 @@ struct SelectiveCase {
     std::string name;  // "Firefox", as in the commands "B_Firefox" and "R_Firefox"
     std::string file;  // a file of the profile folder that the wizards carry with every box ticked
     std::vector<std::string> entries;  // some of the names the backup archive must hold
+    int backupPeak, restorePeak;       // the shared bar before it is set to 100, every box ticked
 };
 
 const std::vector<SelectiveCase>& selectiveCases() {
     static const std::vector<SelectiveCase> cases = {
-        {"Firefox", "prefs.js", {"prefs.js", "places.sqlite", "sessionstore.js", "signons.sqlite"}},
-        {"Flock", "prefs.js", {"prefs.js", "flock-data.sqlite", "feedcontent.sqlite", "places.sqlite"}},
-        {"Chrome", "Bookmarks", {"Bookmarks", "Cookies", "History", "Preferences"}},
+        {"Firefox", "prefs.js", {"prefs.js", "places.sqlite", "sessionstore.js", "signons.sqlite"}, 89, 89},
+        {"Flock",
+         "prefs.js",
+         {"prefs.js", "flock-data.sqlite", "feedcontent.sqlite", "places.sqlite"},
+         94,
+         94},
+        {"Chrome", "Bookmarks", {"Bookmarks", "Cookies", "History", "Preferences"}, 84, 84},
         {"Safari",
          "Bookmarks.plist",
          {"Bookmarks.plist", "History.plist", "Cookies\\Cookies.plist",
-          "Preferences\\com.apple.Safari.plist"}},
-        {"Opera", "bookmarks.adr", {"bookmarks.adr", "wand.dat", "speeddial.ini", "loc\\mail\\index.ini"}},
+          "Preferences\\com.apple.Safari.plist"},
+         72,
+         70},
+        {"Opera",
+         "bookmarks.adr",
+         {"bookmarks.adr", "wand.dat", "speeddial.ini", "loc\\mail\\index.ini"},
+         90,
+         94},
     };
     return cases;
 }
@@ -70,6 +85,37 @@ std::vector<QCheckBox*> visibleBoxes(const ui::Tfb_IE& wizard) {
     return boxes;
 }
 
+// What the shared progress window shows while a task runs: the bar at each paint, and whether
+// the busy cursor was on.
+class ProgressWatcher : public QObject {
+  public:
+    explicit ProgressWatcher(ui::Tf_pBar& window) : bar_(window.ProgressBar1) {
+        bar_->installEventFilter(this);
+    }
+    ~ProgressWatcher() override { bar_->removeEventFilter(this); }
+    std::vector<int> shown;
+    bool busy = false;
+
+    // The position the bar stood at before it was set to 100.
+    int peak() const {
+        const auto full = std::find(shown.begin(), shown.end(), 100);
+        return full == shown.begin() ? -1 : *std::prev(full);
+    }
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (object == bar_ && event->type() == QEvent::Paint) {
+            shown.push_back(bar_->value());
+            const QCursor* cursor = QApplication::overrideCursor();
+            busy = busy || (cursor && cursor->shape() == Qt::WaitCursor);
+        }
+        return false;
+    }
+
+  private:
+    QProgressBar* bar_;
+};
+
 using SelectiveWizardTest = WizardTest;
 
 TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
@@ -97,7 +143,10 @@ TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
 
         choose(backup->DirectoryEdit2, saves);
         EXPECT_EQ(backup->DirectoryEdit2->text().toStdString(), saves.string());
+        ProgressWatcher backupBar(*progress);
         clickNext(backup);
+        EXPECT_EQ(backupBar.peak(), c.backupPeak);
+        EXPECT_TRUE(backupBar.busy);
         EXPECT_TRUE(takeMessages().empty());
         EXPECT_TRUE(takeErrors().empty());
         EXPECT_TRUE(backup->Button1->isVisible());
@@ -130,7 +179,9 @@ TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
         EXPECT_EQ(restore->ListBox2->item(0)->text().toStdString(), archive.filename().string());
         EXPECT_EQ(restore->ListBox2->currentRow(), 0);
         screenshot(restore, command("R_", c.name) + QStringLiteral("_ready"));
+        ProgressWatcher restoreBar(*progress);
         clickNext(restore);
+        EXPECT_EQ(restoreBar.peak(), c.restorePeak);
         EXPECT_TRUE(takeMessages().empty());
         EXPECT_TRUE(takeErrors().empty());
         EXPECT_TRUE(restore->Button1->isVisible());
@@ -240,6 +291,32 @@ TEST_F(SelectiveWizardTest, RestoreWindowsPlaceTheirListsAndCaptions) {
         }
         wizard->close();
     }
+}
+
+TEST_F(SelectiveWizardTest, FirefoxRestoreMovesTheBackupFileAwayOnlyWhenAsked) {
+    useMachine("machine");
+    const fs::path saves = tmp / "saves";
+    fs::create_directories(saves);
+    auto* backup = open<SelectiveWizard>(QStringLiteral("B_Firefox"));
+    ASSERT_NE(backup, nullptr);
+    choose(backup->DirectoryEdit2, saves);
+    clickNext(backup);
+    ASSERT_TRUE(backup->Button1->isVisible());
+    const std::string archive = backup->state().datfile.substr(1) + ".dat";
+    ASSERT_TRUE(fs::exists(saves / archive));
+
+    auto* restore = open<SelectiveWizard>(QStringLiteral("R_Firefox"));
+    ASSERT_NE(restore, nullptr);
+    ASSERT_NE(restore->CheckBox19, nullptr);
+    choose(restore->DirectoryEdit2, saves);
+    click(restore->CheckBox19);
+    EXPECT_TRUE(restore->CheckBox19->isChecked());
+    clickNext(restore);
+    EXPECT_TRUE(takeMessages().empty());
+    EXPECT_TRUE(takeErrors().empty());
+    EXPECT_TRUE(restore->Button1->isVisible());
+    EXPECT_FALSE(fs::exists(saves / archive));
+    EXPECT_EQ(restore->ListBox2->count(), 0);
 }
 
 TEST_F(SelectiveWizardTest, ActivationAppendsTheProfilesAgainAndTheCustomFolderEmptiesTheList) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "core/core.h"
 #include "ui/directory_edit.h"
 #include "ui/radio_list.h"
 #include "ui/theme.h"
@@ -122,12 +123,27 @@ void SelectiveWizard::Button2Click() {
     widgetsToState();
     host_->runTask(
         [this] {
-            if (state_.kind == WizardKind::Backup)
+            if (state_.kind == WizardKind::Backup) {
                 browsers::runSelectiveBackup(browser_, state_, *host_);
-            else
-                browsers::runSelectiveRestore(browser_, state_, *host_);
+                return;
+            }
+            browsers::runSelectiveRestore(browser_, state_, *host_);
+            if (CheckBox19 && CheckBox19->isChecked())
+                removeRestoredBackupFile();
         },
         [this] { stateToWidgets(); });
+}
+
+// "Delete backup file when finished": only after a restore that finished and copied everything
+// it found, and only to the Recycle Bin, from where it can still be taken back. The list of
+// backup files then shows the location as it now is.
+void SelectiveWizard::removeRestoredBackupFile() {
+    if (!state_.finishVisible || !state_.leftOut.empty() || state_.atspaudziam.empty())
+        return;
+    const std::string file = state_.backups + "\\" + state_.atspaudziam;
+    if (!DelTree(file))
+        host_->showMessage("The backup file \"" + file + "\" could not be moved to the Recycle Bin.");
+    browsers::backupLocationChanged(state_);
 }
 
 void SelectiveWizard::Button4Click() {
@@ -168,7 +184,6 @@ Tfb_Firefox::Tfb_Firefox(const browsers::Browser& browser, WizardKind kind, QWid
 
 Tfr_Firefox::Tfr_Firefox(QWidget* parent) : Tfb_Firefox(browsers::firefox(), WizardKind::Restore, parent) {
     buildRestoreLayout({393, 393, tr("Backup file:")});
-    // Shown as the window was designed; the restore keeps the backup file in any case.
     CheckBox19 = new QCheckBox(tr("Delete backup file when finished"), this);
     CheckBox19->setObjectName(QStringLiteral("CheckBox19"));
     CheckBox19->setFont(controlFont());

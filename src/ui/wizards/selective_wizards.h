@@ -34,9 +34,11 @@ class SelectiveWizard : public Tfb_IE {
     const browsers::Browser& browser() const { return browser_; }
     const browsers::SelectiveState& state() const { return state_; }
 
-    RadioList* ListBox2 = nullptr;    // restore: the backup files of the location
-    QLabel* Label4 = nullptr;         // restore: "Restore to the following profile:"
-    QCheckBox* CheckBox19 = nullptr;  // Firefox restore: "Delete backup file when finished"
+    RadioList* ListBox2 = nullptr;  // restore: the backup files of the location
+    QLabel* Label4 = nullptr;       // restore: "Restore to the following profile:"
+    // Firefox restore: "Delete backup file when finished", unticked; when ticked, a restore that
+    // finished without leaving anything out moves the backup file to the Recycle Bin.
+    QCheckBox* CheckBox19 = nullptr;
 
     // Handlers
     void FormActivate() override;  // profile discovery
@@ -60,6 +62,7 @@ class SelectiveWizard : public Tfb_IE {
     void buildRestoreLayout(const RestoreLayout& layout);
 
   private:
+    void removeRestoredBackupFile();
     void widgetsToState();
     void stateToWidgets();
     void fillList(RadioList* list, const std::vector<std::string>& items, int index);

@@ -102,12 +102,17 @@ void WizardHost::showMessage(const std::string& text) {
 }
 
 // The shared progress window: showing it starts the bar at 0, also when a failed task left it
-// on screen; each change is painted at once, since the task holds the event loop.
+// on screen; each change is painted at once, since the task holds the event loop. A window
+// that was hidden is only mapped by the window system through the event loop: it gets that
+// one turn, without user input, so that it is on screen before the task goes on.
 void WizardHost::progressShow() {
     if (Tf_pBar* bar = f_pBar()) {
+        const bool wasHidden = !bar->isVisible();
         bar->show();
         bar->raise();
         bar->FormActivate();
+        if (wasHidden)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         bar->repaint();
     }
 }
