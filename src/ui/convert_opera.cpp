@@ -12,6 +12,7 @@
 
 #include "ui/theme.h"
 #include "ui/window_factory.h"
+#include "ui/window_list.h"
 #include "ui/wizards/wizard_host.h"
 
 namespace kelvora::ui {

@@ -18,8 +18,6 @@ class QRadioButton;
 
 namespace kelvora::ui {
 
-class WindowFactories;
-
 class Tfc_Opera : public WizardFrame {
     Q_OBJECT
 
@@ -51,8 +49,5 @@ class Tfc_Opera : public WizardFrame {
     QButtonGroup* methods_;
     convert::OperaConversion conversion_;
 };
-
-// Offers Tfc_Opera for the command "c_Opera".
-void registerConvertWindows(WindowFactories& factories);
 
 }  // namespace kelvora::ui

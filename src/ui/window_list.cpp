@@ -19,6 +19,7 @@ void registerProductWindows() {
     // One line per module that brings windows, after the shell's so a module may replace them.
     registerWizardWindows(factories);
     registerUpdateWindows(factories);
+    registerConvertWindows(factories);
 }
 
 }  // namespace kelvora::ui

@@ -15,6 +15,9 @@ void registerWizardWindows(WindowFactories& factories);
 // The update window for the "Updates" command (ui/update_window.cpp).
 void registerUpdateWindows(WindowFactories& factories);
 
+// The Opera profile conversion window for "c_Opera" (ui/convert_opera.cpp).
+void registerConvertWindows(WindowFactories& factories);
+
 // Every window of the product; the main window calls it once when it is made.
 void registerProductWindows();
 
