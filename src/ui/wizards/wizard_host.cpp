@@ -1,9 +1,11 @@
 #include "ui/wizards/wizard_host.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QThread>
 #include <QWidget>
+#include <QWindow>
 #include <utility>
 
 #include "ui/tf_pbar.h"
@@ -32,6 +34,20 @@ class ArrowWhileWaiting {
   private:
     bool active_;
 };
+
+// A window that was hidden is mapped by the window system through the event loop: it gets the
+// loop, without user input, until it is on screen (or a short while has passed), so that the
+// task's repaints reach the screen.
+void waitUntilExposed(QWidget& window) {
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        const QWindow* handle = window.windowHandle();
+        if (handle && handle->isExposed())
+            return;
+    } while (waited.elapsed() < 500);
+}
 
 }  // namespace
 
@@ -102,9 +118,7 @@ void WizardHost::showMessage(const std::string& text) {
 }
 
 // The shared progress window: showing it starts the bar at 0, also when a failed task left it
-// on screen; each change is painted at once, since the task holds the event loop. A window
-// that was hidden is only mapped by the window system through the event loop: it gets that
-// one turn, without user input, so that it is on screen before the task goes on.
+// on screen; each change is painted at once, since the task holds the event loop.
 void WizardHost::progressShow() {
     if (Tf_pBar* bar = f_pBar()) {
         const bool wasHidden = !bar->isVisible();
@@ -112,7 +126,7 @@ void WizardHost::progressShow() {
         bar->raise();
         bar->FormActivate();
         if (wasHidden)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            waitUntilExposed(*bar);
         bar->repaint();
     }
 }
