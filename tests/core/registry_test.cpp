@@ -89,7 +89,9 @@ RegistryTree sampleTree() {
         {RegistryString("", "default text"), RegistryDword("Anchor Underline", 7),
          RegistryString("Start Page", "http://example.org/"), RegistryString("Süß", "Grüße")},
         // Subkeys in the registry's own order (sorted by name), as they read back.
-        {big, RegistryTree{"Window", {RegistryDword("Left", 12)}, {RegistryTree{"Deep", {}, {}}}}},
+        {big, RegistryTree{"Window",
+                           {RegistryDword("Left", 12)},
+                           {RegistryTree{"Deep", {}, {}}, RegistryTree{"Tiefe Grüße ☃", {}, {}}}}},
     };
 }
 
