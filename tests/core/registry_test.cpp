@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <vector>
 
 #include "core/core.h"
 #include "core/error.h"
@@ -207,6 +209,62 @@ TEST_F(RegistryTest, LoadingADamagedFileReportsItAndChangesNothing) {
 #endif
     EXPECT_EQ(readBack(key_), sampleTree());
 }
+
+#ifdef _WIN32
+
+// Whether the process token holds `name` enabled; nullopt when it doesn't hold it at all.
+std::optional<bool> privilegeEnabled(const wchar_t* name) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return std::nullopt;
+    LUID luid{};
+    DWORD size = 0;
+    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+    std::vector<char> buffer(size);
+    std::optional<bool> result;
+    if (LookupPrivilegeValueW(nullptr, name, &luid) &&
+        GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
+        const auto* list = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+        for (DWORD i = 0; i < list->PrivilegeCount; ++i) {
+            const auto& entry = list->Privileges[i];
+            if (entry.Luid.LowPart == luid.LowPart && entry.Luid.HighPart == luid.HighPart)
+                result = (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        }
+    }
+    CloseHandle(token);
+    return result;
+}
+
+void setPrivilege(const wchar_t* name, bool enabled) {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+    TOKEN_PRIVILEGES request{};
+    request.PrivilegeCount = 1;
+    request.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+    LookupPrivilegeValueW(nullptr, name, &request.Privileges[0].Luid);
+    AdjustTokenPrivileges(token, FALSE, &request, sizeof request, nullptr, nullptr);
+    CloseHandle(token);
+}
+
+// Each operation switches its privilege on while it works and leaves it as it found it.
+TEST_F(RegistryTest, PrivilegesAreAsTheyWereAfterwards) {
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    const std::string hive = file("set.reg");
+    for (const wchar_t* name : {L"SeBackupPrivilege", L"SeRestorePrivilege"}) {
+        if (!privilegeEnabled(name).has_value())
+            GTEST_SKIP() << "the process token does not hold the privilege";
+        for (const bool before : {false, true}) {
+            setPrivilege(name, before);
+            ASSERT_EQ(privilegeEnabled(name), before);
+            SaveKeyToFile(key_, hive);
+            EXPECT_EQ(LoadKeyFromFile(key_, hive), "");
+            EXPECT_EQ(privilegeEnabled(name), before);
+        }
+    }
+    EXPECT_TRUE(FileExists(hive));
+}
+
+#endif
 
 TEST(RegistryErrorText, FormsTheOperatingSystemErrorText) {
     EXPECT_EQ(SystemErrorText(0, "anything"), "A call to an OS function failed");
