@@ -8,11 +8,13 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <utility>
 
+#include "app/tform1.h"
 #include "browsers/selective.h"
 #include "platform/platform.h"
 #include "ui/directory_edit.h"
@@ -140,6 +142,8 @@ TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
         writeFile(source, marked);
         const std::string profile = backup->state().profiles.front();
         screenshot(backup, command("B_", c.name) + QStringLiteral("_ready"));
+        if (c.name == "Firefox")
+            screenshot(form.get(), QStringLiteral("main_window_with_B_Firefox"));
 
         choose(backup->DirectoryEdit2, saves);
         EXPECT_EQ(backup->DirectoryEdit2->text().toStdString(), saves.string());
@@ -285,6 +289,18 @@ TEST_F(SelectiveWizardTest, RestoreWindowsPlaceTheirListsAndCaptions) {
         EXPECT_TRUE(wizard->DirectoryEdit1->isVisible());
         EXPECT_EQ(wizard->DirectoryEdit1->text(), QStringLiteral("Custom profile location (optional):"));
         EXPECT_EQ(wizard->CheckBox19 != nullptr, c.deleteBox);
+        // Typing a location lists its backup files as choosing one does: ordinary "*.dat" files.
+        const fs::path saves = tmp / ("typed-" + c.name);
+        writeFile(saves / "one.dat", "");
+        writeFile(saves / "two.DAT", "");
+        writeFile(saves / "notes.txt", "");
+        fs::create_directories(saves / "folder.dat");
+        wizard->DirectoryEdit2->clear();
+        QTest::keyClicks(wizard->DirectoryEdit2, QString::fromStdString(saves.string()));
+        ASSERT_EQ(wizard->ListBox2->count(), 2);
+        EXPECT_EQ(wizard->ListBox2->item(0)->text(), QStringLiteral("one.dat"));
+        EXPECT_EQ(wizard->ListBox2->item(1)->text(), QStringLiteral("two.DAT"));
+        EXPECT_EQ(wizard->ListBox2->currentRow(), 0);
         if (wizard->CheckBox19) {
             EXPECT_EQ(wizard->CheckBox19->text(), QStringLiteral("Delete backup file when finished"));
             EXPECT_FALSE(wizard->CheckBox19->isChecked());

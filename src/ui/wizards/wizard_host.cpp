@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
+#include <stdexcept>
 #include <utility>
 
 #include "ui/tf_pbar.h"
@@ -192,6 +193,11 @@ void WizardHost::runTask(const std::function<void()>& work, const std::function<
         restoreCursors();
         after();
         showError(window_, error);
+        return;
+    } catch (...) {
+        restoreCursors();
+        after();
+        showError(window_, std::runtime_error("Unknown error"));
         return;
     }
     restoreCursors();
