@@ -15,6 +15,7 @@
 #include <QTest>
 #include <set>
 
+#include "app/commands.h"
 #include "app/ribbon.h"
 #include "app/tform1.h"
 #include "gui_support.h"
@@ -73,6 +74,25 @@ TEST(ScreenshotTest, MainWindowInEachLook) {
     form.ribbon()->hideKeyTips();
     form.ribbon()->setCurrentTab(5);
     saveScreenshot(&form, QStringLiteral("main_preferences"));
+}
+
+TEST(ScreenshotTest, EveryCommandsChildWindow) {
+    test::ShellRecorder shell;
+    test::TempDir dir;
+    app::TForm1 form(QString::fromStdString((dir / "kelvora.ini").string()));
+    form.show();
+    for (const app::Command& c : app::commandTable()) {
+        if (c.kind != app::CommandKind::SelectiveWizard && c.kind != app::CommandKind::FullWizard &&
+            c.kind != app::CommandKind::ConversionWizard)
+            continue;
+        SCOPED_TRACE(c.name.toStdString());
+        form.action(c.name)->trigger();
+        QMdiSubWindow* sub = form.mdiArea()->activeSubWindow();
+        ASSERT_NE(sub, nullptr);
+        EXPECT_GT(distinctColours(QImage(saveScreenshot(sub->widget(), QStringLiteral("window_") + c.name))),
+                  30);
+        sub->close();
+    }
 }
 
 TEST(ScreenshotTest, Frames) {
