@@ -564,3 +564,35 @@ TEST_F(MainWindowTest, MachineGroupChoosesTheWindowsFolderAndStoresIt) {
 
 }  // namespace
 }  // namespace kelvora::app
+
+namespace kelvora::app {
+namespace {
+
+TEST_F(MainWindowTest, FirstStartWithoutAMachineOffersTheSampleMachine) {
+    if (!platform::usesMachineFolder())
+        GTEST_SKIP() << "Windows is its own machine";
+    const platform::MachineOptions previous = platform::currentMachine();
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray root = qgetenv("KELVORA_ROOT");
+    qputenv("HOME", QByteArray::fromStdString(dir_.path().string()));  // no ~/.wine here
+    qunsetenv("KELVORA_ROOT");
+    platform::setMachine({});
+    ASSERT_TRUE(platform::currentMachine().root.empty());
+
+    form_->offerSampleMachine();
+    EXPECT_EQ(shell_.modalBoxesClosed, 1) << "the offer is made";
+    EXPECT_FALSE(Settings(ini_).machine().has_value()) << "declined: nothing stored";
+
+    std::filesystem::create_directories(dir_ / "win/Users/ann");
+    Settings(ini_).setMachine({(dir_ / "win").string(), "ann", "", {}});
+    form_->offerSampleMachine();
+    EXPECT_EQ(shell_.modalBoxesClosed, 1) << "a stored machine: no offer";
+
+    qputenv("HOME", home);
+    if (!root.isEmpty())
+        qputenv("KELVORA_ROOT", root);
+    platform::setMachine(previous);
+}
+
+}  // namespace
+}  // namespace kelvora::app
