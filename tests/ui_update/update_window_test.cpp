@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 #include "ui/shell.h"
+#include "ui/theme.h"
 #include "ui/window_factory.h"
 #include "ui/window_list.h"
 #include "update/sha256.h"
@@ -240,8 +241,14 @@ TEST(UpdateInfoWindow, CentresItsButtonsWheneverTheStripChanges) {
 }  // namespace kelvora::ui
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    kelvora::ui::registerUpdateWindows(kelvora::ui::WindowFactories::instance());
+    // Test discovery runs the program without the tests' environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvora"));
+    kelvora::ui::installApplicationFont();
+    kelvora::ui::applyStyle(kelvora::ui::Style::Luna);
+    kelvora::ui::registerUpdateWindows(kelvora::ui::WindowFactories::instance());
     return RUN_ALL_TESTS();
 }
