@@ -44,14 +44,14 @@ Tfc_Opera::Tfc_Opera(QWidget* parent) : WizardFrame(QColor(242, 242, 242), paren
     setBrowserIcon(Browser::Opera);
     setTitle(tr("Welcome to Opera 10 Profile Conversion Wizard"));
 
-    addSectionCaption(QStringLiteral("Label3"), 33, 76, tr("Instructions:"));
+    addSectionCaption(QStringLiteral("Label3"), 33, 80, tr("Instructions:"));
     Label2 =
         addLabel(QStringLiteral("Label2"), 39, 98,
                  tr("Use the following function after you have restored Opera settings (Opera 10 only!). "
                     "Program will seek for your profile file and replace data as per your request. Please "
                     "note: close Opera before clicking \"Next\"."));
     Label2->setWordWrap(true);
-    Label2->setGeometry(39, 98, 530, 44);
+    Label2->setGeometry(39, 102, 530, 40);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     addSectionCaption(QStringLiteral("Label9"), 33, 148, tr("Conversion method:"));

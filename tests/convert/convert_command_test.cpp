@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "cli/command.h"
 #include "support/temp_dir.h"
+#include "tools/sample_machine.h"
 
 namespace kelvora::cli {
 namespace {
@@ -89,6 +91,54 @@ TEST(ConvertOperaCommand, ConvertsTheUsersFileAndPrintsWhatItReplaced) {
     args = machine;
     args.insert(args.end(), {"convert-opera", "--method", "12", "--old-user", ""});
     EXPECT_TRUE(contains(run(args).out, "Skipped: the search text is empty\n"));
+}
+
+TEST(ConvertOperaCommand, ConvertsTheSampleMachines) {
+    const std::string xpHotList =
+        "Hot List File Ver2=C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera";
+    const std::string newHotList = "Hot List File Ver2=C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera";
+    const std::string language = "Language File=C:\\Program Files\\Opera\\locale\\en\\en.lng\n";
+    const std::string language64 = "Language File=C:\\Program Files (x86)\\Opera\\locale\\en\\en.lng\n";
+    struct Case {
+        std::string version, method;
+        std::string prefsFolder;  // below the roaming folder
+        std::string expected;     // the file's last two lines
+    };
+    const std::vector<Case> cases = {
+        {"5", "1", "Opera/Opera/profile", newHotList + "\\profile\\bookmarks.adr\n" + language},
+        {"5", "2", "Opera/Opera/profile", newHotList + "\\profile\\bookmarks.adr\n" + language64},
+        {"5", "5", "Opera/Opera/profile", xpHotList + "\\profile\\bookmarks.adr\n" + language64},
+        {"6", "7", "Opera/Opera", xpHotList + "\\bookmarks.adr\n" + language},
+        {"6", "9", "Opera/Opera", xpHotList + "\\bookmarks.adr\n" + language64},
+        {"6", "6", "Opera/Opera", newHotList + "\\bookmarks.adr\n" + language},
+    };
+    // One machine per Windows version; each case starts from the file as the machine has it.
+    TempDir tmp;
+    std::map<std::string, tools::SampleMachine> machines;
+    for (const char* version : {"5", "6"})
+        machines[version] = tools::buildSampleMachine(tmp / version, {version, "ann"});
+    std::map<std::string, std::string> originals;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("Windows " + c.version + ", method " + c.method);
+        const auto& machine = machines.at(c.version);
+        const fs::path file = machine.roaming() / c.prefsFolder / "operaprefs.ini";
+        if (!originals.count(c.version))
+            originals[c.version] = readFile(file);
+        writeFile(file, originals[c.version]);
+        fs::remove(file.string() + ".bak");
+        const std::string before = readFile(file);
+        ASSERT_FALSE(before.empty());
+
+        const CliRun r = run({"--root", machine.root.string(), "--user", "ann", "--windows-version",
+                              c.version, "convert-opera", "--method", c.method});
+        EXPECT_EQ(r.code, 0) << r.err;
+        const std::string after = readFile(file);
+        const std::size_t hotList = after.find("Hot List File Ver2=");
+        ASSERT_NE(hotList, std::string::npos) << after;
+        EXPECT_EQ(after.substr(hotList), c.expected);
+        EXPECT_EQ(after.substr(0, hotList), before.substr(0, before.find("Hot List File Ver2=")));
+        EXPECT_EQ(fs::exists(file.string() + ".bak"), after != before);
+    }
 }
 
 TEST(ConvertOperaCommand, SaysSoWhenNoPreferenceFileIsFound) {
