@@ -235,15 +235,34 @@ std::size_t compareTrees(const fs::path& a, const fs::path& b) {
     return differences;
 }
 
+// The peak resident memory of this process image (VmHWM), which starts afresh at exec.
+long ownPeakKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return 0;
+}
+
+void reportPeak() {
+    if (const char* file = std::getenv("KELVORA_BENCH_PEAK_FILE")) {
+        std::ofstream(file) << ownPeakKiB() << '\n';
+    }
+}
+
 int childMain(int argc, char** argv) {
     try {
         kelvora::TZlibMultiple z;
         if (std::strcmp(argv[1], "--child-pack") == 0 && argc == 4) {
             z.CompressDirectory(argv[2], true, argv[3]);
+            reportPeak();
             return 0;
         }
         if (std::strcmp(argv[1], "--child-unpack") == 0 && argc == 4) {
             z.DecompressFile(argv[2], argv[3], true, true);
+            reportPeak();
             return 0;
         }
     } catch (const std::exception& e) {
@@ -282,6 +301,18 @@ int main(int argc, char** argv) {
     const fs::path corpus = work / "corpus";
     fs::create_directories(corpus);
     const std::string self = fs::canonical("/proc/self/exe").string();
+    const fs::path peakFile = work / "peak";
+    setenv("KELVORA_BENCH_PEAK_FILE", peakFile.c_str(), 1);
+    // Runs this program as a child and takes the peak it reports of itself.
+    const auto kelvora = [&](const std::vector<std::string>& args) {
+        fs::remove(peakFile);
+        Run run = runChild(args);
+        std::ifstream in(peakFile);
+        long peak = 0;
+        if (in >> peak)
+            run.peakKiB = peak;
+        return run;
+    };
 
     std::printf("Building the corpus in %s ...\n", corpus.c_str());
     std::fflush(stdout);
@@ -307,7 +338,7 @@ int main(int argc, char** argv) {
                         shell("tar cf - -C " + quote(corpus) + " . | pigz -6 -p 2 > " + quote(pgz)), 0});
         pack.back().size = sizeOf(pgz);
     }
-    pack.push_back({"CompressDirectory", runChild({self, "--child-pack", corpus.string(), dat.string()}), 0});
+    pack.push_back({"CompressDirectory", kelvora({self, "--child-pack", corpus.string(), dat.string()}), 0});
     pack.back().size = sizeOf(dat);
 
     const auto fresh = [&](const char* name) {
@@ -327,7 +358,7 @@ int main(int argc, char** argv) {
         fs::remove_all(x2);
     }
     const fs::path x3 = fresh("x-kelvora");
-    unpack.push_back({"DecompressFile", runChild({self, "--child-unpack", dat.string(), x3.string()}), 0});
+    unpack.push_back({"DecompressFile", kelvora({self, "--child-unpack", dat.string(), x3.string()}), 0});
     const std::size_t differences = compareTrees(corpus, x3);
 
     const auto table = [&](const char* title, const std::vector<Row>& rows, bool sizes) {
