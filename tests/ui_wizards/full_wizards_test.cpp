@@ -145,6 +145,23 @@ TEST_F(FullWizardTest, MissingLocationAndMissingArchiveAreReported) {
     }
 }
 
+TEST_F(FullWizardTest, WithoutTheBrowserActivationSaysSoAndNothingIsPacked) {
+    const fs::path bare = tmp / "bare";
+    fs::create_directories(bare / "Users" / "ann" / "AppData" / "Roaming");
+    fs::create_directories(bare / "Users" / "ann" / "AppData" / "Local");
+    use(tools::SampleMachine{bare, "ann", "6"});
+    const fs::path saves = tmp / "saves";
+    fs::create_directories(saves);
+    auto* wizard = open<Tffb_Firefox>(QStringLiteral("sB_Chrome"));
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_EQ(takeMessages(), std::vector<std::string>{"Settings Files Not Found."});
+    choose(wizard->DirectoryEdit2, saves);
+    clickNext(wizard);
+    EXPECT_EQ(takeMessages(), std::vector<std::string>{"Settings Files Not Found."});
+    EXPECT_FALSE(wizard->Button1->isVisible());
+    EXPECT_FALSE(fs::exists(saves / "allsave_chrome.dat"));
+}
+
 TEST_F(FullWizardTest, OperaAsksForItsInstallationFolderWhenNothingIsFound) {
     // Opera installed as "Opera 10": the search for "Opera" finds nothing.
     const tools::SampleMachine machine = useMachine("machine");

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 #include <filesystem>
 
 #include "ui/directory_edit.h"
@@ -71,6 +72,27 @@ TEST_F(IeWizardTest, SelectiveBackupOnOneMachineRestoresOnAnother) {
     EXPECT_TRUE(fs::exists(favorite(second)));
     EXPECT_FALSE(fs::exists(saves / "backup_ie"));
     screenshot(restore, QStringLiteral("R_InternetExplorer"));
+}
+
+TEST_F(IeWizardTest, TheBoxOfAMissingFolderIsUntickedAfterTheBackup) {
+    const tools::SampleMachine machine = useMachine("machine");
+    fs::remove_all(machine.roaming() / "Microsoft" / "Windows" / "Cookies");
+    const fs::path saves = tmp / "saves";
+    fs::create_directories(saves);
+    auto* backup = open<ui::Tfb_IE>(QStringLiteral("B_InternetExplorer"));
+    ASSERT_NE(backup, nullptr);
+    choose(backup->DirectoryEdit2, saves);
+    clickNext(backup);
+    EXPECT_TRUE(takeErrors().empty());
+    EXPECT_TRUE(backup->Button1->isVisible());
+    for (QCheckBox* box : backup->tickBoxes()) {
+        const bool dialup = box->text() == QStringLiteral("Dialup");
+        EXPECT_EQ(box->isChecked(), !dialup && box->text() != QStringLiteral("Cookies"))
+            << box->text().toStdString();
+    }
+    const auto names = storedNames(saves / "backup_ie.dat");
+    EXPECT_TRUE(std::none_of(names.begin(), names.end(),
+                             [](const std::string& name) { return name.rfind("Cookies\\", 0) == 0; }));
 }
 
 TEST_F(IeWizardTest, SelectAllAndDeselectLeaveDialupAlone) {
