@@ -185,8 +185,9 @@ bool openWithShell(std::string_view target);
 
 // ---- HTTP -----------------------------------------------------------------------------------
 // One GET request. The transport follows HTTP redirections itself, at most `maxRedirects` of them
-// and only to http or https; https certificates are verified against the system's store. Requests
-// go out as HTTP/1.0 with "Accept: */*", bypassing caches, through the system's proxy settings.
+// and only to http or https (from https only to https); https certificates are verified against the
+// system's store. Requests go out as HTTP/1.0 with "Accept: */*", bypassing caches, through the
+// system's proxy settings.
 struct HttpRequest {
     bool https = false;
     std::string host;

@@ -116,7 +116,8 @@ HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::
     CURL* c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // What came over https does not go on over plain http.
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, request.https ? "https" : "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(std::max(request.maxRedirects, 0)));
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
