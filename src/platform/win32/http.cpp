@@ -91,8 +91,8 @@ HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::
         path.insert(path.begin(), L'/');
     const wchar_t* accept[] = {L"*/*", nullptr};
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
-    if (request.https)
-        flags |= INTERNET_FLAG_SECURE;
+    // Redirections from http up to https are followed; from https down to http they fail.
+    flags |= request.https ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     InternetHandle http(
         HttpOpenRequestW(connection.handle, L"GET", path.c_str(), L"HTTP/1.0", nullptr, accept, flags, 0));
     if (!http) {
