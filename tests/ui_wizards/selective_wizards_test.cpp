@@ -385,6 +385,28 @@ TEST_F(SelectiveWizardTest, MissingLocationAndMissingArchiveAreReported) {
     }
 }
 
+TEST_F(SelectiveWizardTest, AnArchiveThatCannotBeWrittenEndsTheTaskInTheErrorBox) {
+    useMachine("machine");
+    auto* wizard = open<SelectiveWizard>(QStringLiteral("B_Safari"));
+    ASSERT_NE(wizard, nullptr);
+    // A file where the backup folder should be: no staging folder, nothing to pack.
+    const fs::path blocker = tmp / "not a folder";
+    writeFile(blocker, "x");
+    choose(wizard->DirectoryEdit2, blocker);
+    clickNext(wizard);
+    const auto errors = takeErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Cannot ", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find("Safari"), std::string::npos) << errors[0];
+    EXPECT_EQ(errors[0].back(), '.') << errors[0];
+    EXPECT_TRUE(takeMessages().empty());
+    EXPECT_FALSE(wizard->Button1->isVisible());
+    EXPECT_EQ(wizard->ListBox1->count(), 0) << "the profile list is emptied also when packing fails";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(readFile(blocker), "x");
+    progress->hide();
+}
+
 TEST_F(SelectiveWizardTest, WithoutTheBrowserActivationSaysSoAndACustomFolderStillWorks) {
     // A machine without any browser data: no marker is found.
     const fs::path bare = tmp / "bare";
