@@ -4,7 +4,7 @@
 Usage: update_server.py ROOT LOG [CERT KEY]
 
 Serves the files below ROOT and a few paths that misbehave on purpose:
-  /redirect/N/PATH   answers 302 to /redirect/N-1/PATH, and N=0 serves /PATH
+  /redirect/N/PATH   answers 302 to /redirect/N-1/PATH, and N=0 to /PATH: N+1 redirections
   /nolength/PATH     serves PATH without a Content-Length header
   /short/PATH        announces 100 bytes more than PATH has, sends PATH and closes
   /badlength/PATH    sends the Content-Length "abc"
