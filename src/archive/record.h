@@ -28,6 +28,16 @@ std::size_t sizeFieldsOffset(const std::string& encodedHeader);
 void putLittleEndian32(char* out, std::uint32_t value);
 std::uint32_t getLittleEndian32(const char* in);
 
+// A record about to be extracted: its header as text, and where it goes.
+struct RecordPlan {
+    std::string path;  // UTF-8, "" or ending in "\"
+    std::string name;  // UTF-8
+    std::uint32_t unpackedSize = 0;
+    std::int32_t packedSize = 0;  // above 0 and within the archive
+    std::string stored;           // path + name, for messages
+    std::string target;           // the file to write
+};
+
 // Empty when `relativeName` (a record's path and name, UTF-8, "\" or "/" separated) stays inside
 // the folder it is extracted to; otherwise the reason it does not.
 std::string unsafeNameReason(std::string_view relativeName);

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "archive/archive_input.h"
 #include "archive/archive_output.h"
 #include "archive/block_deflate.h"
+#include "archive/extractor.h"
 #include "archive/packer.h"
 #include "archive/record.h"
 #include "archive/zlib_codec.h"
@@ -186,21 +188,22 @@ void TZlibMultiple::DecompressStream(archive::InputFile& Stream, const std::stri
                                      bool RelativePaths) {
     ArchiveInput in(Stream);
     const std::string directory = IncludeTrailingBackslash(Directory);
+    unsigned threads = Tuning.Threads;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    if (threads > 1) {
+        archive::Extractor extractor(*this, threads);
+        extractor.run(in, directory, Overwrite, RelativePaths);
+        return;
+    }
     while (!in.atEnd())
         ExtractRecord(in, directory, Overwrite, RelativePaths);
 }
 
 namespace {
 
-struct ParsedRecord {
-    std::string path;  // UTF-8, "" or ending in "\"
-    std::string name;  // UTF-8
-    std::uint32_t unpackedSize = 0;
-    std::int32_t packedSize = 0;
-};
-
-ParsedRecord readRecordHeader(ArchiveInput& in) {
-    ParsedRecord r;
+archive::RecordPlan readRecordHeader(ArchiveInput& in) {
+    archive::RecordPlan r;
     const std::size_t pathLength = in.readByte();
     r.path = platform::ansiToUtf8(in.readString(pathLength));
     if (!r.path.empty() && r.path.back() != '\\')
@@ -209,10 +212,11 @@ ParsedRecord readRecordHeader(ArchiveInput& in) {
     r.name = platform::ansiToUtf8(in.readString(nameLength));
     r.unpackedSize = in.readUInt32();
     r.packedSize = static_cast<std::int32_t>(in.readUInt32());
+    r.stored = r.path + r.name;
     // Packed data of no bytes (or fewer) is no zlib stream; data past the end is not there.
     if (r.packedSize <= 0)
-        throw Error(Format("The archive record \"%s%s\" is damaged: its packed size is %d.", r.path.c_str(),
-                           r.name.c_str(), r.packedSize));
+        throw Error(Format("The archive record \"%s\" is damaged: its packed size is %d.", r.stored.c_str(),
+                           r.packedSize));
     if (static_cast<std::uint64_t>(r.packedSize) > in.remaining())
         archive::throwStreamReadError();
     return r;
@@ -220,22 +224,34 @@ ParsedRecord readRecordHeader(ArchiveInput& in) {
 
 }  // namespace
 
-void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
-                                  bool relativePaths) {
-    const ParsedRecord record = readRecordHeader(in);
-    const std::string stored = record.path + record.name;
+archive::RecordPlan TZlibMultiple::PlanRecord(archive::ArchiveInput& in, const std::string& directory,
+                                              bool relativePaths) {
+    archive::RecordPlan record = readRecordHeader(in);
     // The name alone is checked as well: it is all that remains when the paths are dropped.
-    std::string reason = archive::unsafeNameReason(stored);
+    std::string reason = archive::unsafeNameReason(record.stored);
     if (reason.empty())
         reason = archive::unsafeNameReason(record.name);
     if (!reason.empty())
-        throw Error(Format("Refused the archive record \"%s\": %s.", stored.c_str(), reason.c_str()));
+        throw Error(Format("Refused the archive record \"%s\": %s.", record.stored.c_str(), reason.c_str()));
 
     if (ForceDirectoriesFlag && !(directory + record.path).empty())
         ForceDirectories(directory + record.path);
-    const std::string target = directory + (relativePaths ? record.path : std::string()) + record.name;
+    record.target = directory + (relativePaths ? record.path : std::string()) + record.name;
+    return record;
+}
+
+void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
+                                  bool relativePaths) {
+    ExtractBody(in, PlanRecord(in, directory, relativePaths), overwrite, std::string());
+}
+
+void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::RecordPlan& record, bool overwrite,
+                                std::string packed) {
+    const std::string& target = record.target;
+    const std::string& stored = record.stored;
     if (!overwrite && FileExists(target)) {
-        in.skip(static_cast<std::uint64_t>(record.packedSize));
+        if (packed.empty())
+            in.skip(static_cast<std::uint64_t>(record.packedSize));
         return;
     }
     bool writeFile = true;
@@ -283,10 +299,10 @@ void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& 
     bool done = false;
     // Records that fit comfortably into memory go through libdeflate in one call; anything it
     // does not take whole and sound goes through zlib, whose verdict counts.
-    std::string packed;
 #ifdef KELVORA_HAVE_LIBDEFLATE
     if (packedSize <= kWholeRecordLimit && record.unpackedSize <= kWholeRecordLimit) {
-        packed = in.readString(static_cast<std::size_t>(packedSize));
+        if (packed.empty())
+            packed = in.readString(static_cast<std::size_t>(packedSize));
         std::vector<unsigned char> output(std::max<std::size_t>(record.unpackedSize, 1));
         if (const auto n = archive::inflateWhole(packed, output); n && *n == record.unpackedSize) {
             writeOut(output.data(), *n, 0);
@@ -349,12 +365,16 @@ void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& 
         }
     }
     guard.keep = true;
+    FinishRecord(record, written);
+}
+
+void TZlibMultiple::FinishRecord(const archive::RecordPlan& record, std::uint64_t written) {
     if (OnDecompressedFile)
-        OnDecompressedFile(*this, target, static_cast<std::uint32_t>(written));
+        OnDecompressedFile(*this, record.target, static_cast<std::uint32_t>(written));
     if (static_cast<std::uint32_t>(written) != record.unpackedSize) {
         const std::string warning =
-            Format("The archive record \"%s\" holds %llu bytes, but its header says %u.", stored.c_str(),
-                   static_cast<unsigned long long>(written), record.unpackedSize);
+            Format("The archive record \"%s\" holds %llu bytes, but its header says %u.",
+                   record.stored.c_str(), static_cast<unsigned long long>(written), record.unpackedSize);
         Warnings.push_back(warning);
         if (OnWarning)
             OnWarning(*this, warning);
@@ -377,8 +397,8 @@ void TZlibMultiple::ListStoredFiles(const std::string& FileName, std::vector<std
 void TZlibMultiple::ListStoredFiles(archive::InputFile& Stream, std::vector<std::string>& FileList) {
     ArchiveInput in(Stream);
     while (!in.atEnd()) {
-        const ParsedRecord record = readRecordHeader(in);
-        FileList.push_back(record.path + record.name);
+        const archive::RecordPlan record = readRecordHeader(in);
+        FileList.push_back(record.stored);
         in.skip(static_cast<std::uint64_t>(record.packedSize));
     }
 }

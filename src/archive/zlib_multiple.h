@@ -21,10 +21,12 @@ namespace archive {
 class ArchiveInput;
 class ArchiveOutput;
 class Packer;
+class Extractor;
+struct RecordPlan;
 }  // namespace archive
 
-// How CompressDirectory shares its work among threads. The archive's bytes don't depend on the
-// number of threads.
+// How CompressDirectory and the extraction share their work among threads. Neither the archive's
+// bytes nor the order of events and files depend on the number of threads.
 struct TZlibTuning {
     unsigned Threads = 0;                   // 0: one per processor; 1: all on the calling thread
     std::size_t WholeFileLimit = 4u << 20;  // smaller files are compressed in one piece
@@ -83,9 +85,18 @@ class TZlibMultiple {
 
   private:
     friend class archive::Packer;
+    friend class archive::Extractor;
     void RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total, bool end);
     void ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
                        bool relativePaths);
+    // Reads a record's header, refuses unsafe names, makes its folder.
+    archive::RecordPlan PlanRecord(archive::ArchiveInput& in, const std::string& directory,
+                                   bool relativePaths);
+    // Extracts a planned record whose packed data is `packed`, or (when empty) comes next in `in`.
+    void ExtractBody(archive::ArchiveInput& in, const archive::RecordPlan& record, bool overwrite,
+                     std::string packed);
+    // The end of a record: OnDecompressedFile, and a warning when the size differs from the header's.
+    void FinishRecord(const archive::RecordPlan& record, std::uint64_t written);
 };
 
 }  // namespace kelvora

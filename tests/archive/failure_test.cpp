@@ -204,21 +204,27 @@ TEST(ArchivePack, ArchiveInsideThePackedFolderIsNeverPackedIntoItself) {
 }
 
 TEST(ArchiveExtractFailure, DiskFillingUpLeavesExistingFilesWhole) {
-    TempDir dir;
-    writeFile(dir / "a.dat", test::record("", "first.txt", "first") +
-                                 test::record("", "big.bin", test::randomBytes(400000, 9)));
-    writeFile(dir / "out/big.bin", "the file before the restore");
-    auto files = std::make_shared<FaultyFiles>();
-    files->diskSpace = 100000;
-    TZlibMultiple z;
-    z.Files = files;
-    const std::string target = (dir / "out").string() + "\\big.bin";
-    EXPECT_EQ(
-        errorOf([&] { z.DecompressFile((dir / "a.dat").string(), (dir / "out").string(), true, true); }),
-        "Cannot write file \"" + target + "\". No space left on device");
-    EXPECT_EQ(test::entriesOf(dir / "out"),
-              (std::map<std::string, std::string>{{"first.txt", "first"},
-                                                  {"big.bin", "the file before the restore"}}));
+    for (const unsigned threads : {1u, 2u}) {
+        TempDir dir;
+        writeFile(dir / "a.dat", test::record("", "first.txt", "first") +
+                                     test::record("", "big.bin", test::randomBytes(400000, 9)) +
+                                     test::record("", "after.txt", "after"));
+        writeFile(dir / "out/big.bin", "the file before the restore");
+        auto files = std::make_shared<FaultyFiles>();
+        files->diskSpace = 100000;
+        TZlibMultiple z;
+        z.Files = files;
+        z.Tuning.Threads = threads;
+        const std::string target = (dir / "out").string() + "\\big.bin";
+        EXPECT_EQ(
+            errorOf([&] { z.DecompressFile((dir / "a.dat").string(), (dir / "out").string(), true, true); }),
+            "Cannot write file \"" + target + "\". No space left on device")
+            << threads;
+        EXPECT_EQ(test::entriesOf(dir / "out"),
+                  (std::map<std::string, std::string>{{"first.txt", "first"},
+                                                      {"big.bin", "the file before the restore"}}))
+            << threads;
+    }
 }
 
 }  // namespace

@@ -33,8 +33,18 @@ std::string pack(const fs::path& folder, const fs::path& archive, TZlibMultiple*
     return readFile(archive);
 }
 
+// Extraction runs on the calling thread alone or with workers; the reading tests run both ways.
+unsigned extractionThreads = 0;
+
+class ArchiveReading : public ::testing::TestWithParam<unsigned> {
+  protected:
+    void SetUp() override { extractionThreads = GetParam(); }
+    void TearDown() override { extractionThreads = 0; }
+};
+
 void unpack(const fs::path& archive, const fs::path& folder, bool overwrite = true, bool relative = true) {
     TZlibMultiple z;
+    z.Tuning.Threads = extractionThreads;
     z.DecompressFile(str(archive), str(folder), overwrite, relative);
 }
 
@@ -71,7 +81,7 @@ TEST(ArchiveFormat, OneFileGivesTheDocumentedHeaderAndAZlibStream) {
     EXPECT_EQ(test::zlibInflate(bytes.substr(17)), contents);
 }
 
-TEST(ArchiveFormat, DocumentedExampleReadsBackAsOneFile) {
+TEST_P(ArchiveReading, DocumentedExampleReadsBackAsOneFile) {
     TempDir dir;
     const std::string contents = test::patterned(300, 7);
     writeFile(dir / "example.dat", test::record("", "user.js", contents));
@@ -79,7 +89,7 @@ TEST(ArchiveFormat, DocumentedExampleReadsBackAsOneFile) {
     EXPECT_EQ(test::treeOf(dir / "out"), (std::map<std::string, std::string>{{"user.js", contents}}));
 }
 
-TEST(ArchiveFormat, NoFilesGiveAnEmptyArchiveThatCreatesNothing) {
+TEST_P(ArchiveReading, NoFilesGiveAnEmptyArchiveThatCreatesNothing) {
     TempDir dir;
     fs::create_directories(dir / "in/empty/deeper");
     writeFile(dir / "in/zero.txt", "");
@@ -127,7 +137,7 @@ TEST(ArchiveFormat, PathLongerThan255BytesIsCut) {
     EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre(stored.substr(0, 255) + "\\f.txt"));
 }
 
-TEST(ArchiveRoundTrip, TreeComesBackWhole) {
+TEST_P(ArchiveReading, TreeComesBackWhole) {
     TempDir dir;
     const std::map<std::string, std::string> files = {
         {"prefs.js", test::patterned(5000)},
@@ -167,7 +177,7 @@ TEST(ArchiveRoundTrip, WithoutStoredPathsEveryRecordHasAnEmptyPath) {
     EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre("deep.txt"));
 }
 
-TEST(ArchiveExtract, WithoutRelativePathsFilesLandInTheTargetButFoldersAreStillMade) {
+TEST_P(ArchiveReading, WithoutRelativePathsFilesLandInTheTargetButFoldersAreStillMade) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("a\\b\\", "deep.txt", "deep") + test::record("c", "x.txt", "x"));
     unpack(dir / "a.dat", dir / "out", true, false);
@@ -176,7 +186,7 @@ TEST(ArchiveExtract, WithoutRelativePathsFilesLandInTheTargetButFoldersAreStillM
                   {"a/", ""}, {"a/b/", ""}, {"c/", ""}, {"deep.txt", "deep"}, {"x.txt", "x"}}));
 }
 
-TEST(ArchiveExtract, OverwriteDecidesAboutExistingFiles) {
+TEST_P(ArchiveReading, OverwriteDecidesAboutExistingFiles) {
     struct Case {
         bool overwrite;
         std::string expected;
@@ -191,12 +201,23 @@ TEST(ArchiveExtract, OverwriteDecidesAboutExistingFiles) {
     }
 }
 
-TEST(ArchiveExtract, StreamIsReadFromItsCurrentPosition) {
+TEST_P(ArchiveReading, ARecordRepeatedInTheArchiveMeetsItsFirstCopy) {
+    for (const bool overwrite : {false, true}) {
+        TempDir dir;
+        writeFile(dir / "a.dat", test::record("", "f.txt", "one") + test::record("", "f.txt", "two"));
+        unpack(dir / "a.dat", dir / "out", overwrite);
+        EXPECT_EQ(test::entriesOf(dir / "out"),
+                  (std::map<std::string, std::string>{{"f.txt", overwrite ? "two" : "one"}}));
+    }
+}
+
+TEST_P(ArchiveReading, StreamIsReadFromItsCurrentPosition) {
     TempDir dir;
     writeFile(dir / "a.dat", "JUNK" + test::record("", "f.txt", "data"));
     platform::File file = platform::File::openRead(str(dir / "a.dat"));
     file.seek(4);
     TZlibMultiple z;
+    z.Tuning.Threads = GetParam();
     z.DecompressStream(file, str(dir / "out"), true, true);
     EXPECT_EQ(readFile(dir / "out/f.txt"), "data");
 }
@@ -235,10 +256,11 @@ TEST(ArchiveEvents, PackingReportsEachFileAndEvery1024Bytes) {
                                       "compressed f.bin"));
 }
 
-TEST(ArchiveEvents, ExtractingReportsEachFileItsChunksAndTheEnd) {
+TEST_P(ArchiveReading, ExtractingReportsEachFileItsChunksAndTheEnd) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("", "f.bin", test::patterned(2500)) + test::record("", "g", "g"));
     TZlibMultiple z;
+    z.Tuning.Threads = GetParam();
     Recorder r;
     r.hook(z);
     z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
@@ -247,10 +269,11 @@ TEST(ArchiveEvents, ExtractingReportsEachFileItsChunksAndTheEnd) {
                                       "completed"));
 }
 
-TEST(ArchiveEvents, ClearingWriteFileInflatesWithoutWriting) {
+TEST_P(ArchiveReading, ClearingWriteFileInflatesWithoutWriting) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("sub", "f.bin", test::patterned(2000)));
     TZlibMultiple z;
+    z.Tuning.Threads = GetParam();
     Recorder r;
     r.hook(z, false);
     z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
@@ -260,7 +283,7 @@ TEST(ArchiveEvents, ClearingWriteFileInflatesWithoutWriting) {
 
 // ---- Damaged and hostile archives -------------------------------------------------------------
 
-TEST(ArchiveDamage, EachFaultEndsWithItsMessageAndKeepsEarlierFiles) {
+TEST_P(ArchiveReading, EachFaultEndsWithItsMessageAndKeepsEarlierFiles) {
     const std::string good = test::record("", "first.txt", "first");
     const std::string body = test::patterned(5000);
     const std::string packed = test::zlibCompress(body);
@@ -317,7 +340,7 @@ TEST(ArchiveDamage, MissingArchiveNamesTheFile) {
                 HasSubstr("Cannot open file \"" + name + "\". "));
 }
 
-TEST(ArchiveDamage, RecordsLeadingOutsideTheTargetAreRefused) {
+TEST_P(ArchiveReading, RecordsLeadingOutsideTheTargetAreRefused) {
     struct Case {
         std::string path;
         std::string name;
@@ -361,10 +384,11 @@ TEST(ArchiveDamage, RecordsLeadingOutsideTheTargetAreRefused) {
     }
 }
 
-TEST(ArchiveDamage, SizeDifferingFromTheHeaderIsReported) {
+TEST_P(ArchiveReading, SizeDifferingFromTheHeaderIsReported) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("", "f.txt", 3, test::zlibCompress("12345")));
     TZlibMultiple z;
+    z.Tuning.Threads = GetParam();
     std::vector<std::string> seen;
     z.OnWarning = [&](TZlibMultiple&, const std::string& m) { seen.push_back(m); };
     z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
@@ -373,6 +397,9 @@ TEST(ArchiveDamage, SizeDifferingFromTheHeaderIsReported) {
                 ElementsAre("The archive record \"f.txt\" holds 5 bytes, but its header says 3."));
     EXPECT_EQ(seen, z.Warnings);
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, ArchiveReading, ::testing::Values(1u, 2u),
+                         [](const auto& info) { return "Threads" + std::to_string(info.param); });
 
 }  // namespace
 }  // namespace kelvora
