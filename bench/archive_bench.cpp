@@ -255,6 +255,8 @@ void reportPeak() {
 int childMain(int argc, char** argv) {
     try {
         kelvora::TZlibMultiple z;
+        if (const char* threads = std::getenv("KELVORA_BENCH_THREADS"))
+            z.Tuning.Threads = z.Tuning.ExtractionThreads = static_cast<unsigned>(std::atoi(threads));
         if (std::strcmp(argv[1], "--child-pack") == 0 && argc == 4) {
             z.CompressDirectory(argv[2], true, argv[3]);
             reportPeak();
@@ -363,16 +365,16 @@ int main(int argc, char** argv) {
 
     const auto table = [&](const char* title, const std::vector<Row>& rows, bool sizes) {
         std::printf("%s\n", title);
-        std::printf("  %-26s %8s %9s %10s %12s %9s\n", "", "seconds", "MB/s", "vs first", "archive MB",
-                    "peak MiB");
+        std::printf("  %-26s %8s %8s %9s %7s %9s %11s %9s\n", "", "seconds", "MB/s", "vs first", "CPU s",
+                    "CPU ratio", "archive MB", "peak MiB");
         for (const Row& r : rows) {
-            const double ratio = rows.front().run.seconds / r.run.seconds;
-            std::printf("  %-26s %8.2f %9.1f %9.2fx", r.what.c_str(), r.run.seconds, mb / r.run.seconds,
-                        ratio);
+            std::printf("  %-26s %8.2f %8.1f %8.2fx %7.2f %8.2fx", r.what.c_str(), r.run.seconds,
+                        mb / r.run.seconds, rows.front().run.seconds / r.run.seconds, r.run.cpuSeconds,
+                        rows.front().run.cpuSeconds / r.run.cpuSeconds);
             if (sizes)
-                std::printf(" %12.1f", static_cast<double>(r.size) / 1e6);
+                std::printf(" %11.1f", static_cast<double>(r.size) / 1e6);
             else
-                std::printf(" %12s", "");
+                std::printf(" %11s", "");
             std::printf(" %9.1f%s\n", static_cast<double>(r.run.peakKiB) / 1024.0,
                         r.run.status ? "  FAILED" : "");
         }
@@ -388,8 +390,8 @@ int main(int argc, char** argv) {
     std::printf("\nExtracted tree %s the corpus (%zu differing files)\n",
                 differences ? "DIFFERS FROM" : "matches", differences);
     std::printf(
-        "(peak MiB: largest single process of each command; the children of this program start as a\n"
-        " copy of it, so a figure below the first rows' means no more than that)\n");
+        "(peak MiB: Kelvora's own resident peak (VmHWM); for tar and pigz the largest process of the\n"
+        " command as the system counts it)\n");
     std::printf(
         "(vs first: time of the first row over this row's time; CPU ratio likewise for CPU seconds)\n");
 

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TZlibMultiple z;
         z.Files = files;
         z.ForceDirectoriesFlag = false;
-        z.Tuning.Threads = relative ? 1 : 2;  // both the calling thread alone and with workers
+        z.Tuning.ExtractionThreads = relative ? 1 : 2;  // both the calling thread alone and with workers
         std::uint64_t events = 0;
         z.OnProgress = [&events](TZlibMultiple&, std::int32_t, std::int32_t) { ++events; };
         archive::MemoryInput in(bytes);

@@ -188,7 +188,7 @@ void TZlibMultiple::DecompressStream(archive::InputFile& Stream, const std::stri
                                      bool RelativePaths) {
     ArchiveInput in(Stream);
     const std::string directory = IncludeTrailingBackslash(Directory);
-    unsigned threads = Tuning.Threads;
+    unsigned threads = Tuning.ExtractionThreads;
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
     if (threads > 1) {

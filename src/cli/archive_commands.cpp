@@ -245,7 +245,7 @@ class VerifyCommand : public Command {
     int run(Context& ctx) override {
         TZlibMultiple z;
         z.ForceDirectoriesFlag = false;
-        z.Tuning.Threads = 1;  // the threads would write temporary files ahead
+        z.Tuning.ExtractionThreads = 1;  // workers would write temporary files ahead
         std::size_t done = 0;
         std::uint64_t bytes = 0;
         std::shared_ptr<ProgressBar> bar;

@@ -214,7 +214,7 @@ TEST(ArchiveExtractFailure, DiskFillingUpLeavesExistingFilesWhole) {
         files->diskSpace = 100000;
         TZlibMultiple z;
         z.Files = files;
-        z.Tuning.Threads = threads;
+        z.Tuning.ExtractionThreads = threads;
         const std::string target = (dir / "out").string() + "\\big.bin";
         EXPECT_EQ(
             errorOf([&] { z.DecompressFile((dir / "a.dat").string(), (dir / "out").string(), true, true); }),

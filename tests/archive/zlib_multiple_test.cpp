@@ -44,7 +44,7 @@ class ArchiveReading : public ::testing::TestWithParam<unsigned> {
 
 void unpack(const fs::path& archive, const fs::path& folder, bool overwrite = true, bool relative = true) {
     TZlibMultiple z;
-    z.Tuning.Threads = extractionThreads;
+    z.Tuning.ExtractionThreads = extractionThreads;
     z.DecompressFile(str(archive), str(folder), overwrite, relative);
 }
 
@@ -217,7 +217,7 @@ TEST_P(ArchiveReading, StreamIsReadFromItsCurrentPosition) {
     platform::File file = platform::File::openRead(str(dir / "a.dat"));
     file.seek(4);
     TZlibMultiple z;
-    z.Tuning.Threads = GetParam();
+    z.Tuning.ExtractionThreads = GetParam();
     z.DecompressStream(file, str(dir / "out"), true, true);
     EXPECT_EQ(readFile(dir / "out/f.txt"), "data");
 }
@@ -260,7 +260,7 @@ TEST_P(ArchiveReading, ExtractingReportsEachFileItsChunksAndTheEnd) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("", "f.bin", test::patterned(2500)) + test::record("", "g", "g"));
     TZlibMultiple z;
-    z.Tuning.Threads = GetParam();
+    z.Tuning.ExtractionThreads = GetParam();
     Recorder r;
     r.hook(z);
     z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
@@ -273,7 +273,7 @@ TEST_P(ArchiveReading, ClearingWriteFileInflatesWithoutWriting) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("sub", "f.bin", test::patterned(2000)));
     TZlibMultiple z;
-    z.Tuning.Threads = GetParam();
+    z.Tuning.ExtractionThreads = GetParam();
     Recorder r;
     r.hook(z, false);
     z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
@@ -388,7 +388,7 @@ TEST_P(ArchiveReading, SizeDifferingFromTheHeaderIsReported) {
     TempDir dir;
     writeFile(dir / "a.dat", test::record("", "f.txt", 3, test::zlibCompress("12345")));
     TZlibMultiple z;
-    z.Tuning.Threads = GetParam();
+    z.Tuning.ExtractionThreads = GetParam();
     std::vector<std::string> seen;
     z.OnWarning = [&](TZlibMultiple&, const std::string& m) { seen.push_back(m); };
     z.DecompressFile(str(dir / "a.dat"), str(dir / "out"), true, true);
