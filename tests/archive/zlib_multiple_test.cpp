@@ -27,6 +27,11 @@ std::string str(const fs::path& p) {
     return p.string();
 }
 
+// A path from UTF-8 text (a narrow string would be read in the ANSI code page on Windows).
+fs::path utf8Path(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
 std::string pack(const fs::path& folder, const fs::path& archive, TZlibMultiple* component = nullptr) {
     TZlibMultiple own;
     (component ? *component : own).CompressDirectory(str(folder), true, str(archive));
@@ -105,8 +110,9 @@ TEST(ArchiveFormat, RecordsFollowTheWalkWithPathsAndNamesInTheAnsiCodePage) {
     writeFile(dir / "in/a/b/deep.txt", "deep");
     writeFile(dir / "in/top.txt", "top");
     writeFile(dir / "in/.hidden", "h");
-    writeFile(dir / "in/a/caf\xC3\xA9 \xE2\x82\xAC.txt", "ansi");  // é and € exist in windows-1252
-    writeFile(dir / "in/a/\xE6\x97\xA5.txt", "cjk");               // no mapping: "?"
+    writeFile(dir / "in/a" / utf8Path("caf\xC3\xA9 \xE2\x82\xAC.txt"),
+              "ansi");                                              // é and € are in windows-1252
+    writeFile(dir / "in/a" / utf8Path("\xE6\x97\xA5.txt"), "cjk");  // no mapping: "?"
     const std::string bytes = pack(dir / "in", dir / "a.dat");
 
     std::vector<std::string> names = listOf(dir / "a.dat");
