@@ -343,24 +343,39 @@ int main(int argc, char** argv) {
     pack.push_back({"CompressDirectory", kelvora({self, "--child-pack", corpus.string(), dat.string()}), 0});
     pack.back().size = sizeOf(dat);
 
-    const auto fresh = [&](const char* name) {
+    // Extraction folders stay until the end: removing a large tree just before the next command
+    // runs slows that command's file creation markedly (the file system is still busy freeing).
+    const auto fresh = [&](const std::string& name) {
         const fs::path p = work / name;
         fs::remove_all(p);
         fs::create_directories(p);
         shell("sync");
         return p;
     };
-    if (!kelvoraOnly) {
-        const fs::path x1 = fresh("x-tar");
-        unpack.push_back({"tar xzf", shell("tar xzf " + quote(tgz) + " -C " + quote(x1)), 0});
-        fs::remove_all(x1);
-        const fs::path x2 = fresh("x-pigz");
-        unpack.push_back(
-            {"pigz -d | tar xf -", shell("pigz -d -c " + quote(pgz) + " | tar xf - -C " + quote(x2)), 0});
-        fs::remove_all(x2);
+    // Two rounds, each command's better time counts: file creation on a shared disk varies a lot
+    // from one run to the next.
+    fs::path x3;
+    for (int round = 0; round < 2; ++round) {
+        std::vector<Row> rows;
+        const std::string suffix = "-" + std::to_string(round);
+        if (!kelvoraOnly) {
+            const fs::path x1 = fresh("x-tar" + suffix);
+            rows.push_back({"tar xzf", shell("tar xzf " + quote(tgz) + " -C " + quote(x1)), 0});
+            const fs::path x2 = fresh("x-pigz" + suffix);
+            rows.push_back(
+                {"pigz -d | tar xf -", shell("pigz -d -c " + quote(pgz) + " | tar xf - -C " + quote(x2)), 0});
+        }
+        x3 = fresh("x-kelvora" + suffix);
+        rows.push_back({"DecompressFile", kelvora({self, "--child-unpack", dat.string(), x3.string()}), 0});
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::printf("  (unpacking, round %d: %-20s %6.2f s)\n", round + 1, rows[i].what.c_str(),
+                        rows[i].run.seconds);
+            if (round == 0)
+                unpack.push_back(rows[i]);
+            else if (rows[i].run.seconds < unpack[i].run.seconds)
+                unpack[i] = rows[i];
+        }
     }
-    const fs::path x3 = fresh("x-kelvora");
-    unpack.push_back({"DecompressFile", kelvora({self, "--child-unpack", dat.string(), x3.string()}), 0});
     const std::size_t differences = compareTrees(corpus, x3);
 
     const auto table = [&](const char* title, const std::vector<Row>& rows, bool sizes) {
@@ -386,7 +401,7 @@ int main(int argc, char** argv) {
                     100.0 * (static_cast<double>(pack[2].size) / static_cast<double>(pack[0].size) - 1.0));
     }
     std::printf("\n");
-    table("Unpacking", unpack, false);
+    table("Unpacking (better of two rounds)", unpack, false);
     std::printf("\nExtracted tree %s the corpus (%zu differing files)\n",
                 differences ? "DIFFERS FROM" : "matches", differences);
     std::printf(
