@@ -20,6 +20,10 @@ corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp "$root"/fuzz/corpus/* "$corpus"/
 cd "$build"  # crash reproducers land here
+log="$corpus.log"
+status=0
 "$build/fuzz/archive_reader_fuzz" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
-  -print_final_stats=1 "$corpus" 2>&1 | grep -E "^(#[0-9]+ +DONE|Done|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|.*ERROR|written outside)" || true
-exit "${PIPESTATUS[0]}"
+  -print_final_stats=1 "$corpus" >"$log" 2>&1 || status=$?
+grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|.*ERROR|written outside)" "$log" || true
+rm -f "$log"
+exit "$status"
