@@ -21,9 +21,24 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   machine="$build/demo-machine"
   rm -rf "$machine"
   "$build/tools/kelvora-sample-machine" "$machine" --user ann --version 6
+  backups="$build/demo-backups"
+  rm -rf "$backups"
+  mkdir -p "$backups"
+  demo() {
+    echo
+    echo "\$ kelvora-cli $*"
+    "$build/src/cli/kelvora-cli" --root "$machine" --user ann "$@"
+  }
+  demo facts
+  demo profiles firefox
+  demo backup firefox --to "$backups" --profile abcd1234.default
+  demo list "$backups/default.dat"
+  demo restore firefox --from "$backups" --archive default.dat --profile wxyz5678.work --items "Bookmarks,Cookies"
+  demo full-backup chrome --to "$backups"
+  demo backup ie --to "$backups"
+  demo verify "$backups/backup_ie.dat"
   echo
-  echo "\$ kelvora-cli --root $machine --user ann facts"
-  "$build/src/cli/kelvora-cli" --root "$machine" --user ann facts
+  ls -l "$backups"
   echo
   echo "With a display (or under xvfb-run -a), scripts/run.sh opens the window."
   exit 0

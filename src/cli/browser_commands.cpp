@@ -181,7 +181,8 @@ class BackupCommand : public SelectiveCommand {
         state.backupLocationText = folder;
         browsers::runSelectiveBackup(browser, state, host);
         host.endLine();
-        ctx.out << "Backed up " << state.ffpath << " into " << state.backups << state.datfile << ".dat\n";
+        ctx.out << "Backed up " << state.ffpath << " into "
+                << shownPath(state.backups + state.datfile + ".dat") << '\n';
         return finish(state);
     }
 
@@ -217,8 +218,8 @@ class RestoreCommand : public SelectiveCommand {
             throw Error(Format("No backup file \"%s\" in \"%s\".", archive_.c_str(), state.backups.c_str()));
         browsers::runSelectiveRestore(browser, state, host);
         host.endLine();
-        ctx.out << "Restored " << state.backups << "\\" << state.atspaudziam << " into " << state.ffpath
-                << '\n';
+        ctx.out << "Restored " << shownPath(state.backups + "\\" + state.atspaudziam) << " into "
+                << state.ffpath << '\n';
         return finish(state);
     }
 

@@ -6,6 +6,12 @@
 
 namespace kelvora::cli {
 
+std::string shownPath(const std::string& path) {
+    if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':'))
+        return path;
+    return platform::nativePath(path).string();
+}
+
 int runCli(const std::vector<std::string>& args, Context& ctx) {
     CLI::App app{"Kelvora: back up and restore the data and settings of web browsers", "kelvora-cli"};
     app.require_subcommand(1);

@@ -34,6 +34,9 @@ struct CommandInfo {
 // Every subcommand of kelvora-cli, in the order --help lists them.
 std::vector<CommandInfo> allCommands();
 
+// A path as the user of this machine writes it: native on POSIX, as it is on Windows.
+std::string shownPath(const std::string& path);
+
 // Parses `args` (without the program name), sets the machine, runs the chosen command.
 int runCli(const std::vector<std::string>& args, Context& ctx);
 
