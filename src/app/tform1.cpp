@@ -246,8 +246,8 @@ void TForm1::buildRibbon() {
                 connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
             }
         }
-        for (const auto& [spec, group] : groups) {
-            if (spec->tab == c.tab && spec->caption == c.group)
+        for (const auto& [row, group] : groups) {
+            if (row->tab == c.tab && row->caption == c.group)
                 ribbon_->addLargeButton(group, a, plainCaption(c.caption), c.keyTip);
         }
     }
