@@ -9,7 +9,7 @@
 namespace kelvora::browsers {
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // A plain message box with one OK button (the wizards' fixed texts).

@@ -21,7 +21,8 @@ std::vector<CommandInfo> allCommands() {
          makeCheckUpdateCommand},
         {"full-backup", "Pack a browser's whole data folder into its archive in a backup folder",
          makeFullBackupCommand},
-        {"full-restore", "Unpack a browser's full backup archive over its data folder", makeFullRestoreCommand},
+        {"full-restore", "Unpack a browser's full backup archive over its data folder",
+         makeFullRestoreCommand},
     };
 }
 
