@@ -7,30 +7,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_util.h"
 
 namespace kelvora::platform {
 
 namespace {
-
-std::wstring widen(std::string_view text) {
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string narrow(std::wstring_view text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
 
 // The reason for WinINet's last error, from its own message table where it has one.
 std::string lastInternetError() {
@@ -50,7 +31,7 @@ std::string lastInternetError() {
         LocalFree(buffer);
     if (text.empty())
         return "internet error " + std::to_string(code);
-    return narrow(text);
+    return toUtf8(text);
 }
 
 struct InternetHandle {
@@ -113,7 +94,7 @@ bool followLocation(const Target& from, const std::wstring& location, Target& to
 }  // namespace
 
 HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::string& error) {
-    const std::wstring agent = widen(request.userAgent);
+    const std::wstring agent = toWide(request.userAgent);
     InternetHandle root(InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!root) {
         error = lastInternetError();
@@ -121,18 +102,18 @@ HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::
     }
     Target target;
     target.https = request.https;
-    target.host = widen(request.host);
+    target.host = toWide(request.host);
     target.port = request.port ? request.port
                                : (request.https ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT);
-    target.path = widen(request.path.empty() ? std::string("/") : request.path);
+    target.path = toWide(request.path.empty() ? std::string("/") : request.path);
     if (target.path.front() != L'/')
         target.path.insert(target.path.begin(), L'/');
-    const std::wstring user = widen(request.userName);
-    const std::wstring password = widen(request.password);
+    const std::wstring user = toWide(request.userName);
+    const std::wstring password = toWide(request.password);
 
     // Redirections are followed here rather than by WinINet, so that their number is bounded.
     for (int redirections = 0;; ++redirections) {
-        const bool sameHost = target.host == widen(request.host);
+        const bool sameHost = target.host == toWide(request.host);
         InternetHandle connection(InternetConnectW(
             root.handle, target.host.c_str(), target.port, user.empty() || !sameHost ? nullptr : user.c_str(),
             user.empty() || !sameHost ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
@@ -188,7 +169,7 @@ HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::
         wchar_t lengthText[512] = {};
         size = sizeof lengthText;
         if (HttpQueryInfoW(http.handle, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
-            contentLength = narrow(std::wstring_view(lengthText, size / sizeof(wchar_t)));
+            contentLength = toUtf8(std::wstring_view(lengthText, size / sizeof(wchar_t)));
         if (handler.onResponse && !handler.onResponse(static_cast<int>(status), contentLength))
             return HttpResult::Stopped;
 
