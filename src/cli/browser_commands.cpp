@@ -21,29 +21,6 @@ using browsers::WizardKind;
 // Exit code of a task that finished but had to leave files out.
 constexpr int kFinishedWithLeftOut = 3;
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-std::string trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// A folder as the wizards take it from the folder picker: without a trailing separator.
-std::string withoutTrailingSeparator(std::string folder) {
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
-           folder[folder.size() - 2] != ':')
-        folder.pop_back();
-    return folder;
-}
-
 std::vector<std::string> browserKeywords() {
     std::vector<std::string> names;
     for (const auto* browser : browsers::selectiveBrowsers())

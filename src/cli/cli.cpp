@@ -6,6 +6,28 @@
 
 namespace kelvora::cli {
 
+std::string lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string withoutTrailingSeparator(std::string folder) {
+    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
+           folder[folder.size() - 2] != ':')
+        folder.pop_back();
+    return folder;
+}
+
 std::string shownPath(const std::string& path) {
     if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':'))
         return path;

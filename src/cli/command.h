@@ -34,6 +34,12 @@ struct CommandInfo {
 // Every subcommand of kelvora-cli, in the order --help lists them.
 std::vector<CommandInfo> allCommands();
 
+// Small text helpers the commands share.
+std::string lower(std::string text);  // ASCII letters lower-cased
+std::string trim(const std::string& text);
+// A folder as the wizards take it from the folder picker: without a trailing separator.
+std::string withoutTrailingSeparator(std::string folder);
+
 // A path as the user of this machine writes it: native on POSIX, as it is on Windows.
 std::string shownPath(const std::string& path);
 

@@ -52,14 +52,6 @@ std::vector<std::string> browserKeywords() {
     return names;
 }
 
-// A folder as the wizards take it from the folder picker: without a trailing separator.
-std::string withoutTrailingSeparator(std::string folder) {
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
-           folder[folder.size() - 2] != ':')
-        folder.pop_back();
-    return folder;
-}
-
 class FullCommand : public Command {
   public:
     explicit FullCommand(full::Task task) : task_(task) {}

@@ -17,29 +17,6 @@ namespace tasks = browsers::ie;
 using browsers::SelectiveState;
 using browsers::WizardKind;
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-std::string trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// A folder as the wizards take it from the folder picker: without a trailing separator.
-std::string withoutTrailingSeparator(std::string folder) {
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
-           folder[folder.size() - 2] != ':')
-        folder.pop_back();
-    return folder;
-}
-
 std::string captions(const SelectiveState& state) {
     std::string out;
     for (const auto& box : state.tickBoxes) {
