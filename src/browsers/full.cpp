@@ -41,18 +41,6 @@ std::string join(const std::vector<std::string>& folders) {
     return out;
 }
 
-// The hourglass for as long as an archive component works, also when it throws.
-class BusyCursor {
-  public:
-    explicit BusyCursor(Host& host) : host_(host) { host_.setBusyCursor(true); }
-    ~BusyCursor() { host_.setBusyCursor(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-  private:
-    Host& host_;
-};
-
 // The wizard's bar and file label, kept in the state and shown through the host.
 void setBar(State& state, Host& host, int position, int maximum) {
     state.barPosition = position;

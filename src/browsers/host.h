@@ -33,4 +33,16 @@ class Host {
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };
 
+// The hourglass for as long as this object lives, also when an error passes.
+class BusyCursor {
+  public:
+    explicit BusyCursor(Host& host) : host_(host) { host_.setBusyCursor(true); }
+    ~BusyCursor() { host_.setBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+  private:
+    Host& host_;
+};
+
 }  // namespace kelvora::browsers

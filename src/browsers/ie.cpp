@@ -57,18 +57,6 @@ const std::vector<Row>& rows() {
     return table;
 }
 
-// The hourglass for as long as an archive component works, also when it throws.
-class BusyCursor {
-  public:
-    explicit BusyCursor(Host& host) : host_(host) { host_.setBusyCursor(true); }
-    ~BusyCursor() { host_.setBusyCursor(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-  private:
-    Host& host_;
-};
-
 // One run of a task over the item table.
 struct Job {
     bool backup = true;

@@ -353,15 +353,9 @@ void runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& ho
 
     {
         TZlibMultiple z;
-        host.setBusyCursor(true);
+        BusyCursor busy(host);
         z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
-        try {
-            z.DecompressFile(state.backups + "\\" + state.atspaudziam, extraction, true, true);
-        } catch (...) {
-            host.setBusyCursor(false);
-            throw;
-        }
-        host.setBusyCursor(false);
+        z.DecompressFile(state.backups + "\\" + state.atspaudziam, extraction, true, true);
     }
 
     state.backuploc = extraction + "\\";
