@@ -10,8 +10,10 @@ std::string SystemErrorText(int code, const std::string& message) {
     return Format("System Error.  Code: %d.\r\n%s", code, message.c_str());
 }
 
-std::string SaveKeyToFile(const std::string& Key, const std::string& Failas) {
-    const platform::HiveResult result = platform::saveRegistryKey(Key, Failas);
+namespace {
+
+// A privilege that can't be had ends the task; a failed call is returned as the text to show.
+std::string HiveOutcomeText(const platform::HiveResult& result) {
     switch (result.outcome) {
         case platform::HiveOutcome::PrivilegeFailed:
             throw Error(SystemErrorText(result.code, result.message));
@@ -22,16 +24,14 @@ std::string SaveKeyToFile(const std::string& Key, const std::string& Failas) {
     }
 }
 
+}  // namespace
+
+std::string SaveKeyToFile(const std::string& Key, const std::string& Failas) {
+    return HiveOutcomeText(platform::saveRegistryKey(Key, Failas));
+}
+
 std::string LoadKeyFromFile(const std::string& Key, const std::string& Failas) {
-    const platform::HiveResult result = platform::loadRegistryKey(Key, Failas);
-    switch (result.outcome) {
-        case platform::HiveOutcome::PrivilegeFailed:
-            throw Error(SystemErrorText(result.code, result.message));
-        case platform::HiveOutcome::CallFailed:
-            return result.message.empty() ? SystemErrorText(result.code, result.message) : result.message;
-        default:
-            return {};
-    }
+    return HiveOutcomeText(platform::loadRegistryKey(Key, Failas));
 }
 
 platform::RegistryValue RegistryString(const std::string& name, const std::string& text) {
