@@ -41,6 +41,12 @@ echo "== Windows tests under wine64"
 export KELVORA_WINEPREFIX="$top/build/test-windows/wineprefix"
 WINEPREFIX="$KELVORA_WINEPREFIX" WINEDEBUG=-all /usr/lib/wine/wineserver -p 2>/dev/null || true
 run_ctest build/test-windows
+echo "== Archives between the Linux and the Windows build"
+if scripts/cross-archive-check.sh build/test-linux build/test-windows; then
+  total_passed=$((total_passed + 1))
+else
+  total_failed=$((total_failed + 1)); status=1
+fi
 WINEPREFIX="$KELVORA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 if [ -x scripts/fuzz-smoke.sh ]; then
