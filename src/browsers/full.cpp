@@ -96,7 +96,9 @@ void packWithFeedback(const std::string& folder, const std::string& archive, Sta
 // The archive component writes each file beside its target and moves it into place only once it
 // is complete, so a full disk or a damaged archive never leaves a half-written browser file: the
 // files unpacked before an error are whole, the others as they were.
-void unpackWithFeedback(const std::string& archive, const std::string& folder, State& state, Host& host) {
+// Returns the archive's warnings, for the end of the task.
+std::vector<std::string> unpackWithFeedback(const std::string& archive, const std::string& folder,
+                                            State& state, Host& host) {
     TZlibMultiple reader;
     BusyCursor busy(host);
     setLabel(state, host, "");
@@ -108,6 +110,7 @@ void unpackWithFeedback(const std::string& archive, const std::string& folder, S
         doFile(state, host, fileName);
     };
     reader.DecompressFile(archive, folder, true, true);
+    return reader.Warnings;
 }
 
 void completionDisplay(State& state, Host& host) {
@@ -190,12 +193,15 @@ void operaRestore(const Descriptor& browser, State& state, Host& host) {
     const auto name = operaInstallation(state, host);
     if (!name)
         return;
-    unpackWithFeedback(archive, state.dataRoot, state, host);
+    std::vector<std::string> warnings = unpackWithFeedback(archive, state.dataRoot, state, host);
     state.mailFolder = mailFolderFor(state.facts, *name);
     const std::string mailArchive = archivePath(state, browser.mailArchiveName);
-    if (FileExists(mailArchive))
-        unpackWithFeedback(mailArchive, state.mailFolder, state, host);
+    if (FileExists(mailArchive)) {
+        const auto mail = unpackWithFeedback(mailArchive, state.mailFolder, state, host);
+        warnings.insert(warnings.end(), mail.begin(), mail.end());
+    }
     completionDisplay(state, host);
+    reportArchiveWarnings(warnings, host);
 }
 
 }  // namespace
@@ -337,8 +343,9 @@ void restore(const Descriptor& browser, State& state, Host& host) {
         host.showMessage(kNotFound);
         return;
     }
-    unpackWithFeedback(archive, state.dataRoot, state, host);
+    const auto warnings = unpackWithFeedback(archive, state.dataRoot, state, host);
     completionDisplay(state, host);
+    reportArchiveWarnings(warnings, host);
 }
 
 }  // namespace kelvora::browsers::full

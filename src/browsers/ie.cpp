@@ -160,11 +160,13 @@ void pack(const std::string& staging, const std::string& location, const std::st
     z.CompressDirectory(staging, true, archive);
 }
 
-void unpack(const std::string& archive, const std::string& staging, Host& host) {
+// Returns the archive's warnings, for the end of the task.
+std::vector<std::string> unpack(const std::string& archive, const std::string& staging, Host& host) {
     TZlibMultiple z;
     BusyCursor busy(host);
     z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
     z.DecompressFile(archive, staging, true, true);
+    return z.Warnings;
 }
 
 void reportLeftOut(const std::vector<LeftOut>& leftOut, Host& host) {
@@ -397,7 +399,7 @@ void runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts
     host.progressStep(kStep);
 
     const std::string staging = state.backups + "\\" + kSelectiveStaging;
-    unpack(archive, staging, host);
+    const auto warnings = unpack(archive, staging, host);
     host.progressStep(kStep);
     Job job{false, false, staging, where, host, [&host] { host.progressStep(kStep); }, &state, state.leftOut};
     processItems(job);
@@ -407,6 +409,7 @@ void runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts
     host.progressHide();
     state.finishVisible = true;
     reportLeftOut(state.leftOut, host);
+    reportArchiveWarnings(warnings, host);
 }
 
 // ---- Full ---------------------------------------------------------------------------------------
@@ -460,13 +463,14 @@ void runFullRestore(full::State& state, Host& host) {
     state.barPosition = 0;
     step();
     const std::string staging = location + "\\" + kFullStaging;
-    unpack(archive, staging, host);
+    const auto warnings = unpack(archive, staging, host);
     step();
     Job job{false, true, staging, where, host, step, nullptr, leftOut};
     processItems(job);
     DelTree(staging);
     fullCompletion(state, host);
     reportLeftOut(leftOut, host);
+    reportArchiveWarnings(warnings, host);
 }
 
 }  // namespace kelvora::browsers::ie

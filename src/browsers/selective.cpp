@@ -351,11 +351,13 @@ void runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& ho
     state.atspaudziam2 = extractionName(state.atspaudziam);
     const std::string extraction = state.backups + "\\" + state.atspaudziam2;
 
+    std::vector<std::string> warnings;
     {
         TZlibMultiple z;
         BusyCursor busy(host);
         z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
         z.DecompressFile(state.backups + "\\" + state.atspaudziam, extraction, true, true);
+        warnings = z.Warnings;
     }
 
     state.backuploc = extraction + "\\";
@@ -377,6 +379,7 @@ void runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& ho
     host.progressHide();
     state.finishVisible = true;
     reportLeftOut(state, host);
+    reportArchiveWarnings(warnings, host);
 }
 
 }  // namespace kelvora::browsers

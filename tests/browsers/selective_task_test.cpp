@@ -566,6 +566,41 @@ TEST(SelectiveSafety, FilesThatCouldNotBeCopiedAreReported) {
     EXPECT_EQ(fx.entries("default.dat"), (Names{"cookies.sqlite", "user.js"}));
 }
 
+// A record whose contents inflate to another size than its header states (a file that changed
+// while it was packed) is restored, and the user is told after the task.
+TEST(SelectiveSafety, SizeMismatchInTheArchiveIsReported) {
+    SelectiveFixture fx("6");
+    const Names preferences = {"Preferences"};
+    fx.backUp(browsers::firefox(), "abcd1234.default", &preferences);
+    std::string archive = readFile(fx.savesDir() / "default.dat");
+    for (std::size_t at = 0; at < archive.size();) {
+        const std::size_t pathLength = static_cast<unsigned char>(archive[at]);
+        const std::size_t nameAt = at + 1 + pathLength + 1;
+        const std::string name = archive.substr(nameAt, static_cast<unsigned char>(archive[nameAt - 1]));
+        const std::size_t sizesAt = nameAt + name.size();
+        if (name == "user.js")
+            ++archive[sizesAt];  // the stated size, one byte more
+        std::uint32_t packed = 0;
+        for (int k = 3; k >= 0; --k)
+            packed = (packed << 8) | static_cast<unsigned char>(archive[sizesAt + 4 + k]);
+        at = sizesAt + 8 + packed;
+    }
+    writeFile(fx.savesDir() / "default.dat", archive);
+
+    auto state = fx.restoreWindow(browsers::firefox(), "default.dat");
+    SelectiveFixture::choose(state, "wxyz5678.work");
+    SelectiveFixture::tickOnly(state, preferences);
+    fx.host.messages.clear();
+    browsers::runSelectiveRestore(browsers::firefox(), state, fx.host);
+
+    EXPECT_TRUE(state.finishVisible);
+    ASSERT_EQ(fx.host.messages.size(), 1u);
+    EXPECT_EQ(fx.host.calls.back(), "message:" + fx.host.messages[0]);
+    EXPECT_NE(fx.host.messages[0].find("Some restored files differ in size"), std::string::npos);
+    EXPECT_NE(fx.host.messages[0].find("\"user.js\""), std::string::npos);
+    EXPECT_EQ(fx.host.messages[0].find("prefs.js"), std::string::npos);
+}
+
 // Without a discovered "Apple Computer" folder the "Preferences" item has nowhere to come from:
 // the task says so instead of reading a "Preferences" folder relative to the working folder.
 TEST(SelectiveSafety, SafariPreferencesWithoutTheAppleFolderAreReported) {
