@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -39,11 +38,6 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 std::string lastName(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(platform::nativePath(a), platform::nativePath(b), ec) && !ec;
 }
 
 // The files below a folder in the order the original walk visits them: each folder's entries in
@@ -92,7 +86,7 @@ class FolderWalk {
         std::string relativePath;
         std::vector<platform::DirEntry> entries;
         std::size_t index = 0;
-        std::filesystem::path identity;
+        std::string identity;
     };
 
     void enter(const std::string& relative) {
@@ -103,9 +97,8 @@ class FolderWalk {
         if (!platform::listDirectory(directory_ + relative, true, level.entries))
             return;
         // A link back to a folder above would make the walk endless.
-        std::error_code ec;
-        level.identity = std::filesystem::canonical(platform::nativePath(directory_ + relative), ec);
-        if (!ec) {
+        level.identity = platform::canonicalPath(directory_ + relative);
+        if (!level.identity.empty()) {
             for (const Level& above : levels_) {
                 if (above.identity == level.identity)
                     return;
@@ -116,7 +109,7 @@ class FolderWalk {
 
     bool isExcluded(const std::string& fullPath, const std::string& name) const {
         for (const std::string& path : excluded_) {
-            if (sameNameIgnoringCase(name, lastName(path)) && sameFile(fullPath, path))
+            if (sameNameIgnoringCase(name, lastName(path)) && platform::sameFile(fullPath, path))
                 return true;
         }
         return false;

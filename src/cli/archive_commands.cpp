@@ -1,9 +1,9 @@
 // kelvora-cli pack, unpack, list and verify: the ".dat" backup archive from the command line. On a
 // terminal a progress bar runs on the error stream; otherwise each file is one plain line.
 #include <chrono>
-#include <filesystem>
 #include <iomanip>
 #include <ostream>
+#include <vector>
 
 #include "archive/zlib_multiple.h"
 #include "cli/command.h"
@@ -59,12 +59,18 @@ class ProgressBar {
 // What a folder's files add up to, for the bar: bytes of the files below it.
 std::uint64_t bytesBelow(const std::string& folder) {
     std::uint64_t total = 0;
-    std::error_code ec;
-    std::filesystem::recursive_directory_iterator it(platform::nativePath(folder), ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::error_code sizeError;
-        if (it->is_regular_file(sizeError))
-            total += it->file_size(sizeError);
+    std::vector<std::string> pending{folder};
+    while (!pending.empty()) {
+        const std::string dir = IncludeTrailingBackslash(pending.back());
+        pending.pop_back();
+        std::vector<platform::DirEntry> entries;
+        platform::listDirectory(dir, true, entries);
+        for (const auto& entry : entries) {
+            if (entry.isDirectory)
+                pending.push_back(dir + entry.name);
+            else
+                total += entry.size;
+        }
     }
     return total;
 }

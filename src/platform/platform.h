@@ -78,6 +78,10 @@ bool removeFile(std::string_view path);
 // Moves `from` over `to`, replacing it in one step where the file system allows.
 bool replaceFile(std::string_view from, std::string_view to);
 std::optional<std::uint64_t> fileSize(std::string_view path);
+// True when both paths name the same existing file or folder (links followed).
+bool sameFile(std::string_view a, std::string_view b);
+// The path with links, "." and ".." resolved, to tell folders apart; empty when it can't be.
+std::string canonicalPath(std::string_view path);
 
 struct DirEntry {
     std::string name;
