@@ -94,24 +94,6 @@ std::optional<std::uint64_t> fileSize(std::string_view path) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool sameFile(std::string_view a, std::string_view b) {
-    const auto first = nativePath(a);
-    const auto second = nativePath(b);
-    if (first.empty() || second.empty())
-        return false;
-    std::error_code ec;
-    return std::filesystem::equivalent(first, second, ec) && !ec;
-}
-
-std::string canonicalPath(std::string_view path) {
-    const auto native = nativePath(path);
-    if (native.empty())
-        return {};
-    std::error_code ec;
-    const auto canonical = std::filesystem::canonical(native, ec);
-    return ec ? std::string() : toUtf8(canonical.wstring());
-}
-
 bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out) {
     std::wstring pattern = toWide(directory);
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') {
