@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation xvfb xauth
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
   clang-14 libclang-rt-14-dev
-  pigz
+  pigz ccache
 )
 
 missing=()
