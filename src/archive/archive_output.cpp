@@ -4,6 +4,7 @@
 #include <random>
 
 #include "core/error.h"
+#include "core/temp_names.h"
 
 namespace kelvora::archive {
 
@@ -14,10 +15,7 @@ constexpr std::size_t kBufferSize = 1 << 20;
 }  // namespace
 
 std::string temporarySibling(const std::string& path) {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    const std::size_t slash = path.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    return folder + Format("~kv%016llx.tmp", static_cast<unsigned long long>(random()));
+    return TemporarySibling(path);
 }
 
 ArchiveOutput::ArchiveOutput(std::shared_ptr<FileSystem> files, std::string archiveName)
