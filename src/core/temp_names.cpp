@@ -48,4 +48,9 @@ bool IsTemporaryFolderName(std::string_view name) {
     return name.starts_with(kTemporaryFolderPrefix) && hexDigits(name.substr(kTemporaryFolderPrefix.size()));
 }
 
+void CleanLeftoverTemporaries(const std::string& folder) {
+    // Filled in with the platform's in-use check.
+    (void)folder;
+}
+
 }  // namespace kelvora

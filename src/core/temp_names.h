@@ -23,4 +23,8 @@ std::string TemporaryFolderIn(const std::string& parent);
 bool IsTemporaryFileName(std::string_view name);
 bool IsTemporaryFolderName(std::string_view name);
 
+// Removes the temporary files and folders that runs killed or failed before left in `folder`
+// (not below it); ones a running task still holds are left alone.
+void CleanLeftoverTemporaries(const std::string& folder);
+
 }  // namespace kelvora

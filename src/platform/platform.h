@@ -104,6 +104,9 @@ int shellDeleteFolder(std::string_view path);
 
 // ---- File streams ---------------------------------------------------------------------------
 enum class Share { DenyWrite, DenyNone };
+// Who may read a new file: archives and hive files hold passwords and cookies, so they are
+// created readable by their owner only (POSIX mode 0600; Windows: the folder's inherited rights).
+enum class Access { Everyone, OwnerOnly };
 
 class File {
   public:
@@ -114,7 +117,8 @@ class File {
 
     // Throws SystemError; the message is the system's reason only (callers add the path).
     static File openRead(std::string_view path, Share share = Share::DenyWrite);
-    static File create(std::string_view path);  // truncates an existing file; exclusive
+    // Truncates an existing file; exclusive.
+    static File create(std::string_view path, Access access = Access::Everyone);
 
     bool isOpen() const;
     std::size_t read(void* buffer, std::size_t size);  // 0 at the end; throws on error

@@ -225,10 +225,11 @@ File File::openRead(std::string_view path, Share) {
     return f;
 }
 
-File File::create(std::string_view path) {
+File File::create(std::string_view path, Access access) {
     const fs::path p = nativePath(path);
+    const mode_t mode = access == Access::OwnerOnly ? 0600 : 0666;
     const int fd =
-        p.empty() ? (errno = ENOENT, -1) : ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        p.empty() ? (errno = ENOENT, -1) : ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0)
         throw lastError();
     File f;

@@ -190,7 +190,7 @@ File File::openRead(std::string_view path, Share share) {
     return f;
 }
 
-File File::create(std::string_view path) {
+File File::create(std::string_view path, Access) {
     HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
