@@ -212,6 +212,7 @@ Browser makeChrome() {
     b.marker = "Bookmarks";
     b.candidates = fourCandidates("\\Google\\Chrome\\User Data\\Default", false);
     b.rootCut = {"Default\\Bookmarks"};
+    b.defaultProfileName = "Default";
     b.listRule = ProfileListRule::RootSubfolders;
     b.backupCustomName = "ch_custom";
     b.restoreCustomName = "ch_custom";

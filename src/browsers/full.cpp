@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "archive/zlib_multiple.h"
+#include "browsers/selective.h"
+#include "browsers/task_support.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "platform/platform.h"
@@ -68,13 +70,14 @@ void doFile(State& state, Host& host, const std::string& fileName) {
 // An archive of no records: a file of zero bytes, replacing an earlier archive of that name.
 void writeEmptyArchive(const std::string& archive) {
     try {
-        platform::File::create(archive).close();
+        platform::File::create(archive, platform::Access::OwnerOnly).close();
     } catch (const std::exception& e) {
         throw Error(Format("Cannot create file \"%s\". %s", archive.c_str(), e.what()));
     }
 }
 
-void packWithFeedback(const std::string& folder, const std::string& archive, State& state, Host& host) {
+void packWithFeedback(const std::string& folder, const std::string& archive, State& state, Host& host,
+                      TaskResult& result) {
     TZlibMultiple writer;
     BusyCursor busy(host);
     setLabel(state, host, "");
@@ -91,14 +94,15 @@ void packWithFeedback(const std::string& folder, const std::string& archive, Sta
         doFile(state, host, fileName);
     };
     writer.CompressDirectory(folder, true, archive);
+    takeArchiveReport(writer, result);
 }
 
 // The archive component writes each file beside its target and moves it into place only once it
 // is complete, so a full disk or a damaged archive never leaves a half-written browser file: the
 // files unpacked before an error are whole, the others as they were.
-// Returns the archive's warnings, for the end of the task.
-std::vector<std::string> unpackWithFeedback(const std::string& archive, const std::string& folder,
-                                            State& state, Host& host) {
+// What the archive left out and its warnings go into the result, for the end of the task.
+void unpackWithFeedback(const std::string& archive, const std::string& folder, State& state, Host& host,
+                        TaskResult& result) {
     TZlibMultiple reader;
     BusyCursor busy(host);
     setLabel(state, host, "");
@@ -110,7 +114,7 @@ std::vector<std::string> unpackWithFeedback(const std::string& archive, const st
         doFile(state, host, fileName);
     };
     reader.DecompressFile(archive, folder, true, true);
-    return reader.Warnings;
+    takeArchiveReport(reader, result);
 }
 
 void completionDisplay(State& state, Host& host) {
@@ -126,12 +130,38 @@ bool hasDataRoot(const State& state) {
     return !state.dataRoot.empty() && DirectoryExists(state.dataRoot);
 }
 
-bool locationChosen(const State& state, Host& host) {
-    if (state.backupLocationText == kLocationPrompt) {
-        host.showMessage(kSelectLocation);
-        return false;
+TaskResult endedHere(Host& host, const std::string& message) {
+    host.showMessage(message);
+    return TaskResult::nothingDone(message);
+}
+
+// The end of a task: the completion display, then what was left out and the archive's warnings.
+TaskResult finished(State& state, Host& host, TaskResult result) {
+    completionDisplay(state, host);
+    if (!result.leftOut.empty())
+        host.showMessage(leftOutMessage(result.leftOut));
+    reportArchiveWarnings(result.warnings, host);
+    return result;
+}
+
+// Before a backup packs: the location exists, and archives already there are replaced only when
+// the person says so.
+std::optional<TaskResult> readyToWrite(const State& state, const std::vector<std::string>& archives, Host& host) {
+    if (auto missing = checkBackupFolder(state.backupLocationText, archives.front()))
+        return missing;
+    for (const auto& archive : archives) {
+        if (auto kept = confirmReplace(archive, host))
+            return kept;
     }
-    return true;
+    return std::nullopt;
+}
+
+// A data root with no file in it gives no archive.
+std::optional<TaskResult> nothingToPack(const Descriptor& browser, const State& state) {
+    if (holdsAnyFile(state.dataRoot))
+        return std::nullopt;
+    return TaskResult::nothingDone(Format("The %s data folder \"%s\" holds no file; no backup was written.",
+                                          browser.browser->name.c_str(), shownPath(state.dataRoot).c_str()));
 }
 
 std::string archivePath(const State& state, const std::string& name) {
@@ -153,7 +183,8 @@ bool searchOpera(State& state, const std::string& name) {
 }
 
 // Opera's "Next >" up to the data root: the one found on activation, or the one for a typed
-// name. Returns the installation folder name, or nothing when the task ends here.
+// name. Returns the installation folder name, or nothing when the task ends here (the window then
+// asks for the name).
 std::optional<std::string> operaInstallation(State& state, Host& host) {
     if (state.operaNameText.empty()) {
         if (!hasDataRoot(state)) {
@@ -172,36 +203,39 @@ std::optional<std::string> operaInstallation(State& state, Host& host) {
     return state.operaNameText;
 }
 
-void operaBackup(const Descriptor& browser, State& state, Host& host) {
+TaskResult operaBackup(const Descriptor& browser, State& state, Host& host) {
     const auto name = operaInstallation(state, host);
     if (!name)
-        return;
-    packWithFeedback(state.dataRoot, archivePath(state, browser.archiveName), state, host);
+        return TaskResult::nothingDone(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
     state.mailFolder = mailFolderFor(state.facts, *name);
+    const std::string archive = archivePath(state, browser.archiveName);
+    const std::string mailArchive = archivePath(state, browser.mailArchiveName);
+    if (auto stop = readyToWrite(state, {archive, mailArchive}, host))
+        return *stop;
+    if (auto empty = nothingToPack(browser, state))
+        return *empty;
+    TaskResult result;
+    packWithFeedback(state.dataRoot, archive, state, host, result);
     // Packed whether the mail folder exists or not: a missing one gives an empty archive, so a
     // later restore finds the pair it expects.
-    packWithFeedback(state.mailFolder, archivePath(state, browser.mailArchiveName), state, host);
-    completionDisplay(state, host);
+    packWithFeedback(state.mailFolder, mailArchive, state, host, result);
+    return finished(state, host, std::move(result));
 }
 
-void operaRestore(const Descriptor& browser, State& state, Host& host) {
+TaskResult operaRestore(const Descriptor& browser, State& state, Host& host) {
     const std::string archive = archivePath(state, browser.archiveName);
-    if (!FileExists(archive)) {
-        host.showMessage(Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
-        return;
-    }
+    if (!FileExists(archive))
+        return endedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
     const auto name = operaInstallation(state, host);
     if (!name)
-        return;
-    std::vector<std::string> warnings = unpackWithFeedback(archive, state.dataRoot, state, host);
+        return TaskResult::nothingDone(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
+    TaskResult result;
+    unpackWithFeedback(archive, state.dataRoot, state, host, result);
     state.mailFolder = mailFolderFor(state.facts, *name);
     const std::string mailArchive = archivePath(state, browser.mailArchiveName);
-    if (FileExists(mailArchive)) {
-        const auto mail = unpackWithFeedback(mailArchive, state.mailFolder, state, host);
-        warnings.insert(warnings.end(), mail.begin(), mail.end());
-    }
-    completionDisplay(state, host);
-    reportArchiveWarnings(warnings, host);
+    if (FileExists(mailArchive))
+        unpackWithFeedback(mailArchive, state.mailFolder, state, host, result);
+    return finished(state, host, std::move(result));
 }
 
 }  // namespace
@@ -312,40 +346,40 @@ void activate(const Descriptor& browser, State& state, Host& host) {
     state.dataRoot = ReplaceTextIgnoreCase(hit, browser.suffix, "");
 }
 
-void backup(const Descriptor& browser, State& state, Host& host) {
-    if (!locationChosen(state, host))
-        return;
-    if (browser.opera) {
-        operaBackup(browser, state, host);
-        return;
-    }
-    if (!hasDataRoot(state)) {
-        host.showMessage(kNotFound);
-        return;
-    }
-    packWithFeedback(state.dataRoot, archivePath(state, browser.archiveName), state, host);
-    completionDisplay(state, host);
+TaskResult backup(const Descriptor& browser, State& state, Host& host) {
+    return guarded([&]() -> TaskResult {
+        if (state.backupLocationText == kLocationPrompt)
+            return endedHere(host, kSelectLocation);
+        if (browser.opera)
+            return operaBackup(browser, state, host);
+        if (!hasDataRoot(state))
+            return endedHere(host, kNotFound);
+        const std::string archive = archivePath(state, browser.archiveName);
+        if (auto stop = readyToWrite(state, {archive}, host))
+            return *stop;
+        if (auto empty = nothingToPack(browser, state))
+            return *empty;
+        TaskResult result;
+        packWithFeedback(state.dataRoot, archive, state, host, result);
+        return finished(state, host, std::move(result));
+    });
 }
 
-void restore(const Descriptor& browser, State& state, Host& host) {
-    if (!locationChosen(state, host))
-        return;
-    if (browser.opera) {
-        operaRestore(browser, state, host);
-        return;
-    }
-    const std::string archive = archivePath(state, browser.archiveName);
-    if (!FileExists(archive)) {
-        host.showMessage(Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
-        return;
-    }
-    if (!hasDataRoot(state)) {
-        host.showMessage(kNotFound);
-        return;
-    }
-    const auto warnings = unpackWithFeedback(archive, state.dataRoot, state, host);
-    completionDisplay(state, host);
-    reportArchiveWarnings(warnings, host);
+TaskResult restore(const Descriptor& browser, State& state, Host& host) {
+    return guarded([&]() -> TaskResult {
+        if (state.backupLocationText == kLocationPrompt)
+            return endedHere(host, kSelectLocation);
+        if (browser.opera)
+            return operaRestore(browser, state, host);
+        const std::string archive = archivePath(state, browser.archiveName);
+        if (!FileExists(archive))
+            return endedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
+        if (!hasDataRoot(state))
+            return endedHere(host, kNotFound);
+        TaskResult result;
+        unpackWithFeedback(archive, state.dataRoot, state, host, result);
+        return finished(state, host, std::move(result));
+    });
 }
 
 }  // namespace kelvora::browsers::full

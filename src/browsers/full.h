@@ -18,6 +18,7 @@
 
 #include "browsers/browser.h"
 #include "browsers/host.h"
+#include "core/result.h"
 
 namespace kelvora::browsers::full {
 
@@ -89,9 +90,10 @@ State makeState(const Descriptor& browser, Task task);
 void activate(const Descriptor& browser, State& state, Host& host);
 
 // "Next >" of the backup and of the restore window. Neither packs nor unpacks anything unless a
-// data root was found: without one they say so and return.
-void backup(const Descriptor& browser, State& state, Host& host);
-void restore(const Descriptor& browser, State& state, Host& host);
+// data root was found: without one they say so and end with "nothing done". A backup asks before
+// it replaces an existing archive and writes none for a data folder without files.
+TaskResult backup(const Descriptor& browser, State& state, Host& host);
+TaskResult restore(const Descriptor& browser, State& state, Host& host);
 
 // The candidate folders for Opera's installation folder `name`, in search order, starting from
 // `previous` as activation does.

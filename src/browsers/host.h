@@ -32,6 +32,10 @@ class Host {
     virtual void setBusyCursor(bool busy) = 0;
     // A pause the task makes on purpose; tests record it instead of waiting.
     virtual void pause(std::chrono::milliseconds duration) = 0;
+
+    // A question with Yes and No, No the default: "default.dat already exists (made ...). Replace
+    // it?". True for Yes. The command line answers from its --overwrite option.
+    virtual bool confirmReplace(const std::string& question) = 0;
 };
 
 // The hourglass for as long as this object lives, also when an error passes.

@@ -3,12 +3,16 @@
 #include "browsers/ie.h"
 
 #include <chrono>
+#include <optional>
 #include <functional>
 
 #include "archive/zlib_multiple.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/registry.h"
+#include "core/staging.h"
+#include "core/temp_names.h"
+#include "browsers/task_support.h"
 
 namespace kelvora::browsers::ie {
 
@@ -91,7 +95,7 @@ void doHive(Job& job, const Item& item, const HiveFile& hive) {
     } else {
         const std::string message = LoadKeyFromFile(hive.key, file);
         if (!message.empty())
-            job.host.showMessage(message);
+            job.leftOut.push_back({item.caption, "HKEY_CURRENT_USER\\" + hive.key, message});
     }
 }
 
@@ -103,14 +107,22 @@ void doFolder(Job& job, const Item& item) {
         untick(job, item);
         return;
     }
+    const auto copy = [&](const std::string& from, const std::string& to) {
+        std::vector<LeftOutItem> inside;
+        std::string reason;
+        const bool copied = CopyDir(from, to, &inside, &reason);
+        for (auto& entry : inside)
+            job.leftOut.push_back({item.caption, std::move(entry.path), std::move(entry.reason)});
+        if (!copied)
+            job.leftOut.push_back({item.caption, from, reason.empty() ? kCouldNotCopy : reason});
+    };
     if (job.backup) {
-        if (!CopyDir(place, job.staging))
-            job.leftOut.push_back({item.caption, place, kCouldNotCopy});
+        copy(place, job.staging);
         return;
     }
     const std::string archived = job.staging + "\\" + folderName(item.folder);
-    if (DirectoryExists(archived) && !CopyDir(archived, job.where.folderParent(item.folder)))
-        job.leftOut.push_back({item.caption, archived, kCouldNotCopy});
+    if (DirectoryExists(archived))
+        copy(archived, job.where.folderParent(item.folder));
 }
 
 void processItems(Job& job) {
@@ -138,44 +150,54 @@ void processItems(Job& job) {
     }
 }
 
-// The staging folder must be new: a leftover one from an earlier run stops the task.
-void createStaging(const std::string& staging, const std::string& location) {
-    if (CreateDir(staging))
-        return;
-    int code = 5;  // ERROR_ACCESS_DENIED
-    if (DirectoryExists(staging) || FileExists(staging))
-        code = 183;  // ERROR_ALREADY_EXISTS
-    else if (!DirectoryExists(location))
-        code = 3;  // ERROR_PATH_NOT_FOUND
-    throw Error(Format("I/O error %d", code));
-}
-
-void pack(const std::string& staging, const std::string& location, const std::string& archive, Host& host,
-          std::string& title) {
-    ForceDirectories(location);
+void pack(const std::string& staging, const std::string& archive, Host& host, std::string& title,
+          TaskResult& result) {
     TZlibMultiple z;
     BusyCursor busy(host);
     title.clear();
     z.OnCompressingFile = [&host](TZlibMultiple&, const std::string&) { host.repaint(); };
     z.CompressDirectory(staging, true, archive);
+    takeArchiveReport(z, result);
 }
 
-// Returns the archive's warnings, for the end of the task.
-std::vector<std::string> unpack(const std::string& archive, const std::string& staging, Host& host) {
+void unpack(const std::string& archive, const std::string& staging, Host& host, TaskResult& result) {
     TZlibMultiple z;
     BusyCursor busy(host);
     z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
     z.DecompressFile(archive, staging, true, true);
-    return z.Warnings;
+    takeArchiveReport(z, result);
 }
 
-void reportLeftOut(const std::vector<LeftOut>& leftOut, Host& host) {
-    if (!leftOut.empty())
-        host.showMessage(leftOutMessage(leftOut));
+// Before a backup: the location exists and an archive already there may be replaced.
+std::optional<TaskResult> readyToWrite(const std::string& location, const std::string& archive, Host& host) {
+    if (auto missing = checkBackupFolder(location, archive))
+        return missing;
+    return confirmReplace(archive, host);
+}
+
+TaskResult endedHere(Host& host, const std::string& message) {
+    host.showMessage(message);
+    return TaskResult::nothingDone(message);
+}
+
+// After the items: no archive for a staging folder that received nothing.
+std::optional<TaskResult> nothingSaved(const std::string& staging, const std::vector<LeftOut>& leftOut) {
+    if (holdsAnyFile(staging))
+        return std::nullopt;
+    TaskResult result = TaskResult::nothingDone(
+        "No Internet Explorer folder or registry key of the chosen items was found; no backup was written.");
+    result.leftOut = leftOut;
+    return result;
+}
+
+void report(const TaskResult& result, Host& host) {
+    if (!result.leftOut.empty())
+        host.showMessage(leftOutMessage(result.leftOut));
+    reportArchiveWarnings(result.warnings, host);
 }
 
 // The start of every selective "Next >": facts, locations, marker search, location check.
-bool commonStart(SelectiveState& state, Host& host, const EnvironmentFacts& facts, Locations& where) {
+bool commonStart(SelectiveState& state, const EnvironmentFacts& facts, Locations& where) {
     state.uzer = facts.uzer;
     state.drv = facts.drv;
     state.sfp = facts.sfp;
@@ -187,23 +209,15 @@ bool commonStart(SelectiveState& state, Host& host, const EnvironmentFacts& fact
     state.fullFilePath = where.fullFilePath;
     state.ffpath = where.dataFolder;
     state.backups = state.backupLocationText;
-    if (state.backups == kBackupLocationPrompt) {
-        host.showMessage(kSelectBackupLocation);
-        return false;
-    }
-    return true;
+    return state.backups != kBackupLocationPrompt;
 }
 
-bool commonStart(full::State& state, Host& host, Locations& where) {
+bool commonStart(full::State& state, Locations& where) {
     state.facts = state.readFacts ? state.readFacts() : readEnvironmentFacts();
     where = findLocations(state.facts);
     state.candidates = where.candidates;
     state.dataRoot = where.dataFolder;
-    if (state.backupLocationText == full::kLocationPrompt) {
-        host.showMessage(full::kSelectLocation);
-        return false;
-    }
-    return true;
+    return state.backupLocationText != full::kLocationPrompt;
 }
 
 // The full wizards' own bar: steps of 9 that stop at its maximum.
@@ -354,62 +368,83 @@ void selectAll(SelectiveState& state, bool checked) {
     }
 }
 
-void runBackup(SelectiveState& state, Host& host) {
-    runBackup(state, host, readEnvironmentFacts());
+TaskResult runBackup(SelectiveState& state, Host& host) {
+    return runBackup(state, host, readEnvironmentFacts());
 }
 
-void runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
-    Locations where;
-    if (!commonStart(state, host, facts, where))
-        return;
+TaskResult runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
     state.leftOut.clear();
-    host.progressShow();
-    host.progressStep(kStep);
+    return guarded([&]() -> TaskResult {
+        Locations where;
+        if (!commonStart(state, facts, where))
+            return endedHere(host, kSelectBackupLocation);
+        const std::string archive = state.backups + "\\" + kSelectiveArchive;
+        if (auto stop = readyToWrite(state.backups, archive, host))
+            return *stop;
+        host.progressShow();
+        host.progressStep(kStep);
 
-    const std::string staging = state.backups + "\\" + kSelectiveStaging;
-    createStaging(staging, state.backups);
-    Job job{true, false, staging, where, host, [&host] { host.progressStep(kStep); }, &state, state.leftOut};
-    processItems(job);
-    host.progressStep(kStep);
+        CleanLeftoverTemporaries(state.backups);
+        StagingFolder staging = StagingFolder::create(state.backups);
+        Job job{true, false, staging.path(), where, host, [&host] { host.progressStep(kStep); }, &state,
+                state.leftOut};
+        processItems(job);
+        host.progressStep(kStep);
+        if (auto empty = nothingSaved(staging.path(), state.leftOut)) {
+            host.progressHide();
+            return *empty;
+        }
 
-    pack(staging, state.backups, state.backups + "\\" + kSelectiveArchive, host, state.title);
-    DelTree(staging);
+        TaskResult result;
+        result.leftOut = state.leftOut;
+        pack(staging.path(), archive, host, state.title, result);
+        staging.remove();
 
-    host.progressSet(100);
-    host.progressHide();
-    state.finishVisible = true;
-    reportLeftOut(state.leftOut, host);
+        host.progressSet(100);
+        host.progressHide();
+        state.finishVisible = true;
+        state.title = full::kFinished;
+        state.leftOut = result.leftOut;
+        report(result, host);
+        return result;
+    });
 }
 
-void runRestore(SelectiveState& state, Host& host) {
-    runRestore(state, host, readEnvironmentFacts());
+TaskResult runRestore(SelectiveState& state, Host& host) {
+    return runRestore(state, host, readEnvironmentFacts());
 }
 
-void runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
-    Locations where;
-    if (!commonStart(state, host, facts, where))
-        return;
-    const std::string archive = state.backups + "\\" + kSelectiveArchive;
-    if (!FileExists(archive)) {
-        host.showMessage(notFoundMessage(kSelectiveArchive));
-        return;
-    }
+TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
     state.leftOut.clear();
-    host.progressShow();
-    host.progressStep(kStep);
+    return guarded([&]() -> TaskResult {
+        Locations where;
+        if (!commonStart(state, facts, where))
+            return endedHere(host, kSelectBackupLocation);
+        const std::string archive = state.backups + "\\" + kSelectiveArchive;
+        if (!FileExists(archive))
+            return endedHere(host, notFoundMessage(kSelectiveArchive));
+        host.progressShow();
+        host.progressStep(kStep);
 
-    const std::string staging = state.backups + "\\" + kSelectiveStaging;
-    const auto warnings = unpack(archive, staging, host);
-    host.progressStep(kStep);
-    Job job{false, false, staging, where, host, [&host] { host.progressStep(kStep); }, &state, state.leftOut};
-    processItems(job);
-    DelTree(staging);
+        TaskResult result;
+        CleanLeftoverTemporaries(state.backups);
+        StagingFolder staging = StagingFolder::create(state.backups);
+        unpack(archive, staging.path(), host, result);
+        host.progressStep(kStep);
+        Job job{false, false, staging.path(), where, host, [&host] { host.progressStep(kStep); }, &state,
+                state.leftOut};
+        processItems(job);
+        staging.remove();
 
-    host.progressSet(100);
-    host.progressHide();
-    state.finishVisible = true;
-    reportLeftOut(state.leftOut, host);
-    reportArchiveWarnings(warnings, host);
+        host.progressSet(100);
+        host.progressHide();
+        state.finishVisible = true;
+        state.title = full::kFinished;
+        result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
+        state.leftOut = result.leftOut;
+        report(result, host);
+        return result;
+    });
 }
 
 // ---- Full ---------------------------------------------------------------------------------------
@@ -427,50 +462,63 @@ void activateFull(full::State& state) {
     state.finishVisible = false;
 }
 
-void runFullBackup(full::State& state, Host& host) {
-    Locations where;
-    if (!commonStart(state, host, where))
-        return;
-    const std::string location = state.backupLocationText;
-    std::vector<LeftOut> leftOut;
-    const auto step = fullStepper(state, host);
-    state.barPosition = 0;
-    step();
-    const std::string staging = location + "\\" + kFullStaging;
-    createStaging(staging, location);
-    step();
-    Job job{true, true, staging, where, host, step, nullptr, leftOut};
-    processItems(job);
+TaskResult runFullBackup(full::State& state, Host& host) {
+    return guarded([&]() -> TaskResult {
+        Locations where;
+        if (!commonStart(state, where))
+            return endedHere(host, full::kSelectLocation);
+        const std::string location = state.backupLocationText;
+        const std::string archive = location + "\\" + kFullArchive;
+        if (auto stop = readyToWrite(location, archive, host))
+            return *stop;
+        std::vector<LeftOut> leftOut;
+        const auto step = fullStepper(state, host);
+        state.barPosition = 0;
+        step();
+        CleanLeftoverTemporaries(location);
+        StagingFolder staging = StagingFolder::create(location);
+        step();
+        Job job{true, true, staging.path(), where, host, step, nullptr, leftOut};
+        processItems(job);
+        if (auto empty = nothingSaved(staging.path(), leftOut))
+            return *empty;
 
-    pack(staging, location, location + "\\" + kFullArchive, host, state.title);
-    DelTree(staging);
-    fullCompletion(state, host);
-    reportLeftOut(leftOut, host);
+        TaskResult result;
+        result.leftOut = leftOut;
+        pack(staging.path(), archive, host, state.title, result);
+        staging.remove();
+        fullCompletion(state, host);
+        report(result, host);
+        return result;
+    });
 }
 
-void runFullRestore(full::State& state, Host& host) {
-    Locations where;
-    if (!commonStart(state, host, where))
-        return;
-    const std::string location = state.backupLocationText;
-    const std::string archive = location + "\\" + kFullArchive;
-    if (!FileExists(archive)) {
-        host.showMessage(notFoundMessage(kFullArchive));
-        return;
-    }
-    std::vector<LeftOut> leftOut;
-    const auto step = fullStepper(state, host);
-    state.barPosition = 0;
-    step();
-    const std::string staging = location + "\\" + kFullStaging;
-    const auto warnings = unpack(archive, staging, host);
-    step();
-    Job job{false, true, staging, where, host, step, nullptr, leftOut};
-    processItems(job);
-    DelTree(staging);
-    fullCompletion(state, host);
-    reportLeftOut(leftOut, host);
-    reportArchiveWarnings(warnings, host);
+TaskResult runFullRestore(full::State& state, Host& host) {
+    return guarded([&]() -> TaskResult {
+        Locations where;
+        if (!commonStart(state, where))
+            return endedHere(host, full::kSelectLocation);
+        const std::string location = state.backupLocationText;
+        const std::string archive = location + "\\" + kFullArchive;
+        if (!FileExists(archive))
+            return endedHere(host, notFoundMessage(kFullArchive));
+        std::vector<LeftOut> leftOut;
+        const auto step = fullStepper(state, host);
+        state.barPosition = 0;
+        step();
+        TaskResult result;
+        CleanLeftoverTemporaries(location);
+        StagingFolder staging = StagingFolder::create(location);
+        unpack(archive, staging.path(), host, result);
+        step();
+        Job job{false, true, staging.path(), where, host, step, nullptr, leftOut};
+        processItems(job);
+        staging.remove();
+        fullCompletion(state, host);
+        result.leftOut.insert(result.leftOut.begin(), leftOut.begin(), leftOut.end());
+        report(result, host);
+        return result;
+    });
 }
 
 }  // namespace kelvora::browsers::ie

@@ -92,10 +92,10 @@ void selectAll(SelectiveState& state, bool checked);
 // "Next >". The facts are read from the machine unless given. A folder item whose folder does not
 // exist is unticked. Files and folders that existed but could not be copied, and keys that exist
 // but could not be saved, are listed in state.leftOut and reported through the host at the end.
-void runBackup(SelectiveState& state, Host& host);
-void runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& facts);
-void runRestore(SelectiveState& state, Host& host);
-void runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts);
+TaskResult runBackup(SelectiveState& state, Host& host);
+TaskResult runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& facts);
+TaskResult runRestore(SelectiveState& state, Host& host);
+TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts& facts);
 
 // ---- Full wizards ---------------------------------------------------------------------------
 
@@ -105,8 +105,8 @@ full::State makeFullState(full::Task task);
 void activateFull(full::State& state);
 // "Next >": every item, always; the window's own bar advances by 9 per group of items and stands
 // at 0 when the task is done.
-void runFullBackup(full::State& state, Host& host);
-void runFullRestore(full::State& state, Host& host);
+TaskResult runFullBackup(full::State& state, Host& host);
+TaskResult runFullRestore(full::State& state, Host& host);
 
 // The message for a missing archive: 'Backup File "backup_ie.dat" Not Found'.
 std::string notFoundMessage(const std::string& archiveName);

@@ -3,10 +3,15 @@
 #include "browsers/selective.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "archive/zlib_multiple.h"
+#include "browsers/full.h"
+#include "browsers/task_support.h"
 #include "core/core.h"
 #include "core/error.h"
+#include "core/staging.h"
+#include "core/temp_names.h"
 #include "platform/platform.h"
 
 namespace kelvora::browsers {
@@ -89,14 +94,22 @@ const std::string* placeFolder(const ItemRow& row, const SelectiveState& state) 
 
 void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target,
                 SelectiveState& state) {
-    if (!CopyOneFile(source, target) && FileExists(source))
-        state.leftOut.push_back({row.caption, source, kCouldNotCopy});
+    std::string reason;
+    if (!CopyOneFile(source, target, &reason) && FileExists(source))
+        state.leftOut.push_back({row.caption, source, reason.empty() ? kCouldNotCopy : reason});
 }
 
 void copyFolderOf(const ItemRow& row, const std::string& source, const std::string& targetParent,
                   SelectiveState& state) {
-    if (DirectoryExists(source) && !CopyDir(source, targetParent))
-        state.leftOut.push_back({row.caption, source, kCouldNotCopy});
+    if (!DirectoryExists(source))
+        return;
+    std::vector<LeftOutItem> inside;
+    std::string reason;
+    const bool copied = CopyDir(source, targetParent, &inside, &reason);
+    for (auto& entry : inside)
+        state.leftOut.push_back({row.caption, std::move(entry.path), std::move(entry.reason)});
+    if (!copied)
+        state.leftOut.push_back({row.caption, source, reason.empty() ? kCouldNotCopy : reason});
 }
 
 // One row of a backup: profile side -> staging folder.
@@ -145,9 +158,282 @@ void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& stat
     }
 }
 
+// True when a record of the archive belongs to a ticked row of the restore table: a file the row
+// names, or a file inside one of its folders.
+bool recordMatches(const Browser& browser, const SelectiveState& state, const std::string& record) {
+    const std::string name = lower(record);
+    for (const auto& row : browser.restoreItems) {
+        if (!state.isTicked(row.caption))
+            continue;
+        for (const auto& file : row.files) {
+            if (name == lower(file))
+                return true;
+        }
+        for (const auto& folder : row.folders) {
+            if (name.starts_with(lower(folder) + "\\"))
+                return true;
+        }
+        if (row.localMail && name.starts_with("loc\\mail\\"))
+            return true;
+    }
+    return false;
+}
+
+// A folder that is, or lies inside, another (after links are resolved, where both exist).
+bool insideOrSame(const std::string& folder, const std::string& container) {
+    const auto comparable = [](std::string path) {
+        for (char& c : path) {
+            if (c == '\\')
+                c = '/';
+        }
+        if (path.back() != '/')
+            path += '/';
+        return lower(path);
+    };
+    const std::string inner = platform::canonicalPath(folder);
+    const std::string outer = platform::canonicalPath(container);
+    return !inner.empty() && !outer.empty() && comparable(inner).starts_with(comparable(outer));
+}
+
+// The staging or extraction folder lies in the backup location: never in the profile itself.
+std::optional<TaskResult> checkOutsideProfile(const SelectiveState& state) {
+    if (!insideOrSame(state.backups, state.ffpath))
+        return std::nullopt;
+    return TaskResult::failed(Format("The backup location \"%s\" is inside the profile folder \"%s\". Choose a "
+                                     "folder outside the profile.",
+                                     shownPath(state.backups).c_str(), shownPath(state.ffpath).c_str()));
+}
+
+TaskResult endedHere(Host& host, const std::string& message) {
+    host.showMessage(message);
+    return TaskResult::nothingDone(message);
+}
+
 void reportLeftOut(const SelectiveState& state, Host& host) {
     if (!state.leftOut.empty())
         host.showMessage(leftOutMessage(state.leftOut));
+}
+
+// The profile root a marker found gives: the hit less the browser's cuts.
+std::string profileRootOf(const Browser& browser, const std::string& hit) {
+    std::string root = hit;
+    for (const auto& cut : browser.rootCut)
+        root = ReplaceTextIgnoreCase(root, cut, "");
+    return root;
+}
+
+// The marker search. Windows looks in the working folder first and then in each candidate; a hit
+// that gives no profile root (a stray marker in the working folder) falls through to the next
+// place. On a machine seen as a folder the working folder is no part of that machine and is
+// never searched.
+std::string findMarker(const Browser& browser, const std::vector<std::string>& candidates) {
+    const auto givesRoot = [&](const std::string& hit) {
+        const std::string root = profileRootOf(browser, hit);
+        return !root.empty() && DirectoryExists(root);
+    };
+    if (!platform::usesMachineFolder() && FileExists(browser.marker) && givesRoot(browser.marker))
+        return browser.marker;
+    for (const auto& folder : candidates) {
+        if (folder.empty())
+            continue;
+        std::string hit = folder;
+        if (hit.back() != ':' && hit.back() != '\\')
+            hit += '\\';
+        hit += browser.marker;
+        if (FileExists(hit) && givesRoot(hit))
+            return hit;
+    }
+    return {};
+}
+
+// The text of a small file through the platform; empty when it can't be read.
+std::string readSmallFile(const std::string& path) {
+    std::string text;
+    try {
+        platform::File file = platform::File::openRead(path, platform::Share::DenyNone);
+        char buffer[4096];
+        while (text.size() < (1u << 20)) {
+            const std::size_t got = file.read(buffer, sizeof buffer);
+            if (got == 0)
+                break;
+            text.append(buffer, got);
+        }
+    } catch (const std::exception&) {
+        return {};
+    }
+    return text;
+}
+
+// The profile folder name profiles.ini marks as the default: an install section's "Default=" first
+// (what today's Firefox starts with), then the profile section with "Default=1".
+std::string markedProfile(const std::string& ini) {
+    std::string installDefault, markedPath, sectionPath, section;
+    bool sectionDefault = false;
+    const auto endSection = [&] {
+        if (sectionDefault && markedPath.empty())
+            markedPath = sectionPath;
+        sectionPath.clear();
+        sectionDefault = false;
+    };
+    std::size_t start = 0;
+    while (start <= ini.size()) {
+        std::size_t end = ini.find('\n', start);
+        if (end == std::string::npos)
+            end = ini.size();
+        std::string line = ini.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (line.starts_with("[")) {
+            endSection();
+            section = lower(line);
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = lower(line.substr(0, equals));
+        const std::string value = line.substr(equals + 1);
+        if (section.starts_with("[install") && key == "default" && installDefault.empty())
+            installDefault = value;
+        else if (section.starts_with("[profile") && key == "path")
+            sectionPath = value;
+        else if (section.starts_with("[profile") && key == "default" && value == "1")
+            sectionDefault = true;
+    }
+    endSection();
+    std::string path = installDefault.empty() ? markedPath : installDefault;
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
+    state.backups = state.backupLocationText;
+    if (state.backups == kBackupLocationPrompt)
+        return endedHere(host, kSelectBackupLocation);
+    formProfileFolder(browser, state);
+    state.datfile = stagingName(browser, state.profile);
+    const std::string archive = state.backups + state.datfile + ".dat";
+    if (auto missing = checkBackupFolder(state.backups, archive))
+        return *missing;
+    if (customProfileGiven(state.cdir) && !DirectoryExists(state.ffpath))
+        return TaskResult::nothingDone(
+            Format("The profile folder \"%s\" does not exist.", shownPath(state.cdir).c_str()));
+    if (auto inside = checkOutsideProfile(state))
+        return *inside;
+    if (auto kept = confirmReplace(archive, host))
+        return *kept;
+
+    host.progressShow();
+    host.progressStep(browser.backupStartStep);
+
+    CleanLeftoverTemporaries(state.backups);
+    StagingFolder staging = StagingFolder::create(state.backups);
+    if (!browser.localMailParent.empty())
+        state.mdir = mailParent(browser, state);
+
+    for (const auto& row : browser.backupItems) {
+        if (!state.isTicked(row.caption))
+            continue;
+        backUpRow(browser, row, staging.path(), state);
+        if (row.step != 0)
+            host.progressStep(row.step);
+    }
+    host.progressStep(browser.backupEndStep);
+
+    TaskResult result;
+    result.leftOut = state.leftOut;
+    if (!holdsAnyFile(staging.path())) {
+        emptyProfileList(state);
+        host.progressHide();
+        result.setNothingDone(Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
+                                     browser.name.c_str(), shownPath(state.ffpath).c_str()));
+        return result;
+    }
+    {
+        TZlibMultiple z;
+        state.title.clear();
+        z.OnCompressingFile = [&host](TZlibMultiple&, const std::string&) { host.repaint(); };
+        z.CompressDirectory(staging.path(), true, archive);
+        takeArchiveReport(z, result);
+    }
+    emptyProfileList(state);
+    staging.remove();
+
+    host.progressSet(100);
+    host.progressHide();
+    state.finishVisible = true;
+    state.title = full::kFinished;
+    state.leftOut = result.leftOut;
+    reportLeftOut(state, host);
+    return result;
+}
+
+TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
+    state.backups = state.backupLocationText;
+    if (state.backups == kBackupLocationPrompt)
+        return endedHere(host, kSelectBackupLocation);
+    if (state.backupFileIndex < 0 || state.backupFileIndex >= static_cast<int>(state.backupFiles.size()))
+        return endedHere(host, kChooseBackupFile);
+    formProfileFolder(browser, state);
+    state.atspaudziam = state.backupFiles[static_cast<std::size_t>(state.backupFileIndex)];
+    state.atspaudziam2 = extractionName(state.atspaudziam);
+    const std::string archive = state.backups + "\\" + state.atspaudziam;
+    if (auto inside = checkOutsideProfile(state))
+        return *inside;
+
+    // Nothing is touched unless the archive holds something of this browser's ticked items.
+    {
+        TZlibMultiple lister;
+        std::vector<std::string> records;
+        lister.ListStoredFiles(archive, records);
+        if (std::none_of(records.begin(), records.end(),
+                         [&](const std::string& record) { return recordMatches(browser, state, record); }))
+            return TaskResult::nothingDone(Format("%s holds no %s items of those chosen; nothing was restored.",
+                                                  state.atspaudziam.c_str(), browser.name.c_str()));
+    }
+    if (customProfileGiven(state.cdir) && !ForceDirectories(state.cdir))
+        return TaskResult::failed(
+            Format("The profile folder \"%s\" could not be created.", shownPath(state.cdir).c_str()));
+
+    host.progressShow();
+    host.progressStep(browser.restoreStartStep);
+
+    TaskResult result;
+    CleanLeftoverTemporaries(state.backups);
+    StagingFolder extraction = StagingFolder::create(state.backups);
+    {
+        TZlibMultiple z;
+        BusyCursor busy(host);
+        z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
+        z.DecompressFile(archive, extraction.path(), true, true);
+        takeArchiveReport(z, result);
+    }
+
+    state.backuploc = extraction.path() + "\\";
+    if (!browser.localMailParent.empty())
+        state.mdir = mailParent(browser, state);
+
+    for (const auto& row : browser.restoreItems) {
+        if (!state.isTicked(row.caption))
+            continue;
+        restoreRow(browser, row, state);
+        if (row.step != 0)
+            host.progressStep(row.step);
+    }
+    host.progressStep(browser.restoreEndStep);
+    extraction.remove();
+
+    emptyProfileList(state);
+    host.progressSet(100);
+    host.progressHide();
+    state.finishVisible = true;
+    state.title = full::kFinished;
+    result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
+    state.leftOut = result.leftOut;
+    reportLeftOut(state, host);
+    reportArchiveWarnings(result.warnings, host);
+    return result;
 }
 
 }  // namespace
@@ -203,21 +489,13 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
 
     state.fileName = browser.marker;
     state.dirs = candidateFolders(browser, facts, state.dirs);
-    std::string joined;
-    for (std::size_t i = 0; i < state.dirs.size(); ++i) {
-        if (i > 0)
-            joined += ';';
-        joined += state.dirs[i];
-    }
-    state.fullFilePath = SearchFileInFolders(state.fileName, joined);
+    state.fullFilePath = findMarker(browser, state.dirs);
     if (state.fullFilePath.empty()) {
         host.showMessage(kSettingsNotFound);
         return;
     }
 
-    std::string root = state.fullFilePath;
-    for (const auto& cut : browser.rootCut)
-        root = ReplaceTextIgnoreCase(root, cut, "");
+    const std::string root = profileRootOf(browser, state.fullFilePath);
     state.ffpath = root;
     state.profileRoot = root;
 
@@ -247,6 +525,24 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
     state.profiles.insert(state.profiles.end(), found.begin(), found.end());
     state.profileIndex = state.profiles.empty() ? -1 : 0;
     state.focusOnNext = true;
+}
+
+int defaultProfileIndex(const Browser& browser, const SelectiveState& state) {
+    const auto indexOf = [&](const std::string& name) {
+        for (std::size_t i = 0; i < state.profiles.size(); ++i) {
+            if (!name.empty() && lower(state.profiles[i]) == lower(name))
+                return static_cast<int>(i);
+        }
+        return -1;
+    };
+    int marked = -1;
+    if (browser.listRule == ProfileListRule::ProfilesFolder && !state.fullFilePath.empty())
+        marked = indexOf(markedProfile(readSmallFile(state.fullFilePath)));
+    else if (!browser.defaultProfileName.empty())
+        marked = indexOf(browser.defaultProfileName);
+    if (marked < 0 && state.profiles.size() == 1)
+        marked = 0;
+    return marked;
 }
 
 void backupLocationChanged(SelectiveState& state) {
@@ -286,100 +582,22 @@ std::string leftOutMessage(const std::vector<LeftOut>& leftOut) {
     return text;
 }
 
-void runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host) {
-    state.backups = state.backupLocationText;
-    if (state.backups == kBackupLocationPrompt) {
-        host.showMessage(kSelectBackupLocation);
-        return;
-    }
+TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host) {
     state.leftOut.clear();
-    formProfileFolder(browser, state);
-
-    host.progressShow();
-    host.progressStep(browser.backupStartStep);
-
-    state.datfile = stagingName(browser, state.profile);
-    const std::string staging = state.backups + state.datfile;
-    CreateDir(staging);  // an existing folder is reused
-    if (!browser.localMailParent.empty())
-        state.mdir = mailParent(browser, state);
-
-    for (const auto& row : browser.backupItems) {
-        if (!state.isTicked(row.caption))
-            continue;
-        backUpRow(browser, row, staging, state);
-        if (row.step != 0)
-            host.progressStep(row.step);
+    TaskResult result = guarded([&] { return backUp(browser, state, host); });
+    if (result.outcome() == Outcome::Failed) {
+        emptyProfileList(state);
+        host.progressHide();
     }
-    host.progressStep(browser.backupEndStep);
-
-    {
-        TZlibMultiple z;
-        state.title.clear();
-        z.OnCompressingFile = [&host](TZlibMultiple&, const std::string&) { host.repaint(); };
-        try {
-            z.CompressDirectory(staging, true, staging + ".dat");
-        } catch (...) {
-            emptyProfileList(state);
-            throw;
-        }
-    }
-    emptyProfileList(state);
-    DelTree(staging);
-
-    host.progressSet(100);
-    host.progressHide();
-    state.finishVisible = true;
-    reportLeftOut(state, host);
+    return result;
 }
 
-void runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host) {
-    state.backups = state.backupLocationText;
-    if (state.backups == kBackupLocationPrompt) {
-        host.showMessage(kSelectBackupLocation);
-        return;
-    }
+TaskResult runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host) {
     state.leftOut.clear();
-    formProfileFolder(browser, state);
-
-    host.progressShow();
-    host.progressStep(browser.restoreStartStep);
-
-    if (state.backupFileIndex < 0 || state.backupFileIndex >= static_cast<int>(state.backupFiles.size()))
-        listIndexError(state.backupFileIndex);
-    state.atspaudziam = state.backupFiles[static_cast<std::size_t>(state.backupFileIndex)];
-    state.atspaudziam2 = extractionName(state.atspaudziam);
-    const std::string extraction = state.backups + "\\" + state.atspaudziam2;
-
-    std::vector<std::string> warnings;
-    {
-        TZlibMultiple z;
-        BusyCursor busy(host);
-        z.OnDecompressingFile = [&host](TZlibMultiple&, const std::string&, bool&) { host.repaint(); };
-        z.DecompressFile(state.backups + "\\" + state.atspaudziam, extraction, true, true);
-        warnings = z.Warnings;
-    }
-
-    state.backuploc = extraction + "\\";
-    if (!browser.localMailParent.empty())
-        state.mdir = mailParent(browser, state);
-
-    for (const auto& row : browser.restoreItems) {
-        if (!state.isTicked(row.caption))
-            continue;
-        restoreRow(browser, row, state);
-        if (row.step != 0)
-            host.progressStep(row.step);
-    }
-    host.progressStep(browser.restoreEndStep);
-    DelTree(extraction);
-
-    emptyProfileList(state);
-    host.progressSet(100);
-    host.progressHide();
-    state.finishVisible = true;
-    reportLeftOut(state, host);
-    reportArchiveWarnings(warnings, host);
+    TaskResult result = guarded([&] { return restore(browser, state, host); });
+    if (result.outcome() == Outcome::Failed)
+        host.progressHide();
+    return result;
 }
 
 }  // namespace kelvora::browsers

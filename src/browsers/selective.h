@@ -12,6 +12,7 @@
 
 #include "browsers/browser.h"
 #include "browsers/host.h"
+#include "core/result.h"
 
 namespace kelvora::browsers {
 
@@ -22,6 +23,7 @@ inline constexpr const char* kCustomProfilePrompt = "Custom profile location (op
 // The wizards' fixed messages.
 inline constexpr const char* kSelectBackupLocation = "Please Select Backup Location";
 inline constexpr const char* kSettingsNotFound = "Settings Files Not Found. Select Custom Profile.";
+inline constexpr const char* kChooseBackupFile = "Choose a backup file";
 
 enum class WizardKind { Backup, Restore };
 
@@ -31,12 +33,8 @@ struct TickBox {
     bool enabled = true;
 };
 
-// A file or folder that exists but could not be copied, with the item it belongs to.
-struct LeftOut {
-    std::string item;    // tick box caption
-    std::string path;    // the source that could not be copied; empty when the item had no source
-    std::string reason;  // why, as the user is told
-};
+// A file or folder that exists but could not be copied, with the item (tick box caption) it belongs to.
+using LeftOut = LeftOutItem;
 
 struct SelectiveState {
     WizardKind kind = WizardKind::Backup;
@@ -100,12 +98,24 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host)
 void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
                       const EnvironmentFacts& facts);
 
+// The profile a task takes when none is chosen: the one the browser marks as its default
+// (profiles.ini for Firefox and Flock, "Default" for Chrome), else the only one; -1 when there are
+// several and none is marked.
+int defaultProfileIndex(const Browser& browser, const SelectiveState& state);
+
 // Restore: the backup-location edit changed to state.backupLocationText; lists its "*.dat" files.
 void backupLocationChanged(SelectiveState& state);
 
-// "Next >" of the backup and of the restore window.
-void runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host);
-void runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host);
+// "Next >" of the backup and of the restore window. What the task did is the result; the host has
+// been shown the wizards' own messages on the way, never the result's failure message.
+//
+// Backup: the items are copied into a new private staging folder beside the archive, packed into
+// "<profile>.dat" and the staging folder removed outright. An existing archive is replaced only
+// when the host confirms; no archive is written when no file of the ticked items was found.
+// Restore: nothing is touched unless the archive holds a record of a ticked item; the archive is
+// unpacked into a new private folder beside it and copied into the profile file by file.
+TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host);
+TaskResult runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host);
 
 // The staging name for a profile name ("\default" for "abcd1234.default"), and the extraction
 // name for a backup file name ("mya" for "my.data.dat"). Names that would leave an empty or

@@ -18,15 +18,17 @@ using browsers::Browser;
 using browsers::SelectiveState;
 using browsers::WizardKind;
 
-// Exit code of a task that finished but had to leave files out.
-constexpr int kFinishedWithLeftOut = 3;
-
 std::vector<std::string> browserKeywords() {
     std::vector<std::string> names;
     for (const auto* browser : browsers::selectiveBrowsers())
         names.push_back(browser->keyword);
     names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
     return names;
+}
+
+std::string notFoundText(const Browser& browser) {
+    return Format("No %s profile found (no \"%s\" in its usual folders); give the profile folder with --profile-dir.",
+                  browser.name.c_str(), browser.marker.c_str());
 }
 
 const Browser& browserNamed(const std::string& name) {
@@ -43,16 +45,27 @@ std::string joined(const std::vector<std::string>& names) {
     return out;
 }
 
-// Ticks the boxes a comma-separated list names ("all" or nothing: every box; "none": no box).
+std::string itemCaptions(const SelectiveState& state) {
+    std::vector<std::string> captions;
+    for (const auto& box : state.tickBoxes)
+        captions.push_back(box.caption);
+    return joined(captions);
+}
+
+// Ticks the boxes a comma-separated list names ("all": every box; "none": no box). A list that
+// names nothing is a usage error, as is an unknown name.
 void tickItems(SelectiveState& state, const std::string& list) {
     const std::string wanted = lower(trim(list));
-    if (wanted.empty() || wanted == "all") {
+    if (wanted == "all") {
         browsers::selectAll(state, true);
         return;
     }
     browsers::selectAll(state, false);
     if (wanted == "none")
         return;
+    if (wanted.find_first_not_of(", ") == std::string::npos)
+        throw UsageError(Format("--items names no item. The items are %s, or \"all\" or \"none\".",
+                                itemCaptions(state).c_str()));
     std::string rest = list;
     while (true) {
         const auto comma = rest.find(',');
@@ -65,13 +78,9 @@ void tickItems(SelectiveState& state, const std::string& list) {
                     found = true;
                 }
             }
-            if (!found) {
-                std::vector<std::string> captions;
-                for (const auto& box : state.tickBoxes)
-                    captions.push_back(box.caption);
-                throw Error(
-                    Format("Unknown item \"%s\". The items are %s.", item.c_str(), joined(captions).c_str()));
-            }
+            if (!found)
+                throw UsageError(
+                    Format("Unknown item \"%s\". The items are %s.", item.c_str(), itemCaptions(state).c_str()));
         }
         if (comma == std::string::npos)
             break;
@@ -86,10 +95,10 @@ class SelectiveCommand : public Command {
         app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari, opera or ie")
             ->required()
             ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
-        auto* profile =
-            app.add_option("--profile", profile_,
-                           backup ? "Profile to back up, as 'profiles' lists it (default: the first)"
-                                  : "Profile to restore into, as 'profiles' lists it (default: the first)");
+        auto* profile = app.add_option(
+            "--profile", profile_,
+            std::string(backup ? "Profile to back up" : "Profile to restore into") +
+                ", as 'profiles' lists it (default: the browser's default profile, or the only one)");
         auto* dir = app.add_option("--profile-dir", profileDir_,
                                    backup ? "A profile folder of your own to back up instead"
                                           : "A profile folder of your own to restore into instead");
@@ -98,19 +107,32 @@ class SelectiveCommand : public Command {
                        "Comma-separated item names as 'items' lists them, \"all\" (default) or \"none\"");
     }
 
+    // Internet Explorer has one profile, its own folders: the profile options do not apply.
+    void refuseProfileOptionsForIe() const {
+        if (!profile_.empty() || !profileDir_.empty())
+            throw UsageError("--profile and --profile-dir do not apply to ie (it has one profile).");
+    }
+
     // Activation and the window's choices: profile, custom folder and ticked items.
     SelectiveState prepare(const Browser& browser, WizardKind kind, CliHost& host) {
         SelectiveState state = browsers::makeSelectiveState(browser, kind);
         host.quiet = true;  // the message's advice fits the window, not the command line
         browsers::discoverProfiles(browser, state, host);
-        host.quiet = false;
         if (!profileDir_.empty()) {
             state.customProfileText = withoutTrailingSeparator(profileDir_);
             browsers::customProfileChanged(state);
         } else if (state.fullFilePath.empty()) {
-            throw Error(Format("No %s profile found (no \"%s\" in the usual folders); give --profile-dir.",
-                               browser.name.c_str(), browser.marker.c_str()));
-        } else if (!profile_.empty()) {
+            throw Error(notFoundText(browser));
+        } else if (profile_.empty()) {
+            state.profileIndex = browsers::defaultProfileIndex(browser, state);
+            if (state.profileIndex < 0 && state.profiles.empty())
+                throw Error(Format("No %s profile in %s; give --profile-dir.", browser.name.c_str(),
+                                   shownPath(state.profileRoot).c_str()));
+            if (state.profileIndex < 0)
+                throw UsageError(Format("%s has several profiles and none is marked as the default: %s. Choose "
+                                        "one with --profile.",
+                                        browser.name.c_str(), joined(state.profiles).c_str()));
+        } else {
             state.profileIndex = -1;
             for (std::size_t i = 0; i < state.profiles.size() && state.profileIndex < 0; ++i) {
                 if (state.profiles[i] == profile_)
@@ -128,15 +150,10 @@ class SelectiveCommand : public Command {
         return state;
     }
 
-    // The host has listed what was left out; scripts learn of it from the exit code.
-    static int finish(const SelectiveState& state) {
-        return state.leftOut.empty() ? 0 : kFinishedWithLeftOut;
-    }
-
     std::string browser_;
     std::string profile_;
     std::string profileDir_;
-    std::string items_;
+    std::string items_ = "all";
 };
 
 class BackupCommand : public SelectiveCommand {
@@ -144,27 +161,28 @@ class BackupCommand : public SelectiveCommand {
     void configure(CLI::App& app) override {
         configureCommon(app, true);
         app.add_option("--to", folder_, "Backup folder the archive is written into")->required();
+        app.add_flag("--overwrite", overwrite_, "Replace an archive of the same name that is already there");
     }
 
     int run(Context& ctx) override {
-        if (ie::named(browser_))
-            return ie::backup(folder_, items_, ctx);
+        if (ie::named(browser_)) {
+            refuseProfileOptionsForIe();
+            return ie::backup(folder_, items_, overwrite_, ctx);
+        }
         const Browser& browser = browserNamed(browser_);
-        const std::string folder = withoutTrailingSeparator(folder_);
-        if (!DirectoryExists(folder))
-            throw Error(Format("Backup folder \"%s\" does not exist.", folder.c_str()));
         CliHost host(ctx);
         SelectiveState state = prepare(browser, WizardKind::Backup, host);
-        state.backupLocationText = folder;
-        browsers::runSelectiveBackup(browser, state, host);
-        host.endLine();
-        ctx.out << "Backed up " << state.ffpath << " into "
-                << shownPath(state.backups + state.datfile + ".dat") << '\n';
-        return finish(state);
+        state.backupLocationText = withoutTrailingSeparator(folder_);
+        host.overwrite = overwrite_;
+        const TaskResult result = browsers::runSelectiveBackup(browser, state, host);
+        return reportResult(ctx, host, result,
+                            "Backed up " + shownPath(state.ffpath) + " into " +
+                                shownPath(state.backups + state.datfile + ".dat"));
     }
 
   private:
     std::string folder_;
+    bool overwrite_ = false;
 };
 
 class RestoreCommand : public SelectiveCommand {
@@ -177,10 +195,12 @@ class RestoreCommand : public SelectiveCommand {
     }
 
     int run(Context& ctx) override {
-        if (ie::named(browser_))
+        if (ie::named(browser_)) {
+            refuseProfileOptionsForIe();
             return ie::restore(folder_, items_, ctx);
+        }
         if (archive_.empty())
-            throw Error("--archive is required");
+            throw UsageError("--archive is required");
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
         SelectiveState state = prepare(browser, WizardKind::Restore, host);
@@ -192,12 +212,12 @@ class RestoreCommand : public SelectiveCommand {
                 state.backupFileIndex = static_cast<int>(i);
         }
         if (state.backupFileIndex < 0)
-            throw Error(Format("No backup file \"%s\" in \"%s\".", archive_.c_str(), state.backups.c_str()));
-        browsers::runSelectiveRestore(browser, state, host);
-        host.endLine();
-        ctx.out << "Restored " << shownPath(state.backups + "\\" + state.atspaudziam) << " into "
-                << state.ffpath << '\n';
-        return finish(state);
+            throw Error(
+                Format("No backup file \"%s\" in \"%s\".", archive_.c_str(), shownPath(state.backups).c_str()));
+        const TaskResult result = browsers::runSelectiveRestore(browser, state, host);
+        return reportResult(ctx, host, result,
+                            "Restored " + shownPath(state.backups + "\\" + state.atspaudziam) + " into " +
+                                shownPath(state.ffpath));
     }
 
   private:
@@ -208,22 +228,28 @@ class RestoreCommand : public SelectiveCommand {
 class ProfilesCommand : public Command {
   public:
     void configure(CLI::App& app) override {
+        std::vector<std::string> keywords = browserKeywords();
+        keywords.pop_back();  // Internet Explorer keeps no profiles of its own
         app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari or opera")
             ->required()
-            ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
+            ->check(CLI::IsMember(keywords, CLI::ignore_case));
     }
 
     int run(Context& ctx) override {
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
+        host.quiet = true;  // the window's advice names its own edit; the command line has its own
         SelectiveState state = browsers::makeSelectiveState(browser, WizardKind::Backup);
         browsers::discoverProfiles(browser, state, host);
-        if (state.fullFilePath.empty())
-            return 1;  // the message has been shown
-        ctx.out << "Found: " << state.fullFilePath << '\n';
-        ctx.out << "Profile root: " << state.ffpath << '\n';
-        for (const auto& profile : state.profiles)
-            ctx.out << profile << '\n';
+        if (state.fullFilePath.empty()) {
+            ctx.err << "kelvora-cli: " << notFoundText(browser) << '\n';
+            return exitCodeOf(Outcome::NothingDone);
+        }
+        ctx.out << "Found: " << shownPath(state.fullFilePath) << '\n';
+        ctx.out << "Profile root: " << shownPath(state.ffpath) << '\n';
+        const int marked = browsers::defaultProfileIndex(browser, state);
+        for (std::size_t i = 0; i < state.profiles.size(); ++i)
+            ctx.out << state.profiles[i] << (static_cast<int>(i) == marked ? " (default)" : "") << '\n';
         return 0;
     }
 

@@ -2,6 +2,8 @@
 #include <ostream>
 
 #include "cli/command.h"
+#include "browsers/task_support.h"
+#include "core/result.h"
 #include "platform/platform.h"
 
 namespace kelvora::cli {
@@ -29,14 +31,13 @@ std::string withoutTrailingSeparator(std::string folder) {
 }
 
 std::string shownPath(const std::string& path) {
-    if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':'))
-        return path;
-    return platform::nativePath(path).string();
+    return browsers::shownPath(path);
 }
 
 int runCli(const std::vector<std::string>& args, Context& ctx) {
     CLI::App app{"Kelvora: back up and restore the data and settings of web browsers", "kelvora-cli"};
     app.require_subcommand(1);
+    app.footer(kExitCodes);
     app.fallthrough();
 
     platform::MachineOptions machine;
@@ -83,6 +84,9 @@ int runCli(const std::vector<std::string>& args, Context& ctx) {
             continue;
         try {
             return command->run(ctx);
+        } catch (const UsageError& e) {
+            ctx.err << "kelvora-cli: " << e.what() << '\n';
+            return kExitUsage;
         } catch (const std::exception& e) {
             ctx.err << "kelvora-cli: " << e.what() << '\n';
             return 1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "browsers/task_support.h"
+
 namespace kelvora::cli {
 
 void CliHost::showMessage(const std::string& text) {
@@ -11,6 +13,41 @@ void CliHost::showMessage(const std::string& text) {
         return;
     endLine();
     ctx_.err << text << '\n';
+}
+
+bool CliHost::confirmReplace(const std::string&) {
+    replaceRefused = !overwrite;
+    return overwrite;
+}
+
+int reportResult(Context& ctx, CliHost& host, const TaskResult& result, const std::string& doneLine) {
+    host.endLine();
+    switch (result.outcome()) {
+        case Outcome::Failed:
+            ctx.err << "kelvora-cli: " << result.message() << '\n';
+            break;
+        case Outcome::NothingDone:
+            ctx.err << "kelvora-cli: nothing done: " << result.message()
+                    << (host.replaceRefused ? " Give --overwrite to replace it." : "") << '\n';
+            break;
+        case Outcome::Done:
+        case Outcome::DoneLeftOut:
+            if (!doneLine.empty())
+                ctx.out << doneLine << '\n';
+            if (!result.leftOut.empty()) {
+                ctx.err << "Left out:\n";
+                for (const auto& entry : result.leftOut) {
+                    ctx.err << "  " << (entry.item.empty() ? "" : entry.item + ": ")
+                            << (entry.path.empty() ? entry.reason
+                                                   : browsers::shownPath(entry.path) + " (" + entry.reason + ")")
+                            << '\n';
+                }
+            }
+            break;
+    }
+    for (const auto& warning : result.warnings)
+        ctx.err << "Warning: " << warning << '\n';
+    return exitCodeOf(result.outcome());
 }
 
 void CliHost::progressShow() {

@@ -9,6 +9,7 @@
 
 #include "browsers/host.h"
 #include "cli/command.h"
+#include "core/result.h"
 
 namespace kelvora::cli {
 
@@ -23,6 +24,10 @@ class CliHost : public browsers::Host {
     std::vector<std::string> messages;
     // Messages are recorded but not printed (a command that has its own word for the case).
     bool quiet = false;
+    // The answer to "... already exists. Replace it?": the command's --overwrite.
+    bool overwrite = false;
+    // Set when a replace was asked and refused, so the command can name --overwrite.
+    bool replaceRefused = false;
 
     void showMessage(const std::string& text) override;
     void progressShow() override;
@@ -35,6 +40,7 @@ class CliHost : public browsers::Host {
     void setBusyCursor(bool) override {}
     // Pauses exist to let a window be read; a terminal keeps its lines, so none is made.
     void pause(std::chrono::milliseconds) override {}
+    bool confirmReplace(const std::string& question) override;
 
     // Ends a bar line that is still open.
     void endLine();
@@ -48,5 +54,9 @@ class CliHost : public browsers::Host {
     std::string label_;
     std::size_t width_ = 0;
 };
+
+// How a task ended, told on the terminal: `doneLine` on success, then the files or keys left out,
+// the archive's size warnings, or why nothing was done or what failed. Returns the exit code.
+int reportResult(Context& ctx, CliHost& host, const TaskResult& result, const std::string& doneLine);
 
 }  // namespace kelvora::cli

@@ -6,10 +6,22 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kelvora::cli {
+
+// A command line that asks for something the command cannot do as given (exit code 2).
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The exit codes every command shares, for --help and the README.
+inline constexpr const char* kExitCodes =
+    "Exit codes: 0 done; 1 failed; 2 usage error; 3 done, with files or keys left out (listed);\n"
+    "4 nothing done (nothing to back up or restore, or an archive not replaced without --overwrite).";
 
 struct Context {
     std::ostream& out;

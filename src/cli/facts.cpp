@@ -16,11 +16,13 @@ class FactsCommand : public Command {
 
     int run(Context& ctx) override {
         ctx.out << "Login name: " << GetLoginName() << '\n';
+        std::string drive;
         try {
-            ctx.out << "System drive: " << GetSystemDrive() << '\n';
+            drive = GetSystemDrive();
         } catch (const std::exception& e) {
-            ctx.out << "System drive: (" << e.what() << ")\n";
+            drive = std::string("(") + e.what() + ")";
         }
+        ctx.out << "System drive: " << drive << '\n';
         ctx.out << "Roaming application data: " << GetSpecialFolderPath(CSIDL_APPDATA) << '\n';
         ctx.out << "Local application data: " << GetSpecialFolderPath(CSIDL_LOCAL_APPDATA) << '\n';
         ctx.out << "Windows major version: " << GetWindowsMajorVersion() << '\n';

@@ -68,51 +68,46 @@ class FullCommand : public Command {
         app.add_option(
             "--opera-folder", operaFolder_,
             "Opera's installation folder name when it is not \"Opera\" (for example \"Opera 10\")");
+        if (backup)
+            app.add_flag("--overwrite", overwrite_, "Replace archives of the same names that are already there");
     }
 
     int run(Context& ctx) override {
         if (ie::named(browser_))
-            return task_ == full::Task::Backup ? ie::fullBackup(folder_, ctx) : ie::fullRestore(folder_, ctx);
+            return task_ == full::Task::Backup ? ie::fullBackup(folder_, overwrite_, ctx)
+                                               : ie::fullRestore(folder_, ctx);
         const full::Descriptor* browser = full::find(browser_);
         if (!browser)
             throw Error(Format("Unknown browser \"%s\".", browser_.c_str()));
-        if (!operaFolder_.empty() && !browser->opera) {
-            ctx.err << "kelvora-cli: --opera-folder applies to opera only\n";
-            return 2;
-        }
+        if (!operaFolder_.empty() && !browser->opera)
+            throw UsageError("--opera-folder applies to opera only");
 
         full::State state = full::makeState(*browser, task_);
         FullHost host(ctx);
-        host.quiet = !operaFolder_.empty();
+        host.quiet = true;  // the window's texts ask for its name edit; the command line says its own
         full::activate(*browser, state, host);
-        host.quiet = false;
         if (operaFolder_.empty() && state.dataRoot.empty()) {
-            if (browser->opera)
-                ctx.err << "Give Opera's installation folder name with --opera-folder.\n";
-            return 1;
+            ctx.err << "kelvora-cli: " << browser->browser->name << "'s data folder was not found"
+                    << (browser->opera ? "; give Opera's installation folder name with --opera-folder." : ".")
+                    << '\n';
+            return exitCodeOf(Outcome::NothingDone);
         }
 
         state.backupLocationText = withoutTrailingSeparator(folder_);
         state.operaNameText = operaFolder_;
-        if (task_ == full::Task::Backup)
-            full::backup(*browser, state, host);
-        else
-            full::restore(*browser, state, host);
-        host.endLine();
-        if (!state.finishVisible)
-            return 1;
+        host.overwrite = overwrite_;
+        const TaskResult result =
+            task_ == full::Task::Backup ? full::backup(*browser, state, host) : full::restore(*browser, state, host);
 
         const std::string archives =
             browser->opera ? browser->archiveName + " and " + browser->mailArchiveName : browser->archiveName;
-        if (task_ == full::Task::Backup)
-            ctx.out << Format("Packed %d files of %s into %s in %s", host.files, state.dataRoot.c_str(),
-                              archives.c_str(), state.backupLocationText.c_str())
-                    << '\n';
-        else
-            ctx.out << Format("Restored %d files from %s in %s into %s", host.files, archives.c_str(),
-                              state.backupLocationText.c_str(), state.dataRoot.c_str())
-                    << '\n';
-        return 0;
+        const std::string done =
+            task_ == full::Task::Backup
+                ? Format("Packed %d files of %s into %s in %s", host.files, shownPath(state.dataRoot).c_str(),
+                         archives.c_str(), shownPath(state.backupLocationText).c_str())
+                : Format("Restored %d files from %s in %s into %s", host.files, archives.c_str(),
+                         shownPath(state.backupLocationText).c_str(), shownPath(state.dataRoot).c_str());
+        return reportResult(ctx, host, result, done);
     }
 
   private:
@@ -120,6 +115,7 @@ class FullCommand : public Command {
     std::string browser_;
     std::string folder_;
     std::string operaFolder_;
+    bool overwrite_ = false;
 };
 
 }  // namespace

@@ -28,13 +28,16 @@ std::string captions(const SelectiveState& state) {
 
 void tickItems(SelectiveState& state, const std::string& list) {
     const std::string wanted = lower(trim(list));
-    if (wanted.empty() || wanted == "all") {
+    if (wanted == "all") {
         tasks::selectAll(state, true);
         return;
     }
     tasks::selectAll(state, false);
     if (wanted == "none")
         return;
+    if (wanted.find_first_not_of(", ") == std::string::npos)
+        throw UsageError(Format("--items names no item. The items are %s, or \"all\" or \"none\".",
+                                captions(state).c_str()));
     std::size_t pos = 0;
     while (pos <= list.size()) {
         std::size_t comma = list.find(',', pos);
@@ -52,70 +55,50 @@ void tickItems(SelectiveState& state, const std::string& list) {
             }
         }
         if (!found)
-            throw Error(
+            throw UsageError(
                 Format("Unknown item \"%s\". The items are %s.", item.c_str(), captions(state).c_str()));
     }
 }
 
-std::string requireFolder(const std::string& given) {
-    const std::string folder = withoutTrailingSeparator(given);
-    if (!DirectoryExists(folder))
-        throw Error(Format("Backup folder \"%s\" does not exist.", folder.c_str()));
-    return folder;
-}
-
-// What the host was told besides the fixed not-found texts decides between 0 and 3.
-int finished(bool done, const CliHost& host) {
-    if (!done)
-        return 1;
-    return host.messages.empty() ? 0 : 3;
-}
-
-int selective(WizardKind kind, const std::string& folder, const std::string& items, Context& ctx) {
+int selective(WizardKind kind, const std::string& folder, const std::string& items, bool overwrite,
+              Context& ctx) {
     SelectiveState state = tasks::makeState(kind);
     tasks::activate(state);
     tickItems(state, items);
-    state.backupLocationText = requireFolder(folder);
+    state.backupLocationText = withoutTrailingSeparator(folder);
     const std::vector<browsers::TickBox> before = state.tickBoxes;
     CliHost host(ctx);
-    if (kind == WizardKind::Backup)
-        tasks::runBackup(state, host);
-    else
-        tasks::runRestore(state, host);
-    host.endLine();
-    if (state.finishVisible) {
-        const std::string archive =
-            platform::nativePath(state.backups + "\\" + tasks::kSelectiveArchive).string();
-        ctx.out << (kind == WizardKind::Backup ? "Backed up Internet Explorer into "
-                                               : "Restored Internet Explorer from ")
-                << archive << '\n';
-        // The task unticks a folder item whose folder it did not find on this machine.
-        for (std::size_t i = 0; i < before.size(); ++i) {
-            if (before[i].checked && !state.tickBoxes[i].checked)
-                ctx.out << "Skipped, its folder is not on this machine: " << before[i].caption << '\n';
-        }
+    host.quiet = true;
+    host.overwrite = overwrite;
+    const TaskResult result =
+        kind == WizardKind::Backup ? tasks::runBackup(state, host) : tasks::runRestore(state, host);
+    const std::string archive = shownPath(state.backups + "\\" + tasks::kSelectiveArchive);
+    const int code = reportResult(ctx, host, result,
+                                  (kind == WizardKind::Backup ? "Backed up Internet Explorer into "
+                                                              : "Restored Internet Explorer from ") +
+                                      archive);
+    // The task unticks a folder item whose folder it did not find on this machine.
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i].checked && !state.tickBoxes[i].checked)
+            ctx.out << "Skipped, its folder is not on this machine: " << before[i].caption << '\n';
     }
-    return finished(state.finishVisible, host);
+    return code;
 }
 
-int full(browsers::full::Task task, const std::string& folder, Context& ctx) {
+int full(browsers::full::Task task, const std::string& folder, bool overwrite, Context& ctx) {
     browsers::full::State state = tasks::makeFullState(task);
     tasks::activateFull(state);
-    state.backupLocationText = requireFolder(folder);
+    state.backupLocationText = withoutTrailingSeparator(folder);
     CliHost host(ctx);
-    if (task == browsers::full::Task::Backup)
-        tasks::runFullBackup(state, host);
-    else
-        tasks::runFullRestore(state, host);
-    host.endLine();
-    if (state.finishVisible) {
-        const std::string archive =
-            platform::nativePath(state.backupLocationText + "\\" + tasks::kFullArchive).string();
-        ctx.out << (task == browsers::full::Task::Backup ? "Backed up Internet Explorer into "
-                                                         : "Restored Internet Explorer from ")
-                << archive << '\n';
-    }
-    return finished(state.finishVisible, host);
+    host.quiet = true;
+    host.overwrite = overwrite;
+    const TaskResult result = task == browsers::full::Task::Backup ? tasks::runFullBackup(state, host)
+                                                                     : tasks::runFullRestore(state, host);
+    const std::string archive = shownPath(state.backupLocationText + "\\" + tasks::kFullArchive);
+    return reportResult(ctx, host, result,
+                        (task == browsers::full::Task::Backup ? "Backed up Internet Explorer into "
+                                                              : "Restored Internet Explorer from ") +
+                            archive);
 }
 
 }  // namespace
@@ -129,20 +112,20 @@ bool named(const std::string& browser) {
     return name == kKeyword || name == "internet explorer";
 }
 
-int backup(const std::string& folder, const std::string& items, Context& ctx) {
-    return selective(WizardKind::Backup, folder, items, ctx);
+int backup(const std::string& folder, const std::string& items, bool overwrite, Context& ctx) {
+    return selective(WizardKind::Backup, folder, items, overwrite, ctx);
 }
 
 int restore(const std::string& folder, const std::string& items, Context& ctx) {
-    return selective(WizardKind::Restore, folder, items, ctx);
+    return selective(WizardKind::Restore, folder, items, false, ctx);
 }
 
-int fullBackup(const std::string& folder, Context& ctx) {
-    return full(browsers::full::Task::Backup, folder, ctx);
+int fullBackup(const std::string& folder, bool overwrite, Context& ctx) {
+    return full(browsers::full::Task::Backup, folder, overwrite, ctx);
 }
 
 int fullRestore(const std::string& folder, Context& ctx) {
-    return full(browsers::full::Task::Restore, folder, ctx);
+    return full(browsers::full::Task::Restore, folder, false, ctx);
 }
 
 int listItems(Context& ctx) {

@@ -18,9 +18,9 @@ bool named(const std::string& browser);
 // boxes' captions separated by commas, "all" or empty for every box, "none" for none. The exit code:
 // 0 done, 1 not done (the reason has gone to ctx.err), 3 done but something was left out or a
 // key could not be restored (listed on ctx.err).
-int backup(const std::string& folder, const std::string& items, Context& ctx);
+int backup(const std::string& folder, const std::string& items, bool overwrite, Context& ctx);
 int restore(const std::string& folder, const std::string& items, Context& ctx);
-int fullBackup(const std::string& folder, Context& ctx);
+int fullBackup(const std::string& folder, bool overwrite, Context& ctx);
 int fullRestore(const std::string& folder, Context& ctx);
 // The items with the keys and folders they carry.
 int listItems(Context& ctx);

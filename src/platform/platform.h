@@ -80,6 +80,8 @@ bool replaceFile(std::string_view from, std::string_view to);
 std::optional<std::uint64_t> fileSize(std::string_view path);
 // True when both paths name the same existing file or folder (links followed).
 bool sameFile(std::string_view a, std::string_view b);
+// When the file was last written, in local time as "2026-12-10 16:33"; nullopt when it can't be read.
+std::optional<std::string> modifiedTimeText(std::string_view path);
 // The path with links, "." and ".." resolved, to tell folders apart; empty when it can't be.
 std::string canonicalPath(std::string_view path);
 

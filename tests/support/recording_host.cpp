@@ -56,4 +56,10 @@ void RecordingHost::pause(std::chrono::milliseconds duration) {
     paused += duration;
 }
 
+bool RecordingHost::confirmReplace(const std::string& question) {
+    calls.push_back("confirm:" + question);
+    questions.push_back(question);
+    return replaceAnswer;
+}
+
 }  // namespace kelvora::test

@@ -39,6 +39,10 @@ class RecordingHost : public browsers::Host {
     void repaint() override;
     void setBusyCursor(bool busy) override;
     void pause(std::chrono::milliseconds duration) override;
+    // Records "confirm:QUESTION" and answers with `replaceAnswer`.
+    bool confirmReplace(const std::string& question) override;
+    bool replaceAnswer = true;
+    std::vector<std::string> questions;
 };
 
 }  // namespace kelvora::test

@@ -75,10 +75,8 @@ void Tffb_Firefox::Button2Click() {
     widgetsToState();
     host_->runTask(
         [this] {
-            if (state_.task == Task::Backup)
-                browsers::full::backup(browser_, state_, *host_);
-            else
-                browsers::full::restore(browser_, state_, *host_);
+            return state_.task == Task::Backup ? browsers::full::backup(browser_, state_, *host_)
+                                               : browsers::full::restore(browser_, state_, *host_);
         },
         [this] { stateToWidgets(); });
 }

@@ -42,12 +42,7 @@ void runSelective(Tfb_IE& window, WizardKind kind) {
 
     wizards::WizardHost host(&window);
     host.runTask(
-        [&] {
-            if (kind == WizardKind::Backup)
-                ie::runBackup(state, host);
-            else
-                ie::runRestore(state, host);
-        },
+        [&] { return kind == WizardKind::Backup ? ie::runBackup(state, host) : ie::runRestore(state, host); },
         [&] {
             for (const auto& box : state.tickBoxes) {
                 if (QCheckBox* widget = boxWithCaption(window, box.caption))
@@ -79,12 +74,7 @@ void runFull(Tffb_IE& window, Task task) {
         showBar(*window.ProgressBar1, position, total);
     };
     host.runTask(
-        [&] {
-            if (task == Task::Backup)
-                ie::runFullBackup(state, host);
-            else
-                ie::runFullRestore(state, host);
-        },
+        [&] { return task == Task::Backup ? ie::runFullBackup(state, host) : ie::runFullRestore(state, host); },
         [&] {
             window.setTitle(QString::fromStdString(state.title));
             showBar(*window.ProgressBar1, state.barPosition, state.barMaximum);

@@ -122,14 +122,13 @@ void SelectiveWizard::FormActivate() {
 void SelectiveWizard::Button2Click() {
     widgetsToState();
     host_->runTask(
-        [this] {
-            if (state_.kind == WizardKind::Backup) {
-                browsers::runSelectiveBackup(browser_, state_, *host_);
-                return;
-            }
-            browsers::runSelectiveRestore(browser_, state_, *host_);
-            if (CheckBox19 && CheckBox19->isChecked())
+        [this]() -> TaskResult {
+            if (state_.kind == WizardKind::Backup)
+                return browsers::runSelectiveBackup(browser_, state_, *host_);
+            TaskResult result = browsers::runSelectiveRestore(browser_, state_, *host_);
+            if (result.outcome() == Outcome::Done && CheckBox19 && CheckBox19->isChecked())
                 removeRestoredBackupFile();
+            return result;
         },
         [this] { stateToWidgets(); });
 }

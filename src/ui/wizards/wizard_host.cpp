@@ -16,6 +16,7 @@ namespace kelvora::ui::wizards {
 namespace {
 
 BoxHandler box_handler;
+QuestionHandler question_handler;
 PauseHandler pause_handler;
 
 // The arrow instead of the hourglass while a box waits for its click, then the hourglass again.
@@ -63,6 +64,18 @@ void showBox(QWidget* parent, BoxKind kind, const QString& text) {
         QMessageBox::critical(parent, title, text);
     else
         QMessageBox::information(parent, title, text);
+}
+
+bool askQuestion(QWidget* parent, const QString& text) {
+    if (question_handler)
+        return question_handler(parent, text);
+    ArrowWhileWaiting arrow;
+    return QMessageBox::question(parent, QString::fromUtf8(kApplicationTitle), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+QuestionHandler setQuestionHandler(QuestionHandler handler) {
+    return std::exchange(question_handler, std::move(handler));
 }
 
 BoxHandler setBoxHandler(BoxHandler handler) {
@@ -183,6 +196,20 @@ void WizardHost::pause(std::chrono::milliseconds duration) {
 void WizardHost::restoreCursors() {
     while (busyDepth_ > 0)
         setBusyCursor(false);
+}
+
+bool WizardHost::confirmReplace(const std::string& question) {
+    return askQuestion(window_, QString::fromStdString(question));
+}
+
+void WizardHost::runTask(const std::function<TaskResult()>& work, const std::function<void()>& after) {
+    runTask(
+        [&work] {
+            const TaskResult result = work();
+            if (result.outcome() == Outcome::Failed)
+                throw std::runtime_error(result.message());
+        },
+        after);
 }
 
 void WizardHost::runTask(const std::function<void()>& work, const std::function<void()>& after) {

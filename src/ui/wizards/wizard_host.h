@@ -13,6 +13,7 @@
 
 #include "browsers/browser.h"
 #include "browsers/host.h"
+#include "core/result.h"
 #include "ui/artwork.h"
 
 class QWidget;
@@ -33,6 +34,12 @@ using BoxHandler = std::function<void(QWidget* parent, BoxKind kind, const QStri
 // Replaces what showBox() does; returns the previous handler. An empty handler restores the
 // default (a modal QMessageBox).
 BoxHandler setBoxHandler(BoxHandler handler);
+
+// Asks a question titled "Kelvora" with Yes and No, No the default; true for Yes. Tests replace
+// what this does (an empty handler restores the modal box).
+bool askQuestion(QWidget* parent, const QString& text);
+using QuestionHandler = std::function<bool(QWidget* parent, const QString& text)>;
+QuestionHandler setQuestionHandler(QuestionHandler handler);
 
 // The text the error box shows for an error's message: a full stop is appended when the last
 // character sorts after "." (so "I/O error 183" and "Why?" get one, "Done." and "Stop!" do not).
@@ -67,6 +74,11 @@ class WizardHost : public browsers::Host {
     void repaint() override;
     void setBusyCursor(bool busy) override;
     void pause(std::chrono::milliseconds duration) override;
+    bool confirmReplace(const std::string& question) override;
+
+    // Runs a task and takes its result: a failed task's message goes to the error box (after
+    // `after`), as an error escaping the work does.
+    void runTask(const std::function<TaskResult()>& work, const std::function<void()>& after);
 
     // Runs one handler's work with the busy cursor on. An error that escapes it goes to the
     // application's error box after `after` ran (the window copies the task's state back there

@@ -1,0 +1,67 @@
+#include "browsers/task_support.h"
+
+#include <vector>
+
+#include "archive/zlib_multiple.h"
+#include "core/core.h"
+#include "core/error.h"
+#include "platform/platform.h"
+
+namespace kelvora::browsers {
+
+TaskResult guarded(const std::function<TaskResult()>& work) {
+    try {
+        return work();
+    } catch (const std::exception& e) {
+        return TaskResult::failed(e.what());
+    }
+}
+
+std::string shownPath(const std::string& path) {
+    if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':'))
+        return path;
+    return platform::nativePath(path).string();
+}
+
+std::optional<TaskResult> confirmReplace(const std::string& archive, Host& host) {
+    if (!FileExists(archive))
+        return std::nullopt;
+    const std::size_t slash = archive.find_last_of("\\/");
+    const std::string name = slash == std::string::npos ? archive : archive.substr(slash + 1);
+    const auto made = platform::modifiedTimeText(archive);
+    const std::string question =
+        name + " already exists" + (made ? " (made " + *made + ")" : std::string()) + ". Replace it?";
+    if (host.confirmReplace(question))
+        return std::nullopt;
+    return TaskResult::nothingDone(Format("%s already exists in %s and was not replaced.", name.c_str(),
+                                          shownPath(archive.substr(0, slash == std::string::npos ? 0 : slash)).c_str()));
+}
+
+std::optional<TaskResult> checkBackupFolder(const std::string& folder, const std::string& archive) {
+    if (DirectoryExists(folder))
+        return std::nullopt;
+    const char* reason = FileExists(folder) ? "The backup location is a file, not a folder."
+                                            : "The backup location does not exist.";
+    return TaskResult::failed(Format("Cannot create file \"%s\". %s", shownPath(archive).c_str(), reason));
+}
+
+bool holdsAnyFile(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    if (!platform::listDirectory(folder, true, entries))
+        return false;
+    for (const auto& entry : entries) {
+        if (!entry.isDirectory)
+            return true;
+    }
+    for (const auto& entry : entries) {
+        if (entry.isDirectory && holdsAnyFile(folder + "\\" + entry.name))
+            return true;
+    }
+    return false;
+}
+
+void takeArchiveReport(const TZlibMultiple& archive, TaskResult& result) {
+    result.warnings.insert(result.warnings.end(), archive.Warnings.begin(), archive.Warnings.end());
+}
+
+}  // namespace kelvora::browsers

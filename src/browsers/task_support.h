@@ -1,0 +1,41 @@
+// What every browser task does the same way at its edges: the checks before an archive is written
+// or read, the question before an existing archive is replaced, and turning an error that ends a
+// task into its result.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "browsers/host.h"
+#include "core/result.h"
+
+namespace kelvora {
+class TZlibMultiple;
+}
+
+namespace kelvora::browsers {
+
+// Runs a task's work; an error that ends it (kelvora::Error, a system error, any exception) becomes
+// a failed result with the error's text.
+TaskResult guarded(const std::function<TaskResult()>& work);
+
+// Before a backup writes `archive`: an existing archive is replaced only when the person says so.
+// Returns the result that ends the task when it is not to be replaced.
+std::optional<TaskResult> confirmReplace(const std::string& archive, Host& host);
+
+// A backup location must be an existing folder before any work: 'Cannot create file "<archive>".
+// <reason>' otherwise, as the archive writer would say it.
+std::optional<TaskResult> checkBackupFolder(const std::string& folder, const std::string& archive);
+
+// True when the folder holds at least one file, at any depth (links are not followed).
+bool holdsAnyFile(const std::string& folder);
+
+// What an archive run left out (files it could not read or store, records it refused) and its
+// size warnings, added to the task's result.
+void takeArchiveReport(const TZlibMultiple& archive, TaskResult& result);
+
+// A path as the person sees it: the machine's "C:\..." form, or the host's own path, never a mix.
+std::string shownPath(const std::string& path);
+
+}  // namespace kelvora::browsers
