@@ -1,8 +1,10 @@
 #include "core/temp_names.h"
 
 #include <random>
+#include <vector>
 
 #include "core/error.h"
+#include "platform/platform.h"
 
 namespace kelvora {
 
@@ -49,8 +51,20 @@ bool IsTemporaryFolderName(std::string_view name) {
 }
 
 void CleanLeftoverTemporaries(const std::string& folder) {
-    // Filled in with the platform's in-use check.
-    (void)folder;
+    std::vector<platform::DirEntry> entries;
+    if (!platform::listDirectory(folder, true, entries))
+        return;
+    std::string base = folder;
+    if (!base.empty() && base.back() != '\\' && base.back() != '/')
+        base += '\\';
+    // Only Kelvora's own names, and of those only what no running task holds; the platform check
+    // also leaves links and entries of the other kind alone.
+    for (const auto& entry : entries) {
+        if (IsTemporaryFolderName(entry.name))
+            platform::removeIfUnused(base + entry.name, true);
+        else if (IsTemporaryFileName(entry.name))
+            platform::removeIfUnused(base + entry.name, false);
+    }
 }
 
 }  // namespace kelvora

@@ -69,6 +69,11 @@ std::filesystem::path nativePath(std::string_view path);
 std::string currentDirectory();
 
 // ---- File system ----------------------------------------------------------------------------
+// Who may read a new file or folder: archives, hive files and staging folders hold passwords and
+// cookies, so they are created readable by their owner only (POSIX mode 0600 for files, 0700 for
+// folders; Windows: the folder's inherited rights).
+enum class Access { Everyone, OwnerOnly };
+
 bool fileExists(std::string_view path);         // existing and not a folder; follows links
 bool directoryExists(std::string_view path);    // existing folder; follows links
 bool createDirectory(std::string_view path);    // one level; false when it exists or the parent is missing
@@ -104,11 +109,50 @@ int shellCopyFolder(std::string_view from, std::string_view to);
 // file-system root and the user's home folder.
 int shellDeleteFolder(std::string_view path);
 
+// ---- Folders in use ---------------------------------------------------------------------------
+// Kelvora's own temporary files and folders are held in use while a task works with them, so that a
+// cleanup of leftovers (by this or another process) can tell them from those of a killed run.
+// POSIX: an exclusive flock on an open descriptor (File::create takes one on every file it makes).
+// Windows: an open handle that denies deletion (File::create's handle denies all sharing).
+
+// True when `error` says that something already exists at the path.
+bool alreadyExists(const SystemError& error);
+
+// A folder this process holds in use, made by createNew.
+class HeldFolder {
+  public:
+    HeldFolder();
+    HeldFolder(HeldFolder&&) noexcept;
+    HeldFolder& operator=(HeldFolder&&) noexcept;
+    ~HeldFolder();  // releases the hold; the folder stays
+
+    // Makes a new folder at `path` and holds it. Fails when anything exists there (a link too):
+    // never an existing folder. Throws SystemError; alreadyExists() tells a name already taken,
+    // also when another process's cleanup took the new folder before the hold was in place.
+    static HeldFolder createNew(std::string_view path, Access access);
+
+    bool isHeld() const;
+    // Removes the folder with everything below it outright (never to the trash), following no link
+    // inside: a link is removed, not what it points to. Releases the hold. False with the system's
+    // reason (naming the entry that could not be removed) when something stays.
+    bool removeTree(std::string* reason = nullptr);
+    void release();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Removes `path` outright: a file, or a folder with everything below it, following no link inside
+// (a link is removed itself). True when nothing is left at the path; false with the system's reason.
+bool removeTreeOutright(std::string_view path, std::string* reason = nullptr);
+// Removes the regular file (`folder` false) or the folder with its tree (`folder` true) at `path`
+// when no task holds it in use. A link, an entry of the other kind or one in use is left alone.
+// True when it was removed.
+bool removeIfUnused(std::string_view path, bool folder);
+
 // ---- File streams ---------------------------------------------------------------------------
 enum class Share { DenyWrite, DenyNone };
-// Who may read a new file: archives and hive files hold passwords and cookies, so they are
-// created readable by their owner only (POSIX mode 0600; Windows: the folder's inherited rights).
-enum class Access { Everyone, OwnerOnly };
 
 class File {
   public:
@@ -119,7 +163,7 @@ class File {
 
     // Throws SystemError; the message is the system's reason only (callers add the path).
     static File openRead(std::string_view path, Share share = Share::DenyWrite);
-    // Truncates an existing file; exclusive.
+    // Truncates an existing file; exclusive, and held in use (see HeldFolder) while open.
     static File create(std::string_view path, Access access = Access::Everyone);
 
     bool isOpen() const;

@@ -3,10 +3,14 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -195,6 +199,229 @@ int shellDeleteFolder(std::string_view path) {
     return ec ? ec.value() : 0;
 }
 
+// ---- Folders in use ---------------------------------------------------------------------------
+
+namespace {
+
+// An open descriptor, closed when it goes out of scope.
+class Fd {
+  public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    ~Fd() { reset(); }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+bool sameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// True when the open descriptor still is what `path` names (no one removed or replaced it between
+// the open and the lock).
+bool stillAt(int fd, const fs::path& path) {
+    struct stat opened {
+    }, named{};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && sameInode(opened, named);
+}
+
+void setReason(std::string* reason, const fs::path& where, int code) {
+    if (reason)
+        *reason = where.string() + ": " + std::strerror(code);
+}
+
+// Removes everything inside the open folder `dir` (named `where`, for messages), following no link:
+// a link is unlinked, never entered. Returns 0 or the errno of the first entry that stayed.
+int removeContents(int dir, const fs::path& where, std::string* reason) {
+    std::vector<std::string> names;
+    {
+        const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* d = listing < 0 ? nullptr : ::fdopendir(listing);
+        if (!d) {
+            const int code = errno;
+            if (listing >= 0)
+                ::close(listing);
+            setReason(reason, where, code);
+            return code;
+        }
+        while (const dirent* e = ::readdir(d)) {
+            const std::string_view name = e->d_name;
+            if (name != "." && name != "..")
+                names.emplace_back(name);
+        }
+        ::closedir(d);
+    }
+    int first_error = 0;
+    for (const auto& name : names) {
+        struct stat st {};
+        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // gone already
+        int flags = 0;
+        if (S_ISDIR(st.st_mode)) {
+            flags = AT_REMOVEDIR;
+            Fd sub(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!sub && errno == EACCES && ::fchmodat(dir, name.c_str(), st.st_mode | S_IRWXU, 0) == 0)
+                sub = Fd(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!sub) {
+                const int code = errno;
+                if (first_error == 0) {
+                    first_error = code;
+                    setReason(reason, where / name, code);
+                }
+                continue;
+            }
+            if (const int result = removeContents(sub.get(), where / name, first_error ? nullptr : reason)) {
+                first_error = first_error ? first_error : result;
+                continue;
+            }
+        }
+        if (::unlinkat(dir, name.c_str(), flags) != 0) {
+            int code = errno;
+            // A folder without write permission for its owner (copied as it was) keeps its entries.
+            struct stat self {};
+            if ((code == EACCES || code == EPERM) && ::fstat(dir, &self) == 0 && !(self.st_mode & S_IWUSR) &&
+                ::fchmod(dir, self.st_mode | S_IRWXU) == 0 && ::unlinkat(dir, name.c_str(), flags) == 0) {
+                continue;
+            }
+            code = errno;
+            if (first_error == 0) {
+                first_error = code;
+                setReason(reason, where / name, code);
+            }
+        }
+    }
+    return first_error;
+}
+
+// Removes the folder `path` whose contents are reached through the open descriptor `dir`.
+bool removeFolderThrough(int dir, const fs::path& path, std::string* reason) {
+    if (removeContents(dir, path, reason) != 0)
+        return false;
+    if (::rmdir(path.c_str()) != 0 && errno != ENOENT) {
+        setReason(reason, path, errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool alreadyExists(const SystemError& error) {
+    return error.code() == EEXIST;
+}
+
+struct HeldFolder::Impl {
+    fs::path path;
+    Fd fd;
+};
+
+HeldFolder::HeldFolder() = default;
+HeldFolder::HeldFolder(HeldFolder&&) noexcept = default;
+HeldFolder& HeldFolder::operator=(HeldFolder&&) noexcept = default;
+HeldFolder::~HeldFolder() = default;
+
+HeldFolder HeldFolder::createNew(std::string_view path, Access access) {
+    const fs::path p = withoutTrailingSeparators(nativePath(path));
+    if (p.empty())
+        throw SystemError(ENOENT, std::strerror(ENOENT));
+    // mkdir fails on anything already there, a dangling link included.
+    if (::mkdir(p.c_str(), access == Access::OwnerOnly ? 0700 : 0777) != 0)
+        throw lastError();
+    Fd fd(::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    // A cleanup that found the folder before the lock below may hold it or have removed it: then
+    // the name is taken as far as this caller is concerned, and it tries another.
+    if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || !stillAt(fd.get(), p))
+        throw SystemError(EEXIST, std::strerror(EEXIST));
+    HeldFolder held;
+    held.impl_ = std::make_unique<Impl>();
+    held.impl_->path = p;
+    held.impl_->fd = std::move(fd);
+    return held;
+}
+
+bool HeldFolder::isHeld() const {
+    return impl_ && impl_->fd;
+}
+
+bool HeldFolder::removeTree(std::string* reason) {
+    if (!isHeld()) {
+        if (reason)
+            *reason = std::strerror(EBADF);
+        return false;
+    }
+    // Removed while still held, so no cleanup elsewhere works on it at the same time.
+    const bool removed = removeFolderThrough(impl_->fd.get(), impl_->path, reason);
+    release();
+    return removed;
+}
+
+void HeldFolder::release() {
+    if (impl_)
+        impl_->fd.reset();
+}
+
+bool removeTreeOutright(std::string_view path, std::string* reason) {
+    const fs::path p = withoutTrailingSeparators(nativePath(path));
+    if (p.empty()) {
+        setReason(reason, p, ENOENT);
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        setReason(reason, p, errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlink(p.c_str()) != 0 && errno != ENOENT) {
+            setReason(reason, p, errno);
+            return false;
+        }
+        return true;
+    }
+    Fd fd(::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+        setReason(reason, p, errno);
+        return false;
+    }
+    return removeFolderThrough(fd.get(), p, reason);
+}
+
+bool removeIfUnused(std::string_view path, bool folder) {
+    const fs::path p = withoutTrailingSeparators(nativePath(path));
+    struct stat st {};
+    if (p.empty() || ::lstat(p.c_str(), &st) != 0)
+        return false;
+    if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+        return false;
+    Fd fd(::open(p.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | (folder ? O_DIRECTORY : 0)));
+    if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return false;  // in use (or not readable: then not safely ours to judge)
+    if (!stillAt(fd.get(), p))
+        return false;
+    if (!folder)
+        return ::unlink(p.c_str()) == 0;
+    return removeFolderThrough(fd.get(), p, nullptr);
+}
+
 // ---- File -----------------------------------------------------------------------------------
 
 struct File::Impl {
@@ -227,15 +454,36 @@ File File::openRead(std::string_view path, Share) {
 
 File File::create(std::string_view path, Access access) {
     const fs::path p = nativePath(path);
+    if (p.empty())
+        throw SystemError(ENOENT, std::strerror(ENOENT));
     const mode_t mode = access == Access::OwnerOnly ? 0600 : 0666;
-    const int fd =
-        p.empty() ? (errno = ENOENT, -1) : ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
-        throw lastError();
-    File f;
-    f.impl_ = std::make_unique<Impl>();
-    f.impl_->fd = fd;
-    return f;
+    // The file is locked before it is truncated, and held locked while open, so a cleanup of
+    // leftover temporaries never takes a file a task is writing. A cleanup that locked the file
+    // first holds it only to unlink it: then the name is created afresh.
+    for (int attempt = 0;; ++attempt) {
+        Fd fd(::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, mode));
+        if (!fd)
+            throw lastError();
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK || attempt >= 100)
+                throw lastError();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        struct stat opened {
+        }, named{};
+        if (::fstat(fd.get(), &opened) != 0 || ::stat(p.c_str(), &named) != 0 || !sameInode(opened, named)) {
+            if (attempt >= 100)
+                throw SystemError(EBUSY, std::strerror(EBUSY));
+            continue;
+        }
+        if (S_ISREG(opened.st_mode) && ::ftruncate(fd.get(), 0) != 0)
+            throw lastError();
+        File f;
+        f.impl_ = std::make_unique<Impl>();
+        f.impl_->fd = fd.release();
+        return f;
+    }
 }
 
 bool File::isOpen() const {

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kelvora::platform {
@@ -161,6 +162,206 @@ int shellDeleteFolder(std::string_view path) {
     op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO;  // 0x0054
     const int result = SHFileOperationW(&op);
     return result == 0 && op.fAnyOperationsAborted ? ERROR_CANCELLED : result;
+}
+
+// ---- Folders in use ---------------------------------------------------------------------------
+
+namespace {
+
+void setReason(std::string* reason, const std::wstring& where, DWORD code) {
+    if (reason)
+        *reason = toUtf8(where) + ": " + systemMessage(code);
+}
+
+bool isLinkAttributes(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Removes one entry that is not a folder to descend into: a file, or a link (a folder link is
+// removed as the link itself, never what it points to).
+DWORD removeEntry(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    const BOOL ok =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    if (ok)
+        return 0;
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? 0 : code;
+}
+
+// Removes everything inside the folder `dir`, entering no link. Returns 0 or the first error.
+DWORD removeContents(const std::wstring& dir, std::string* reason) {
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND)
+            return 0;
+        setReason(reason, dir, code);
+        return code;
+    }
+    DWORD first_error = 0;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = dir + L"\\" + name;
+        const DWORD attributes = data.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLinkAttributes(attributes)) {
+            if (const DWORD code = removeContents(path, first_error ? nullptr : reason)) {
+                first_error = first_error ? first_error : code;
+                continue;
+            }
+        }
+        if (const DWORD code = removeEntry(path, attributes); code && !first_error) {
+            first_error = code;
+            setReason(reason, path, code);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return first_error;
+}
+
+// Opens the folder itself (not what a link points to). `share` 0 opens it only when no one else
+// has it open, which is how a cleanup tells a folder in use.
+HANDLE openFolder(const std::wstring& path, DWORD share) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | DELETE | SYNCHRONIZE, share, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return h;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        isLinkAttributes(info.dwFileAttributes)) {
+        CloseHandle(h);
+        SetLastError(ERROR_DIRECTORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+// Removes the folder `path`, emptied first, that `handle` holds open with delete access; the
+// handle is closed.
+bool removeHeldFolder(HANDLE handle, const std::wstring& path, std::string* reason) {
+    if (removeContents(path, reason) != 0) {
+        CloseHandle(handle);
+        return false;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    const BOOL marked =
+        SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+    CloseHandle(handle);
+    if (marked || RemoveDirectoryW(path.c_str()))
+        return true;
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        return true;
+    setReason(reason, path, code);
+    return false;
+}
+
+}  // namespace
+
+bool alreadyExists(const SystemError& error) {
+    return error.code() == ERROR_ALREADY_EXISTS || error.code() == ERROR_FILE_EXISTS;
+}
+
+struct HeldFolder::Impl {
+    std::wstring path;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+HeldFolder::HeldFolder() = default;
+HeldFolder::HeldFolder(HeldFolder&&) noexcept = default;
+HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
+    if (this != &other) {
+        release();
+        impl_ = std::move(other.impl_);
+    }
+    return *this;
+}
+HeldFolder::~HeldFolder() {
+    release();
+}
+
+HeldFolder HeldFolder::createNew(std::string_view path, Access) {
+    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    if (p.empty())
+        throw SystemError(ERROR_INVALID_PARAMETER, systemMessage(ERROR_INVALID_PARAMETER));
+    if (!CreateDirectoryW(p.c_str(), nullptr))
+        throw lastError();
+    // Held by a handle that lets others read and write inside but not remove or rename the folder.
+    // A cleanup that opened the new folder first (to remove it) makes this open fail: the name is
+    // then taken as far as the caller is concerned.
+    HANDLE h = openFolder(p, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (h == INVALID_HANDLE_VALUE)
+        throw SystemError(ERROR_ALREADY_EXISTS, systemMessage(ERROR_ALREADY_EXISTS));
+    HeldFolder held;
+    held.impl_ = std::make_unique<Impl>();
+    held.impl_->path = p;
+    held.impl_->handle = h;
+    return held;
+}
+
+bool HeldFolder::isHeld() const {
+    return impl_ && impl_->handle != INVALID_HANDLE_VALUE;
+}
+
+bool HeldFolder::removeTree(std::string* reason) {
+    if (!isHeld()) {
+        if (reason)
+            *reason = systemMessage(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    const HANDLE h = std::exchange(impl_->handle, INVALID_HANDLE_VALUE);
+    return removeHeldFolder(h, impl_->path, reason);
+}
+
+void HeldFolder::release() {
+    if (isHeld())
+        CloseHandle(std::exchange(impl_->handle, INVALID_HANDLE_VALUE));
+}
+
+bool removeTreeOutright(std::string_view path, std::string* reason) {
+    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    if (p.empty()) {
+        setReason(reason, p, ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesW(p.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return true;
+        setReason(reason, p, code);
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLinkAttributes(attributes)) {
+        if (removeContents(p, reason) != 0)
+            return false;
+    }
+    if (const DWORD code = removeEntry(p, attributes)) {
+        setReason(reason, p, code);
+        return false;
+    }
+    return true;
+}
+
+bool removeIfUnused(std::string_view path, bool folder) {
+    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    const DWORD attributes = p.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(p.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || isLinkAttributes(attributes) ||
+        folder != ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+        return false;
+    }
+    if (!folder)
+        return DeleteFileW(p.c_str()) != 0;  // fails while a task's File has it open
+    // Opened exclusively: fails while a task holds the folder.
+    HANDLE h = openFolder(p, 0);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    return removeHeldFolder(h, p, nullptr);
 }
 
 // ---- File -----------------------------------------------------------------------------------
