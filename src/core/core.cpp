@@ -70,7 +70,7 @@ void GetSubDirectories(const std::string& directory, std::vector<std::string>& l
     }
 }
 
-bool CopyDir(const std::string& fromDir, const std::string& toDir) {
+bool CopyDir(const std::string& fromDir, const std::string& toDir, std::vector<LeftOutItem>*, std::string*) {
     return platform::shellCopyFolder(fromDir, toDir) == 0;
 }
 
@@ -118,7 +118,7 @@ bool ForceDirectories(const std::string& path) {
     return platform::createDirectories(path);
 }
 
-bool CopyOneFile(const std::string& source, const std::string& target) {
+bool CopyOneFile(const std::string& source, const std::string& target, std::string*) {
     return platform::copyFile(source, target, false);
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
+
 namespace kelvora {
 
 // Special-folder numbers the tasks use.
@@ -21,7 +23,8 @@ std::string GetWindowsMajorVersion();
 // Appends the names of the immediate, non-hidden subfolders of `directory` to `list`.
 void GetSubDirectories(const std::string& directory, std::vector<std::string>& list);
 // Copies folder `fromDir` into `toDir` as its subfolder of the same last name, merging.
-bool CopyDir(const std::string& fromDir, const std::string& toDir);
+bool CopyDir(const std::string& fromDir, const std::string& toDir, std::vector<LeftOutItem>* leftOut = nullptr,
+             std::string* reason = nullptr);
 // Removes `DirName` with everything below it, to the Recycle Bin / trash.
 bool DelTree(const std::string& DirName);
 // The first existing file called `name`: the bare name first, then each folder of the
@@ -34,7 +37,7 @@ bool CreateDir(const std::string& path);         // one level
 bool ForceDirectories(const std::string& path);  // every missing level
 // Copies one file, replacing an existing target. Callers that skip missing or locked files
 // silently may ignore the result.
-bool CopyOneFile(const std::string& source, const std::string& target);
+bool CopyOneFile(const std::string& source, const std::string& target, std::string* reason = nullptr);
 
 // Every occurrence of `from` in `text` replaced by `to`, compared without regard to letter case
 // (ASCII letters and the Latin-1 supplement). Matches are taken left to right without overlap; the

@@ -33,8 +33,14 @@ class Recorder : public Host {
     std::vector<std::string> labels;
     std::vector<std::pair<int, int>> bar;
     std::vector<bool> busy;
+    std::vector<std::string> questions;
+    bool replaceAnswer = true;
     int repaints = 0;
 
+    bool confirmReplace(const std::string& question) override {
+        questions.push_back(question);
+        return replaceAnswer;
+    }
     void showMessage(const std::string& text) override { messages.push_back(text); }
     void progressShow() override { ADD_FAILURE() << "the full wizards have no progress window"; }
     void progressStep(int) override { ADD_FAILURE() << "the full wizards have no progress window"; }
@@ -54,13 +60,11 @@ struct Wizard {
         state.readFacts = [machine] { return machine.facts(); };
     }
     void activate() { full::activate(browser, state, host); }
-    void next(const fs::path& location, const std::string& operaName = "") {
+    TaskResult next(const fs::path& location, const std::string& operaName = "") {
         state.backupLocationText = location.string();
         state.operaNameText = operaName;
-        if (state.task == full::Task::Backup)
-            full::backup(browser, state, host);
-        else
-            full::restore(browser, state, host);
+        return state.task == full::Task::Backup ? full::backup(browser, state, host)
+                                                : full::restore(browser, state, host);
     }
 
     const full::Descriptor& browser;

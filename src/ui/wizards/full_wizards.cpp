@@ -73,7 +73,7 @@ void Tffb_Firefox::FormActivate() {
 
 void Tffb_Firefox::Button2Click() {
     widgetsToState();
-    host_->runTask(
+    host_->runWithResult(
         [this] {
             return state_.task == Task::Backup ? browsers::full::backup(browser_, state_, *host_)
                                                : browsers::full::restore(browser_, state_, *host_);

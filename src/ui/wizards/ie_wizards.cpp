@@ -41,7 +41,7 @@ void runSelective(Tfb_IE& window, WizardKind kind) {
     state.backupLocationText = window.DirectoryEdit2->text().toStdString();
 
     wizards::WizardHost host(&window);
-    host.runTask(
+    host.runWithResult(
         [&] { return kind == WizardKind::Backup ? ie::runBackup(state, host) : ie::runRestore(state, host); },
         [&] {
             for (const auto& box : state.tickBoxes) {
@@ -73,7 +73,7 @@ void runFull(Tffb_IE& window, Task task) {
     host.onFullProgress = [&window](int position, int total) {
         showBar(*window.ProgressBar1, position, total);
     };
-    host.runTask(
+    host.runWithResult(
         [&] { return task == Task::Backup ? ie::runFullBackup(state, host) : ie::runFullRestore(state, host); },
         [&] {
             window.setTitle(QString::fromStdString(state.title));

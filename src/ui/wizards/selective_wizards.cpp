@@ -121,7 +121,7 @@ void SelectiveWizard::FormActivate() {
 
 void SelectiveWizard::Button2Click() {
     widgetsToState();
-    host_->runTask(
+    host_->runWithResult(
         [this]() -> TaskResult {
             if (state_.kind == WizardKind::Backup)
                 return browsers::runSelectiveBackup(browser_, state_, *host_);

@@ -202,7 +202,7 @@ bool WizardHost::confirmReplace(const std::string& question) {
     return askQuestion(window_, QString::fromStdString(question));
 }
 
-void WizardHost::runTask(const std::function<TaskResult()>& work, const std::function<void()>& after) {
+void WizardHost::runWithResult(const std::function<TaskResult()>& work, const std::function<void()>& after) {
     runTask(
         [&work] {
             const TaskResult result = work();

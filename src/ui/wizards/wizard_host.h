@@ -78,7 +78,7 @@ class WizardHost : public browsers::Host {
 
     // Runs a task and takes its result: a failed task's message goes to the error box (after
     // `after`), as an error escaping the work does.
-    void runTask(const std::function<TaskResult()>& work, const std::function<void()>& after);
+    void runWithResult(const std::function<TaskResult()>& work, const std::function<void()>& after);
 
     // Runs one handler's work with the busy cursor on. An error that escapes it goes to the
     // application's error box after `after` ran (the window copies the task's state back there
