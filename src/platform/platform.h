@@ -94,6 +94,9 @@ struct DirEntry {
     std::string name;
     bool isDirectory = false;
     bool hidden = false;  // Windows: hidden or system attribute; POSIX: name starts with "."
+    // A symbolic link (POSIX) or a reparse point (Windows: symbolic link, junction, mount point).
+    // `isDirectory` then tells what it leads to. Tree walks do not enter or copy such entries.
+    bool isLink = false;
     std::uint64_t size = 0;
 };
 // The entries of `directory` other than "." and "..", in the file system's order. With

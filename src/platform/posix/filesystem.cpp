@@ -137,12 +137,16 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
         if (entry.hidden && !includeHidden)
             continue;
         struct stat st {};
+        if (::fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            entry.isLink = true;
         if (::fstatat(dirfd(d), e->d_name, &st, 0) == 0) {
             entry.isDirectory = S_ISDIR(st.st_mode);
             entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
         } else {
             entry.isDirectory = e->d_type == DT_DIR;
         }
+        if (entry.isLink)
+            entry.size = 0;
         out.push_back(std::move(entry));
     }
     ::closedir(d);

@@ -113,6 +113,10 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
         entry.name = toUtf8(name);
         entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        // Only name-surrogate reparse points lead elsewhere; others (deduplicated or cloud files)
+        // hold their data in place and are ordinary files to a walk.
+        entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                       (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         if (entry.hidden && !includeHidden)
             continue;
