@@ -81,7 +81,7 @@ struct Browser {
     std::vector<CandidateFolder> candidates;  // in search order
     std::vector<std::string> rootCut;         // removed from the hit, in order, ignoring case
     ProfileListRule listRule = ProfileListRule::ProfilesFolder;
-    std::string profilesFolder;  // "Profiles" for ProfilesFolder, else empty
+    std::string profilesFolder;      // "Profiles" for ProfilesFolder, else empty
     std::string defaultProfileName;  // the profile the browser starts with when it names one ("Default")
     // Opera: when root + layoutTest exists, a profile's data lies in its subfolder layoutSubfolder.
     std::string layoutTest;

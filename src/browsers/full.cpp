@@ -130,23 +130,17 @@ bool hasDataRoot(const State& state) {
     return !state.dataRoot.empty() && DirectoryExists(state.dataRoot);
 }
 
-TaskResult endedHere(Host& host, const std::string& message) {
-    host.showMessage(message);
-    return TaskResult::nothingDone(message);
-}
-
 // The end of a task: the completion display, then what was left out and the archive's warnings.
 TaskResult finished(State& state, Host& host, TaskResult result) {
     completionDisplay(state, host);
-    if (!result.leftOut.empty())
-        host.showMessage(leftOutMessage(result.leftOut));
-    reportArchiveWarnings(result.warnings, host);
+    reportDone(result, host);
     return result;
 }
 
 // Before a backup packs: the location exists, and archives already there are replaced only when
 // the person says so.
-std::optional<TaskResult> readyToWrite(const State& state, const std::vector<std::string>& archives, Host& host) {
+std::optional<TaskResult> readyToWrite(const State& state, const std::vector<std::string>& archives,
+                                       Host& host) {
     if (auto missing = checkBackupFolder(state.backupLocationText, archives.front()))
         return missing;
     for (const auto& archive : archives) {
@@ -206,7 +200,7 @@ std::optional<std::string> operaInstallation(State& state, Host& host) {
 TaskResult operaBackup(const Descriptor& browser, State& state, Host& host) {
     const auto name = operaInstallation(state, host);
     if (!name)
-        return TaskResult::nothingDone(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
+        return TaskResult::failed(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
     state.mailFolder = mailFolderFor(state.facts, *name);
     const std::string archive = archivePath(state, browser.archiveName);
     const std::string mailArchive = archivePath(state, browser.mailArchiveName);
@@ -225,10 +219,10 @@ TaskResult operaBackup(const Descriptor& browser, State& state, Host& host) {
 TaskResult operaRestore(const Descriptor& browser, State& state, Host& host) {
     const std::string archive = archivePath(state, browser.archiveName);
     if (!FileExists(archive))
-        return endedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
+        return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
     const auto name = operaInstallation(state, host);
     if (!name)
-        return TaskResult::nothingDone(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
+        return TaskResult::failed(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
     TaskResult result;
     unpackWithFeedback(archive, state.dataRoot, state, host, result);
     state.mailFolder = mailFolderFor(state.facts, *name);
@@ -353,7 +347,7 @@ TaskResult backup(const Descriptor& browser, State& state, Host& host) {
         if (browser.opera)
             return operaBackup(browser, state, host);
         if (!hasDataRoot(state))
-            return endedHere(host, kNotFound);
+            return stoppedHere(host, kNotFound);
         const std::string archive = archivePath(state, browser.archiveName);
         if (auto stop = readyToWrite(state, {archive}, host))
             return *stop;
@@ -373,9 +367,9 @@ TaskResult restore(const Descriptor& browser, State& state, Host& host) {
             return operaRestore(browser, state, host);
         const std::string archive = archivePath(state, browser.archiveName);
         if (!FileExists(archive))
-            return endedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
+            return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
         if (!hasDataRoot(state))
-            return endedHere(host, kNotFound);
+            return stoppedHere(host, kNotFound);
         TaskResult result;
         unpackWithFeedback(archive, state.dataRoot, state, host, result);
         return finished(state, host, std::move(result));

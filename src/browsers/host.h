@@ -50,15 +50,4 @@ class BusyCursor {
     Host& host_;
 };
 
-// After a restore: the archive's records whose contents came out at another size than recorded
-// (the file changed while it was packed, or the archive is damaged) are told, not passed over.
-inline void reportArchiveWarnings(const std::vector<std::string>& warnings, Host& host) {
-    if (warnings.empty())
-        return;
-    std::string text = "Some restored files differ in size from what the backup recorded:";
-    for (const auto& warning : warnings)
-        text += "\n" + warning;
-    host.showMessage(text);
-}
-
 }  // namespace kelvora::browsers

@@ -3,16 +3,16 @@
 #include "browsers/ie.h"
 
 #include <chrono>
-#include <optional>
 #include <functional>
+#include <optional>
 
 #include "archive/zlib_multiple.h"
+#include "browsers/task_support.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/registry.h"
 #include "core/staging.h"
 #include "core/temp_names.h"
-#include "browsers/task_support.h"
 
 namespace kelvora::browsers::ie {
 
@@ -175,11 +175,6 @@ std::optional<TaskResult> readyToWrite(const std::string& location, const std::s
     return confirmReplace(archive, host);
 }
 
-TaskResult endedHere(Host& host, const std::string& message) {
-    host.showMessage(message);
-    return TaskResult::nothingDone(message);
-}
-
 // After the items: no archive for a staging folder that received nothing.
 std::optional<TaskResult> nothingSaved(const std::string& staging, const std::vector<LeftOut>& leftOut) {
     if (holdsAnyFile(staging))
@@ -188,12 +183,6 @@ std::optional<TaskResult> nothingSaved(const std::string& staging, const std::ve
         "No Internet Explorer folder or registry key of the chosen items was found; no backup was written.");
     result.leftOut = leftOut;
     return result;
-}
-
-void report(const TaskResult& result, Host& host) {
-    if (!result.leftOut.empty())
-        host.showMessage(leftOutMessage(result.leftOut));
-    reportArchiveWarnings(result.warnings, host);
 }
 
 // The start of every selective "Next >": facts, locations, marker search, location check.
@@ -386,8 +375,8 @@ TaskResult runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& 
 
         CleanLeftoverTemporaries(state.backups);
         StagingFolder staging = StagingFolder::create(state.backups);
-        Job job{true, false, staging.path(), where, host, [&host] { host.progressStep(kStep); }, &state,
-                state.leftOut};
+        Job job{true,   false,        staging.path(), where, host, [&host] { host.progressStep(kStep); },
+                &state, state.leftOut};
         processItems(job);
         host.progressStep(kStep);
         if (auto empty = nothingSaved(staging.path(), state.leftOut)) {
@@ -405,7 +394,7 @@ TaskResult runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& 
         state.finishVisible = true;
         state.title = full::kFinished;
         state.leftOut = result.leftOut;
-        report(result, host);
+        reportDone(result, host);
         return result;
     });
 }
@@ -422,7 +411,7 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
             return endedHere(host, kSelectBackupLocation);
         const std::string archive = state.backups + "\\" + kSelectiveArchive;
         if (!FileExists(archive))
-            return endedHere(host, notFoundMessage(kSelectiveArchive));
+            return stoppedHere(host, notFoundMessage(kSelectiveArchive));
         host.progressShow();
         host.progressStep(kStep);
 
@@ -431,8 +420,8 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
         StagingFolder staging = StagingFolder::create(state.backups);
         unpack(archive, staging.path(), host, result);
         host.progressStep(kStep);
-        Job job{false, false, staging.path(), where, host, [&host] { host.progressStep(kStep); }, &state,
-                state.leftOut};
+        Job job{false,  false,        staging.path(), where, host, [&host] { host.progressStep(kStep); },
+                &state, state.leftOut};
         processItems(job);
         staging.remove();
 
@@ -442,7 +431,7 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
         state.title = full::kFinished;
         result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
         state.leftOut = result.leftOut;
-        report(result, host);
+        reportDone(result, host);
         return result;
     });
 }
@@ -488,7 +477,7 @@ TaskResult runFullBackup(full::State& state, Host& host) {
         pack(staging.path(), archive, host, state.title, result);
         staging.remove();
         fullCompletion(state, host);
-        report(result, host);
+        reportDone(result, host);
         return result;
     });
 }
@@ -501,7 +490,7 @@ TaskResult runFullRestore(full::State& state, Host& host) {
         const std::string location = state.backupLocationText;
         const std::string archive = location + "\\" + kFullArchive;
         if (!FileExists(archive))
-            return endedHere(host, notFoundMessage(kFullArchive));
+            return stoppedHere(host, notFoundMessage(kFullArchive));
         std::vector<LeftOut> leftOut;
         const auto step = fullStepper(state, host);
         state.barPosition = 0;
@@ -516,7 +505,7 @@ TaskResult runFullRestore(full::State& state, Host& host) {
         staging.remove();
         fullCompletion(state, host);
         result.leftOut.insert(result.leftOut.begin(), leftOut.begin(), leftOut.end());
-        report(result, host);
+        reportDone(result, host);
         return result;
     });
 }

@@ -28,9 +28,7 @@ inline constexpr const char* kFullRestoreTitle = "Welcome to Internet Explorer F
 inline constexpr const char* kProfileName = "Default";  // the one, disabled, profile list entry
 
 inline constexpr const char* kMarker = "brndlog.txt";
-inline constexpr const char* kSelectiveStaging = "backup_ie";
 inline constexpr const char* kSelectiveArchive = "backup_ie.dat";
-inline constexpr const char* kFullStaging = "allsave_ie";
 inline constexpr const char* kFullArchive = "allsave_ie.dat";
 
 inline constexpr int kStep = 9;

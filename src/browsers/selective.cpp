@@ -92,11 +92,14 @@ const std::string* placeFolder(const ItemRow& row, const SelectiveState& state) 
     return &state.ffpath;
 }
 
+// Copies one file of a row; one that exists but could not be copied is listed under its path on
+// the browser's side (the source of a backup, the target of a restore).
 void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target,
                 SelectiveState& state) {
     std::string reason;
     if (!CopyOneFile(source, target, &reason) && FileExists(source))
-        state.leftOut.push_back({row.caption, source, reason.empty() ? kCouldNotCopy : reason});
+        state.leftOut.push_back({row.caption, state.kind == WizardKind::Backup ? source : target,
+                                 reason.empty() ? kCouldNotCopy : reason});
 }
 
 void copyFolderOf(const ItemRow& row, const std::string& source, const std::string& targetParent,
@@ -161,19 +164,21 @@ void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& stat
 // True when a record of the archive belongs to a ticked row of the restore table: a file the row
 // names, or a file inside one of its folders.
 bool recordMatches(const Browser& browser, const SelectiveState& state, const std::string& record) {
-    const std::string name = lower(record);
+    // Letter case counts: the archive holds the names as the browser wrote them, and another
+    // browser's archive differs from this one's often only there (Chrome's "Extensions" folder is
+    // not Firefox's "extensions").
     for (const auto& row : browser.restoreItems) {
         if (!state.isTicked(row.caption))
             continue;
         for (const auto& file : row.files) {
-            if (name == lower(file))
+            if (record == file)
                 return true;
         }
         for (const auto& folder : row.folders) {
-            if (name.starts_with(lower(folder) + "\\"))
+            if (record.starts_with(folder + "\\"))
                 return true;
         }
-        if (row.localMail && name.starts_with("loc\\mail\\"))
+        if (row.localMail && record.starts_with("loc\\mail\\"))
             return true;
     }
     return false;
@@ -199,19 +204,10 @@ bool insideOrSame(const std::string& folder, const std::string& container) {
 std::optional<TaskResult> checkOutsideProfile(const SelectiveState& state) {
     if (!insideOrSame(state.backups, state.ffpath))
         return std::nullopt;
-    return TaskResult::failed(Format("The backup location \"%s\" is inside the profile folder \"%s\". Choose a "
-                                     "folder outside the profile.",
-                                     shownPath(state.backups).c_str(), shownPath(state.ffpath).c_str()));
-}
-
-TaskResult endedHere(Host& host, const std::string& message) {
-    host.showMessage(message);
-    return TaskResult::nothingDone(message);
-}
-
-void reportLeftOut(const SelectiveState& state, Host& host) {
-    if (!state.leftOut.empty())
-        host.showMessage(leftOutMessage(state.leftOut));
+    return TaskResult::failed(
+        Format("The backup location \"%s\" is inside the profile folder \"%s\". Choose a "
+               "folder outside the profile.",
+               shownPath(state.backups).c_str(), shownPath(state.ffpath).c_str()));
 }
 
 // The profile root a marker found gives: the hit less the browser's cuts.
@@ -317,8 +313,8 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     if (auto missing = checkBackupFolder(state.backups, archive))
         return *missing;
     if (customProfileGiven(state.cdir) && !DirectoryExists(state.ffpath))
-        return TaskResult::nothingDone(
-            Format("The profile folder \"%s\" does not exist.", shownPath(state.cdir).c_str()));
+        return endedHere(host,
+                         Format("The profile folder \"%s\" does not exist.", shownPath(state.cdir).c_str()));
     if (auto inside = checkOutsideProfile(state))
         return *inside;
     if (auto kept = confirmReplace(archive, host))
@@ -346,8 +342,9 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     if (!holdsAnyFile(staging.path())) {
         emptyProfileList(state);
         host.progressHide();
-        result.setNothingDone(Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
-                                     browser.name.c_str(), shownPath(state.ffpath).c_str()));
+        result.setNothingDone(
+            Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
+                   browser.name.c_str(), shownPath(state.ffpath).c_str()));
         return result;
     }
     {
@@ -365,7 +362,7 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     state.finishVisible = true;
     state.title = full::kFinished;
     state.leftOut = result.leftOut;
-    reportLeftOut(state, host);
+    reportDone(result, host);
     return result;
 }
 
@@ -389,8 +386,8 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
         lister.ListStoredFiles(archive, records);
         if (std::none_of(records.begin(), records.end(),
                          [&](const std::string& record) { return recordMatches(browser, state, record); }))
-            return TaskResult::nothingDone(Format("%s holds no %s items of those chosen; nothing was restored.",
-                                                  state.atspaudziam.c_str(), browser.name.c_str()));
+            return endedHere(host, Format("%s holds no %s items of those chosen; nothing was restored.",
+                                          state.atspaudziam.c_str(), browser.name.c_str()));
     }
     if (customProfileGiven(state.cdir) && !ForceDirectories(state.cdir))
         return TaskResult::failed(
@@ -431,8 +428,7 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
     state.title = full::kFinished;
     result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
     state.leftOut = result.leftOut;
-    reportLeftOut(state, host);
-    reportArchiveWarnings(result.warnings, host);
+    reportDone(result, host);
     return result;
 }
 
@@ -572,14 +568,6 @@ std::string stagingName(const Browser& browser, const std::string& profileName) 
 std::string extractionName(const std::string& backupFileName) {
     std::string name = ReplaceTextIgnoreCase(backupFileName, ".dat", "");
     return usableFolderName(name) ? name : kFallbackExtraction;
-}
-
-std::string leftOutMessage(const std::vector<LeftOut>& leftOut) {
-    std::string text = "Some files were left out:";
-    for (const auto& entry : leftOut)
-        text += "\n" + entry.item + ": " +
-                (entry.path.empty() ? entry.reason : entry.path + " (" + entry.reason + ")");
-    return text;
 }
 
 TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host) {

@@ -123,7 +123,4 @@ TaskResult runSelectiveRestore(const Browser& browser, SelectiveState& state, Ho
 std::string stagingName(const Browser& browser, const std::string& profileName);
 std::string extractionName(const std::string& backupFileName);
 
-// The text shown after a task that had to leave files out.
-std::string leftOutMessage(const std::vector<LeftOut>& leftOut);
-
 }  // namespace kelvora::browsers

@@ -17,6 +17,38 @@ TaskResult guarded(const std::function<TaskResult()>& work) {
     }
 }
 
+TaskResult endedHere(Host& host, const std::string& message) {
+    host.showMessage(message);
+    return TaskResult::nothingDone(message);
+}
+
+TaskResult stoppedHere(Host& host, const std::string& message) {
+    host.showMessage(message);
+    return TaskResult::failed(message);
+}
+
+std::string leftOutMessage(const std::vector<LeftOutItem>& leftOut) {
+    std::string text = "Some files were left out:";
+    for (const auto& entry : leftOut) {
+        text += "\n";
+        if (!entry.item.empty())
+            text += entry.item + ": ";
+        text += entry.path.empty() ? entry.reason : shownPath(entry.path) + " (" + entry.reason + ")";
+    }
+    return text;
+}
+
+void reportDone(const TaskResult& result, Host& host) {
+    if (!result.leftOut.empty())
+        host.showMessage(leftOutMessage(result.leftOut));
+    if (!result.warnings.empty()) {
+        std::string text = "Some restored files differ in size from what the backup recorded:";
+        for (const auto& warning : result.warnings)
+            text += "\n" + warning;
+        host.showMessage(text);
+    }
+}
+
 std::string shownPath(const std::string& path) {
     if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':'))
         return path;
@@ -33,8 +65,9 @@ std::optional<TaskResult> confirmReplace(const std::string& archive, Host& host)
         name + " already exists" + (made ? " (made " + *made + ")" : std::string()) + ". Replace it?";
     if (host.confirmReplace(question))
         return std::nullopt;
-    return TaskResult::nothingDone(Format("%s already exists in %s and was not replaced.", name.c_str(),
-                                          shownPath(archive.substr(0, slash == std::string::npos ? 0 : slash)).c_str()));
+    return TaskResult::nothingDone(
+        Format("%s already exists in %s and was not replaced.", name.c_str(),
+               shownPath(archive.substr(0, slash == std::string::npos ? 0 : slash)).c_str()));
 }
 
 std::optional<TaskResult> checkBackupFolder(const std::string& folder, const std::string& archive) {
@@ -50,11 +83,11 @@ bool holdsAnyFile(const std::string& folder) {
     if (!platform::listDirectory(folder, true, entries))
         return false;
     for (const auto& entry : entries) {
-        if (!entry.isDirectory)
+        if (!entry.isDirectory && !entry.isLink)
             return true;
     }
     for (const auto& entry : entries) {
-        if (entry.isDirectory && holdsAnyFile(folder + "\\" + entry.name))
+        if (entry.isDirectory && !entry.isLink && holdsAnyFile(folder + "\\" + entry.name))
             return true;
     }
     return false;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "browsers/host.h"
 #include "core/result.h"
@@ -34,6 +35,20 @@ bool holdsAnyFile(const std::string& folder);
 // What an archive run left out (files it could not read or store, records it refused) and its
 // size warnings, added to the task's result.
 void takeArchiveReport(const TZlibMultiple& archive, TaskResult& result);
+
+// Ends a task before any work: the message is shown, and the result says nothing was done.
+TaskResult endedHere(Host& host, const std::string& message);
+
+// Ends a task that cannot go on (no such browser data, no such backup file): the message is
+// shown, and the result is a failure with that message.
+TaskResult stoppedHere(Host& host, const std::string& message);
+
+// The text shown after a task that had to leave files or keys out.
+std::string leftOutMessage(const std::vector<LeftOutItem>& leftOut);
+
+// What the window tells once a task is done: what was left out, then the records that came out of
+// an archive at another size than recorded.
+void reportDone(const TaskResult& result, Host& host);
 
 // A path as the person sees it: the machine's "C:\..." form, or the host's own path, never a mix.
 std::string shownPath(const std::string& path);

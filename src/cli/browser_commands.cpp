@@ -243,7 +243,7 @@ class ProfilesCommand : public Command {
         browsers::discoverProfiles(browser, state, host);
         if (state.fullFilePath.empty()) {
             ctx.err << "kelvora-cli: " << notFoundText(browser) << '\n';
-            return exitCodeOf(Outcome::NothingDone);
+            return exitCodeOf(Outcome::Failed);
         }
         ctx.out << "Found: " << shownPath(state.fullFilePath) << '\n';
         ctx.out << "Profile root: " << shownPath(state.ffpath) << '\n';

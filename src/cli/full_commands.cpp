@@ -90,7 +90,7 @@ class FullCommand : public Command {
             ctx.err << "kelvora-cli: " << browser->browser->name << "'s data folder was not found"
                     << (browser->opera ? "; give Opera's installation folder name with --opera-folder." : ".")
                     << '\n';
-            return exitCodeOf(Outcome::NothingDone);
+            return exitCodeOf(Outcome::Failed);
         }
 
         state.backupLocationText = withoutTrailingSeparator(folder_);

@@ -82,19 +82,137 @@ TEST(BrowserCommands, ProfilesItemsAndRefusals) {
 
     const struct {
         std::vector<std::string> args;
+        int code;
         const char* error;
     } refusals[] = {
-        {{"backup", "firefox", "--to", fx.saves(), "--items", "Bookmarks,Tabs"}, "Unknown item \"Tabs\""},
-        {{"backup", "firefox", "--to", fx.saves(), "--profile", "nobody"}, "No Firefox profile \"nobody\""},
-        {{"backup", "firefox", "--to", (fx.tmp / "missing").string()}, "does not exist"},
-        {{"restore", "chrome", "--from", fx.saves(), "--archive", "none.dat"}, "No backup file \"none.dat\""},
+        {{"backup", "firefox", "--to", fx.saves(), "--items", "Bookmarks,Tabs"}, 2, "Unknown item \"Tabs\""},
+        {{"backup", "firefox", "--to", fx.saves(), "--items", ""}, 2, "Bookmarks"},
+        {{"backup", "firefox", "--to", fx.saves(), "--items", ","}, 2, "Bookmarks"},
+        {{"backup", "firefox", "--to", fx.saves(), "--profile", "nobody"},
+         1,
+         "No Firefox profile \"nobody\""},
+        {{"backup", "firefox", "--to", (fx.tmp / "missing").string()}, 1, "does not exist"},
+        {{"backup", "firefox", "--to", fx.saves(), "--profile-dir", (fx.tmp / "missing").string()},
+         4,
+         "does not exist"},
+        {{"backup", "ie", "--to", fx.saves(), "--profile-dir", fx.saves()}, 2, "do not apply to ie"},
+        {{"profiles", "ie"}, 2, "ie"},
+        {{"restore", "chrome", "--from", fx.saves(), "--archive", "none.dat"},
+         1,
+         "No backup file \"none.dat\""},
     };
     for (const auto& r : refusals) {
         run = cli(fx, r.args);
-        EXPECT_EQ(run.code, 1) << r.error;
+        EXPECT_EQ(run.code, r.code) << r.error;
         EXPECT_NE(run.err.find(r.error), std::string::npos) << run.err;
     }
     EXPECT_TRUE(snapshot(fx.savesDir()).empty());
+}
+
+// Every run says what it did: an archive is never replaced unasked, a restore that matched nothing
+// and a backup that found nothing are "nothing done" (4), never "done" (0).
+TEST(BrowserCommands, NothingDoneIsNeverReportedAsDone) {
+    SelectiveFixture fx("6");
+    auto run = cli(fx, {"backup", "chrome", "--to", fx.saves(), "--profile", "Default"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    run = cli(fx, {"full-backup", "firefox", "--to", fx.saves()});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const std::string chromeArchive = readFile(fx.savesDir() / "Default.dat");
+
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int code;
+        const char* said;
+    } cases[] = {
+        {"an archive already there",
+         {"backup", "chrome", "--to", fx.saves(), "--profile", "Default", "--items", "Bookmarks"},
+         4,
+         "Give --overwrite to replace it."},
+        {"an empty item list over an archive",
+         {"backup", "chrome", "--to", fx.saves(), "--profile", "Default", "--items", "none", "--overwrite"},
+         4,
+         "no backup was written"},
+        {"Chrome's archive into Firefox",
+         {"restore", "firefox", "--from", fx.saves(), "--archive", "Default.dat"},
+         4,
+         "holds no Firefox items"},
+        {"a full backup into a selective restore",
+         {"restore", "firefox", "--from", fx.saves(), "--archive", "allsave_firefox.dat"},
+         4,
+         "holds no Firefox items"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        run = cli(fx, c.args);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("Restored"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("Backed up"), std::string::npos) << run.out;
+        EXPECT_EQ(readFile(fx.savesDir() / "Default.dat"), chromeArchive);
+    }
+
+    run = cli(fx, {"backup", "chrome", "--to", fx.saves(), "--profile", "Default", "--items", "Bookmarks",
+                   "--overwrite"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(fx.entries("Default.dat"), std::vector<std::string>{"Bookmarks"});
+}
+
+// Without --profile the browser's own default is taken, never the first folder found.
+TEST(BrowserCommands, TheDefaultProfile) {
+    SelectiveFixture fx("6");
+    const fs::path ini = fx.machine.roaming() / "Mozilla/Firefox/profiles.ini";
+    const auto backUpDefault = [&] {
+        fs::remove_all(fx.savesDir());
+        fs::create_directories(fx.savesDir());
+        return cli(fx, {"backup", "firefox", "--to", fx.saves(), "--items", "Preferences"});
+    };
+    const struct {
+        const char* name;
+        const char* ini;
+        int code;
+        const char* archive;
+    } cases[] = {
+        {"the profile marked Default=1",
+         "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=work\nIsRelative=1\nPath=Profiles/"
+         "wxyz5678.work\n\n[Profile1]\nName=default\nIsRelative=1\nPath=Profiles/"
+         "abcd1234.default\nDefault=1\n",
+         0, "default.dat"},
+        {"the install section's default",
+         "[Install308046B0AF4A39CB]\nDefault=Profiles/wxyz5678.work\n\n[Profile0]\nName=default\nIsRelative="
+         "1\nPath=Profiles/abcd1234.default\nDefault=1\n\n[Profile1]\nName=work\nIsRelative=1\nPath=Profiles/"
+         "wxyz5678.work\n",
+         0, "work.dat"},
+        {"none marked",
+         "[Profile0]\nPath=Profiles/abcd1234.default\n\n[Profile1]\nPath=Profiles/wxyz5678.work\n", 2,
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(ini, c.ini);
+        const auto run = backUpDefault();
+        EXPECT_EQ(run.code, c.code) << run.err;
+        if (c.archive)
+            EXPECT_TRUE(fs::exists(fx.savesDir() / c.archive)) << run.out << run.err;
+        else
+            EXPECT_NE(run.err.find("--profile"), std::string::npos) << run.err;
+    }
+}
+
+// A marker file in the working folder is no part of the machine seen as a folder.
+TEST(BrowserCommands, AMarkerInTheWorkingFolderIsIgnored) {
+    SelectiveFixture fx("6");
+    const fs::path here = fs::current_path();
+    writeFile(fx.tmp / "cwd/profiles.ini", "[Profile0]\nPath=x\n");
+    writeFile(fx.tmp / "cwd/Bookmarks", "{}");
+    fs::current_path(fx.tmp / "cwd");
+    const auto firefox = cli(fx, {"profiles", "firefox"});
+    const auto chrome = cli(fx, {"profiles", "chrome"});
+    fs::current_path(here);
+    EXPECT_EQ(firefox.code, 0) << firefox.err;
+    EXPECT_NE(firefox.out.find("abcd1234.default"), std::string::npos) << firefox.out;
+    EXPECT_EQ(chrome.code, 0) << chrome.err;
+    EXPECT_NE(chrome.out.find("Profile 1"), std::string::npos) << chrome.out;
 }
 
 }  // namespace

@@ -658,7 +658,7 @@ TEST(FullRestore, DamagedRecordLeavesItsFileAsItWas) {
 
     Wizard restore(full::firefox(), full::Task::Restore, machine);
     restore.activate();
-    EXPECT_THROW(restore.next(location.path()), std::exception);
+    EXPECT_EQ(restore.next(location.path()).outcome(), Outcome::Failed);
     EXPECT_EQ(readFile(root / "a.txt"), "new a");
     EXPECT_EQ(readFile(root / "b.sqlite"), "old b");
     EXPECT_EQ(filesBelow(root).size(), 3u) << "no partly written file is left beside the data";
@@ -743,7 +743,6 @@ TEST(FullCommandLine, OperaFolderNameAndFailures) {
 
     auto run = runCli(machine, {"full-backup", "opera", "--to", location.str()});
     EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.err.find("Settings Files Not Found. Please Type Folder Name."), std::string::npos);
     EXPECT_NE(run.err.find("--opera-folder"), std::string::npos);
 
     run = runCli(machine, {"full-backup", "opera", "--to", location.str(), "--opera-folder", "Opera 10"});
@@ -753,16 +752,16 @@ TEST(FullCommandLine, OperaFolderNameAndFailures) {
 
     run = runCli(machine, {"full-restore", "opera", "--from", location.str(), "--opera-folder", "Opera 9"});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "Settings Files Not Found. Please Re-Check Folder Name.\n");
+    EXPECT_EQ(run.err, "kelvora-cli: Settings Files Not Found. Please Re-Check Folder Name.\n");
 
     run = runCli(machine, {"full-restore", "firefox", "--from", location.str()});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "Settings Files Not Found.\n");
+    EXPECT_EQ(run.err, "kelvora-cli: Firefox's data folder was not found.\n");
 
     writeFile(machine.roaming() / "Mozilla/Firefox/profiles.ini", "x");
     run = runCli(machine, {"full-restore", "firefox", "--from", location.str()});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "Backup File \"allsave_firefox.dat\" Not Found\n");
+    EXPECT_EQ(run.err, "kelvora-cli: Backup File \"allsave_firefox.dat\" Not Found\n");
 
     run = runCli(machine, {"full-backup", "firefox", "--to", location.str(), "--opera-folder", "x"});
     EXPECT_EQ(run.code, 2);

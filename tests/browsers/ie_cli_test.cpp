@@ -67,7 +67,7 @@ TEST(IeCommandLine, ItemsAndRefusals) {
         std::string err;
     };
     const Case cases[] = {
-        {{"backup", "ie", "--to", f.saves(), "--items", "Dialup"}, 1, "Unknown item \"Dialup\""},
+        {{"backup", "ie", "--to", f.saves(), "--items", "Dialup"}, 2, "Unknown item \"Dialup\""},
         {{"backup", "ie", "--to", (f.tmp / "nowhere").string()}, 1, "does not exist"},
         {{"restore", "ie", "--from", f.saves()}, 1, "Backup File \"backup_ie.dat\" Not Found"},
         {{"full-restore", "ie", "--from", f.saves()}, 1, "Backup File \"allsave_ie.dat\" Not Found"},
@@ -78,11 +78,15 @@ TEST(IeCommandLine, ItemsAndRefusals) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
 
-    // A leftover staging folder: the task's own error.
+    // A folder named like the old staging folder is no obstacle; an existing archive is.
     fs::create_directories(f.savesDir() / "backup_ie");
     run = cli(f, {"backup", "ie", "--to", f.saves()});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.err.find("I/O error 183"), std::string::npos) << run.err;
+    EXPECT_EQ(run.code, 0) << run.err;
+    run = cli(f, {"backup", "ie", "--to", f.saves()});
+    EXPECT_EQ(run.code, 4);
+    EXPECT_NE(run.err.find("Give --overwrite to replace it."), std::string::npos) << run.err;
+    run = cli(f, {"backup", "ie", "--to", f.saves(), "--overwrite"});
+    EXPECT_EQ(run.code, 0) << run.err;
 }
 
 }  // namespace

@@ -73,8 +73,17 @@ class IeFixture {
 
     browsers::SelectiveState backUp(const std::vector<std::string>* only = nullptr) {
         auto state = window(browsers::WizardKind::Backup, only);
-        browsers::ie::runBackup(state, host, machine.facts());
+        result = browsers::ie::runBackup(state, host, machine.facts());
         return state;
+    }
+
+    // The names in the backup location: after any task only archives, never a staging folder.
+    std::vector<std::string> savedNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(savesDir()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     browsers::SelectiveState restore(const std::vector<std::string>* only = nullptr) {
@@ -113,6 +122,7 @@ class IeFixture {
     TempDir tmp;
     tools::SampleMachine machine;
     RecordingHost host;
+    TaskResult result;  // of the last backUp()
 };
 
 // The thirteen hive file names and the entries of the three folders of a sample machine, as an

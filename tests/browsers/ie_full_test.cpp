@@ -60,8 +60,7 @@ TEST(IeFullBackup, ArchiveHoldsThirteenHivesAndThreeFolders) {
                                                                   "pause:1000", "busy:1", "busy:0"}));
     EXPECT_EQ(state.barPosition, 0);
     EXPECT_TRUE(state.finishVisible);
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kFullStaging));
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kSelectiveArchive));
+    EXPECT_EQ(f.savedNames(), std::vector<std::string>{ie::kFullArchive});
 }
 
 TEST(IeFullBackup, MissingFoldersAreSkippedSilently) {
@@ -78,31 +77,26 @@ TEST(IeFullBackup, MissingFoldersAreSkippedSilently) {
     EXPECT_TRUE(f.host.messages.empty());
 }
 
-TEST(IeFullBackup, LeftoverStagingFolderStopsBeforeAnythingIsSaved) {
+// A folder of the person's named like the old staging folder is neither packed nor removed.
+TEST(IeFullBackup, AFolderNamedLikeTheStagingFolderIsLeftAlone) {
     IeFixture f;
-    fs::create_directories(f.savesDir() / ie::kFullStaging);
+    writeFile(f.savesDir() / "allsave_ie" / "old.txt", "old");
     auto state = f.fullWindow(Task::Backup);
-    try {
-        ie::runFullBackup(state, f.host);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "I/O error 183");
-    }
-    EXPECT_TRUE(fs::is_empty(f.savesDir() / ie::kFullStaging));
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kFullArchive));
-    EXPECT_FALSE(state.finishVisible);
+    EXPECT_EQ(ie::runFullBackup(state, f.host).outcome(), Outcome::Done);
+    EXPECT_EQ(readFile(f.savesDir() / "allsave_ie" / "old.txt"), "old");
+    const auto list = f.entries(ie::kFullArchive);
+    EXPECT_EQ(std::count(list.begin(), list.end(), "old.txt"), 0);
+    EXPECT_TRUE(state.finishVisible);
 }
 
-TEST(IeFullBackup, AMissingLocationStopsWithTheIoError) {
+TEST(IeFullBackup, AMissingLocationStopsBeforeAnyWork) {
     IeFixture f;
     auto state = f.fullWindow(Task::Backup);
     state.backupLocationText = (f.tmp / "no" / "such").string();
-    try {
-        ie::runFullBackup(state, f.host);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "I/O error 3");
-    }
+    const auto result = ie::runFullBackup(state, f.host);
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
+    EXPECT_EQ(result.message().rfind("Cannot create file", 0), 0u) << result.message();
+    EXPECT_TRUE(f.host.calls.empty());
 }
 
 TEST(IeFullRestore, RoundTripOntoASecondMachine) {
@@ -130,7 +124,7 @@ TEST(IeFullRestore, RoundTripOntoASecondMachine) {
     EXPECT_EQ(host.paused, std::chrono::milliseconds(4000));
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(state.finishVisible);
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kFullStaging));
+    EXPECT_EQ(f.savedNames(), std::vector<std::string>{ie::kFullArchive});
 }
 
 TEST(IeFullRestore, AnArchiveWithSomeHivesLoadsThoseAndSkipsTheOthers) {

@@ -114,9 +114,10 @@ TEST(IeSelectiveBackup, EverythingTickedSavesThirteenHivesAndThreeFolders) {
         concat({{"show", "step:9"}, kAllItemsCalls, {"step:9", "busy:1", "busy:0", "set:100", "hide"}}));
     EXPECT_EQ(f.host.positionBeforeSet, 108);
     EXPECT_TRUE(f.host.messages.empty());
+    EXPECT_EQ(f.result.outcome(), Outcome::Done);
     EXPECT_TRUE(state.finishVisible);
-    EXPECT_EQ(state.title, "");
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kSelectiveStaging));
+    EXPECT_EQ(state.title, "Finished");
+    EXPECT_EQ(f.savedNames(), std::vector<std::string>{ie::kSelectiveArchive});
 }
 
 TEST(IeSelectiveBackup, OnlyTheTickedItemsAndTheFixedPause) {
@@ -135,14 +136,15 @@ TEST(IeSelectiveBackup, OnlyTheTickedItemsAndTheFixedPause) {
                                         "step:9", "busy:1", "busy:0", "set:100", "hide"}));
 }
 
-TEST(IeSelectiveBackup, NothingTickedWritesAnEmptyArchive) {
+// Nothing saved, no archive: an earlier one stays as it was.
+TEST(IeSelectiveBackup, NothingTickedWritesNoArchive) {
     IeFixture f;
+    writeFile(f.savesDir() / ie::kSelectiveArchive, "an earlier backup");
     const std::vector<std::string> none;
     f.backUp(&none);
-    EXPECT_TRUE(f.entries(ie::kSelectiveArchive).empty());
-    EXPECT_TRUE(fs::exists(f.savesDir() / ie::kSelectiveArchive));
-    EXPECT_EQ(f.host.positionBeforeSet, 18);
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kSelectiveStaging));
+    EXPECT_EQ(f.result.outcome(), Outcome::NothingDone);
+    EXPECT_EQ(readFile(f.savesDir() / ie::kSelectiveArchive), "an earlier backup");
+    EXPECT_EQ(f.savedNames(), std::vector<std::string>{ie::kSelectiveArchive});
 }
 
 TEST(IeSelectiveBackup, MissingFoldersUntickTheirItems) {
@@ -170,26 +172,41 @@ TEST(IeSelectiveBackup, StopsBeforeAnythingOnItsPreconditions) {
         EXPECT_EQ(f.host.calls, std::vector<std::string>{"message:Please Select Backup Location"});
     }
     {
-        // A staging folder left over from an earlier run.
+        // A folder of the person's named like the old staging folder is neither packed nor removed.
         writeFile(f.savesDir() / "backup_ie/old.txt", "old");
         RecordingHost host;
         auto state = f.window(WizardKind::Backup);
-        try {
-            ie::runBackup(state, host, f.machine.facts());
-            FAIL() << "no error";
-        } catch (const Error& e) {
-            EXPECT_STREQ(e.what(), "I/O error 183");
-        }
-        EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "step:9"}));
-        EXPECT_EQ(snapshot(f.savesDir()), (std::map<std::string, std::string>{{"backup_ie/old.txt", "old"}}));
+        EXPECT_EQ(ie::runBackup(state, host, f.machine.facts()).outcome(), Outcome::Done);
+        EXPECT_EQ(readFile(f.savesDir() / "backup_ie/old.txt"), "old");
+        const auto list = f.entries(ie::kSelectiveArchive);
+        EXPECT_EQ(std::count(list.begin(), list.end(), "old.txt"), 0);
+    }
+    {
+        // A backup location that does not exist ends the task before any work.
+        RecordingHost host;
+        auto state = f.window(WizardKind::Backup);
+        state.backupLocationText = (f.tmp / "no" / "such").string();
+        const auto result = ie::runBackup(state, host, f.machine.facts());
+        EXPECT_EQ(result.outcome(), Outcome::Failed);
+        EXPECT_EQ(result.message().rfind("Cannot create file", 0), 0u) << result.message();
+        EXPECT_TRUE(host.calls.empty());
     }
 }
 
-TEST(IeSelectiveBackup, ReplacesAnEarlierArchive) {
+TEST(IeSelectiveBackup, ReplacesAnEarlierArchiveOnlyWhenTold) {
     IeFixture f;
     writeFile(f.savesDir() / ie::kSelectiveArchive, "not an archive");
     const std::vector<std::string> only = {"Toolbar"};
+    f.host.replaceAnswer = false;
     f.backUp(&only);
+    EXPECT_EQ(f.result.outcome(), Outcome::NothingDone);
+    EXPECT_EQ(readFile(f.savesDir() / ie::kSelectiveArchive), "not an archive");
+    ASSERT_EQ(f.host.questions.size(), 1u);
+    EXPECT_EQ(f.host.questions[0].rfind("backup_ie.dat already exists (made ", 0), 0u) << f.host.questions[0];
+
+    f.host.replaceAnswer = true;
+    f.backUp(&only);
+    EXPECT_EQ(f.result.outcome(), Outcome::Done);
     EXPECT_EQ(f.entries(ie::kSelectiveArchive), std::vector<std::string>{"toolbar.reg"});
 }
 
@@ -220,8 +237,7 @@ TEST(IeSelectiveRestore, BringsBackEveryKeyAndTheFoldersOnASecondMachine) {
     EXPECT_EQ(host.positionBeforeSet, 108);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(state.finishVisible);
-    EXPECT_FALSE(fs::exists(f.savesDir() / ie::kSelectiveStaging));
-    EXPECT_TRUE(fs::exists(f.savesDir() / ie::kSelectiveArchive));
+    EXPECT_EQ(f.savedNames(), std::vector<std::string>{ie::kSelectiveArchive});
 }
 
 TEST(IeSelectiveRestore, AnArchiveWithSomeHivesRestoresThoseAndSkipsTheRest) {

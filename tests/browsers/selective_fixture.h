@@ -61,7 +61,7 @@ class SelectiveFixture {
         if (only)
             tickOnly(state, *only);
         state.backupLocationText = saves();
-        browsers::runSelectiveBackup(browser, state, host);
+        result = browsers::runSelectiveBackup(browser, state, host);
         return state;
     }
 
@@ -89,6 +89,7 @@ class SelectiveFixture {
     tools::SampleMachine machine;
     browsers::EnvironmentFacts facts;
     RecordingHost host;
+    TaskResult result;  // of the last backUp()
 };
 
 // Every file below `dir`: relative path ("/" separators) -> contents.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
+#include "core/result.h"
 #include "selective_fixture.h"
 
 namespace kelvora::test {
@@ -199,8 +200,9 @@ TEST(SelectiveBackup, AllTickedPacksEveryItemAndLeavesNoStagingFolder) {
             EXPECT_EQ(Names(fx.host.calls.end() - 2, fx.host.calls.end()), (Names{"set:100", "hide"}));
             EXPECT_GT(fx.host.repaints, 0);
             EXPECT_TRUE(fx.host.messages.empty());  // missing legacy files are skipped silently
+            EXPECT_EQ(fx.result.outcome(), Outcome::Done);
             EXPECT_TRUE(state.finishVisible);
-            EXPECT_TRUE(state.title.empty());
+            EXPECT_EQ(state.title, "Finished");
             EXPECT_TRUE(state.profiles.empty());
             EXPECT_EQ(state.profileIndex, -1);
             // Only the archive remains in the backup location.
@@ -209,15 +211,21 @@ TEST(SelectiveBackup, AllTickedPacksEveryItemAndLeavesNoStagingFolder) {
     }
 }
 
-TEST(SelectiveBackup, NoneTickedWritesAnEmptyArchive) {
+// A backup that found no file writes no archive, and an archive already there stays as it was.
+TEST(SelectiveBackup, NothingFoundWritesNoArchive) {
     for (const auto& c : kBrowsers) {
         SCOPED_TRACE(c.browser().name);
         SelectiveFixture fx("6");
+        writeFile(fx.savesDir() / c.archive, "an earlier backup");
+        fx.host.replaceAnswer = true;
         const Names none;
         fx.backUp(c.browser(), c.profile, &none);
-        ASSERT_TRUE(fs::exists(fx.savesDir() / c.archive));
-        EXPECT_EQ(fs::file_size(fx.savesDir() / c.archive), 0u);
-        EXPECT_EQ(fx.host.positionBeforeSet, c.backupNone);
+        EXPECT_EQ(fx.result.outcome(), Outcome::NothingDone);
+        EXPECT_NE(fx.result.message().find("no backup was written"), std::string::npos)
+            << fx.result.message();
+        EXPECT_EQ(readFile(fx.savesDir() / c.archive), "an earlier backup");
+        EXPECT_EQ(fx.host.position, c.backupNone);
+        EXPECT_FALSE(fx.host.progressVisible);
         EXPECT_EQ(snapshot(fx.savesDir()).size(), 1u);
     }
 }
@@ -319,41 +327,128 @@ TEST(SelectiveBackup, CustomProfileFolderNames) {
 TEST(SelectiveBackup, FixedMessagesAndTheListError) {
     SelectiveFixture fx("6");
     auto state = fx.discover(browsers::firefox(), WizardKind::Backup);
-    browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);  // location never chosen
+    auto result = browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);  // location never chosen
     EXPECT_EQ(fx.host.calls, Names{"message:Please Select Backup Location"});
+    EXPECT_EQ(result.outcome(), Outcome::NothingDone);
 
     state.backupLocationText = fx.saves();
     browsers::customProfileChanged(state);
-    try {
-        browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
-    }
-    EXPECT_EQ(fx.host.calls.size(), 1u);  // nothing shown, nothing written
+    result = browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
+    EXPECT_EQ(result.message(), "List index out of bounds (-1)");
+    EXPECT_EQ(fx.host.messages.size(), 1u);  // nothing shown, nothing written
     EXPECT_TRUE(snapshot(fx.savesDir()).empty());
 }
 
-TEST(SelectiveBackup, ArchiveErrorEmptiesTheListAndKeepsTheStagingFolder) {
+// A failed archive write leaves no staging folder (it holds copies of passwords and cookies) and
+// the earlier archive whole.
+TEST(SelectiveBackup, ArchiveErrorLeavesNoStagingFolder) {
     SelectiveFixture fx("6");
     writeFile(fx.savesDir() / "default.dat" / "x", "");  // the archive can't be created
     auto state = fx.discover(browsers::firefox(), WizardKind::Backup);
     SelectiveFixture::choose(state, "abcd1234.default");
     state.backupLocationText = fx.saves();
-    EXPECT_THROW(browsers::runSelectiveBackup(browsers::firefox(), state, fx.host), Error);
+    const auto result = browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
     EXPECT_TRUE(state.profiles.empty());
-    EXPECT_TRUE(fs::exists(fx.savesDir() / "default" / "prefs.js"));
-    EXPECT_TRUE(fx.host.progressVisible);
+    EXPECT_EQ(snapshot(fx.savesDir()), (std::map<std::string, std::string>{{"default.dat/x", ""}}));
+    EXPECT_FALSE(fx.host.progressVisible);
     EXPECT_FALSE(state.finishVisible);
 }
 
-TEST(SelectiveBackup, LeftoverStagingFolderIsReusedAndPacked) {
+// The staging and extraction folders are Kelvora's own: never a folder of the person's that
+// happens to carry the profile's or the archive's name, never the profile itself, never one a
+// killed run left behind.
+TEST(SelectiveStaging, NeverAnExistingFolder) {
+    struct Case {
+        const char* name;
+        const browsers::Browser& (*browser)();
+        const char* profile;
+        const char* archive;
+        const char* folder;  // the person's folder in the backup location
+    };
+    const Case cases[] = {
+        {"a folder named like the Chrome profile", browsers::chrome, "Default", "Default.dat", "Default"},
+        {"a folder named like the Firefox profile", browsers::firefox, "abcd1234.default", "default.dat",
+         "default"},
+        {"a folder named like the Safari profile", browsers::safari, "Safari", "Safari.dat", "Safari"},
+        {"a folder named like the archive", browsers::opera, "Opera", "Opera.dat", "Opera"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SelectiveFixture fx("6");
+        writeFile(fx.savesDir() / c.folder / "note.txt", "the person's own");
+        fx.backUp(c.browser(), c.profile);
+        EXPECT_EQ(fx.result.outcome(), Outcome::Done);
+        const Names entries = fx.entries(c.archive);
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "note.txt"), 0);
+        EXPECT_EQ(readFile(fx.savesDir() / c.folder / "note.txt"), "the person's own");
+
+        auto state = fx.restoreWindow(c.browser(), c.archive);
+        SelectiveFixture::choose(state, c.profile);
+        EXPECT_EQ(browsers::runSelectiveRestore(c.browser(), state, fx.host).outcome(), Outcome::Done);
+        EXPECT_EQ(readFile(fx.savesDir() / c.folder / "note.txt"), "the person's own");
+        EXPECT_EQ(snapshot(fx.savesDir()).size(), 2u);  // the archive and the person's note
+    }
+}
+
+// Backing up into Chrome's "User Data" folder would make the live profile the staging folder.
+TEST(SelectiveStaging, BackupIntoUserDataLeavesTheProfileUntouched) {
     SelectiveFixture fx("6");
-    writeFile(fx.savesDir() / "Default" / "note.txt", "left over");
+    auto state = fx.discover(browsers::chrome(), WizardKind::Backup);
+    SelectiveFixture::choose(state, "Default");
+    const fs::path userData = fx.machine.local() / "Google/Chrome/User Data";
+    const auto before = snapshot(userData / "Default");
+    ASSERT_FALSE(before.empty());
+    state.backupLocationText = userData.string();
+    const auto result = browsers::runSelectiveBackup(browsers::chrome(), state, fx.host);
+    EXPECT_EQ(result.outcome(), Outcome::Done) << result.message();
+    EXPECT_EQ(snapshot(userData / "Default"), before);
+    TZlibMultiple z;
+    Names list;
+    z.ListStoredFiles((userData / "Default.dat").string(), list);
+    EXPECT_EQ(sorted(list), sorted(kChromeAll));
+
+    auto restore = fx.discover(browsers::chrome(), WizardKind::Restore);
+    SelectiveFixture::choose(restore, "Default");
+    restore.backupLocationText = userData.string();
+    browsers::backupLocationChanged(restore);
+    restore.backupFileIndex = 0;
+    EXPECT_EQ(browsers::runSelectiveRestore(browsers::chrome(), restore, fx.host).outcome(), Outcome::Done);
+    EXPECT_EQ(snapshot(userData / "Default"), before);
+
+    // A backup location inside the profile is refused before anything is written.
+    state = fx.discover(browsers::chrome(), WizardKind::Backup);
+    SelectiveFixture::choose(state, "Default");
+    state.backupLocationText = (userData / "Default").string();
+    EXPECT_EQ(browsers::runSelectiveBackup(browsers::chrome(), state, fx.host).outcome(), Outcome::Failed);
+    EXPECT_EQ(snapshot(userData / "Default"), before);
+}
+
+// What a killed run left (a staging folder with a truncated copy, a temporary archive) is removed
+// by the next run, and never packed.
+TEST(SelectiveStaging, LeftoversOfAKilledRunAreRemovedNotPacked) {
+    SelectiveFixture fx("6");
+    const fs::path leftover = fx.savesDir() / "~kelvora-0123456789abcdef";
+    writeFile(leftover / "places.sqlite", "a truncated piece");
+    writeFile(fx.savesDir() / "~kv0123456789abcdef.tmp", "half an archive");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(leftover, old);
+    fs::last_write_time(fx.savesDir() / "~kv0123456789abcdef.tmp", old);
     const Names one = {"Bookmarks"};
-    fx.backUp(browsers::chrome(), "Default", &one);
-    EXPECT_EQ(fx.entries("Default.dat"), (Names{"Bookmarks", "note.txt"}));
-    EXPECT_FALSE(fs::exists(fx.savesDir() / "Default"));
+    fx.backUp(browsers::firefox(), "abcd1234.default", &one);
+    EXPECT_EQ(fx.result.outcome(), Outcome::Done);
+    EXPECT_EQ(fx.entries("default.dat"), (Names{"bookmarks.html", "places.sqlite"}));
+    const auto places = fx.machine.roaming() / "Mozilla/Firefox/Profiles/abcd1234.default/places.sqlite";
+    auto state = fx.restoreWindow(browsers::firefox(), "default.dat");
+    SelectiveFixture::choose(state, "abcd1234.default");
+    const std::string good = readFile(places);
+    EXPECT_EQ(browsers::runSelectiveRestore(browsers::firefox(), state, fx.host).outcome(), Outcome::Done);
+    EXPECT_EQ(readFile(places), good);
+    Names left;
+    for (const auto& entry : fs::directory_iterator(fx.savesDir()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, Names{"default.dat"});
 }
 
 // Restores into a profile whose files were all damaged: every carried file comes back
@@ -476,19 +571,15 @@ TEST(SelectiveRestore, ListErrorsAndTheMissingLocation) {
     browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
     EXPECT_EQ(fx.host.messages, Names{"Please Select Backup Location"});
 
-    // An empty backup-file list fails after the progress window was shown at 5.
+    // An empty backup-file list asks for a file before the progress window shows.
     state.backupLocationText = fx.saves();
     browsers::backupLocationChanged(state);
     EXPECT_EQ(state.dfailas, fx.saves() + "\\*.dat");
     EXPECT_EQ(state.backupFileIndex, -1);
-    try {
-        browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
-    }
-    EXPECT_TRUE(fx.host.progressVisible);
-    EXPECT_EQ(fx.host.position, 5);
+    const auto result = browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
+    EXPECT_EQ(result.outcome(), Outcome::NothingDone);
+    EXPECT_EQ(fx.host.messages.back(), "Choose a backup file");
+    EXPECT_FALSE(fx.host.progressVisible);
 
     // A second "Next >" forms the profile folder from the root again.
     fx.backUp(browsers::chrome(), "Default");
@@ -552,18 +643,30 @@ TEST(SelectiveSafety, ShortNamesNeverUseTheBackupLocation) {
 // A file that exists but can't be copied is reported once the task is done; missing ones are not.
 TEST(SelectiveSafety, FilesThatCouldNotBeCopiedAreReported) {
     SelectiveFixture fx("6");
-    fs::create_directories(fx.savesDir() / "default" / "prefs.js");  // the copy's target is a folder
     const Names two = {"Preferences", "Cookies"};
-    const auto state = fx.backUp(browsers::firefox(), "abcd1234.default", &two);
-    ASSERT_EQ(state.leftOut.size(), 1u);
-    EXPECT_EQ(state.leftOut[0].item, "Preferences");
-    EXPECT_EQ(state.leftOut[0].path, state.ffpath + "prefs.js");
+    fx.backUp(browsers::firefox(), "abcd1234.default", &two);
+    ASSERT_EQ(fx.result.outcome(), Outcome::Done);
+
+    auto state = fx.restoreWindow(browsers::firefox(), "default.dat");
+    SelectiveFixture::choose(state, "wxyz5678.work");
+    SelectiveFixture::tickOnly(state, two);
+    const fs::path work = fx.machine.roaming() / "Mozilla/Firefox/Profiles/wxyz5678.work";
+    fs::remove(work / "prefs.js");
+    fs::create_directories(work / "prefs.js");  // the copy's target is a folder
+    fx.host.messages.clear();
+    const auto result = browsers::runSelectiveRestore(browsers::firefox(), state, fx.host);
+    EXPECT_EQ(result.outcome(), Outcome::DoneLeftOut);
+    ASSERT_EQ(result.leftOut.size(), 1u);
+    EXPECT_EQ(result.leftOut[0].item, "Preferences");
+    EXPECT_EQ(result.leftOut[0].path, state.ffpath + "prefs.js");
+    EXPECT_EQ(state.leftOut, result.leftOut);
     ASSERT_EQ(fx.host.messages.size(), 1u);
-    EXPECT_EQ(fx.host.messages[0],
-              "Some files were left out:\nPreferences: " + state.ffpath + "prefs.js (could not be copied)");
+    EXPECT_EQ(fx.host.messages[0].rfind("Some files were left out:\nPreferences: ", 0), 0u)
+        << fx.host.messages[0];
     EXPECT_EQ(fx.host.calls.back(), "message:" + fx.host.messages[0]);  // after the task finished
     EXPECT_TRUE(state.finishVisible);
-    EXPECT_EQ(fx.entries("default.dat"), (Names{"cookies.sqlite", "user.js"}));
+    EXPECT_EQ(readFile(work / "user.js"),
+              readFile(fx.machine.roaming() / "Mozilla/Firefox/Profiles/abcd1234.default/user.js"));
 }
 
 // A record whose contents inflate to another size than its header states (a file that changed

@@ -164,7 +164,25 @@ TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
         const auto names = storedNames(archive);
         for (const auto& entry : c.entries)
             EXPECT_TRUE(contains(names, entry)) << entry;
+        EXPECT_EQ(backup->Label1->text(), QStringLiteral("Finished"));
         screenshot(backup, command("B_", c.name));
+
+        // A second backup into the same folder asks before the archive is replaced; "No" keeps it.
+        auto* again = open<SelectiveWizard>(command("B_", c.name));
+        ASSERT_NE(again, nullptr);
+        takeMessages();
+        choose(again->DirectoryEdit2, saves);
+        const std::string before = readFile(archive);
+        questions.clear();
+        clickNext(again);
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].rfind(archive.filename().string() + " already exists (made ", 0), 0u)
+            << questions[0];
+        EXPECT_TRUE(takeMessages().empty());
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_FALSE(again->Button1->isVisible());
+        EXPECT_EQ(readFile(archive), before);
+        again->close();
 
         use(second);
         auto* restore = open<SelectiveWizard>(command("R_", c.name));
@@ -369,18 +387,19 @@ TEST_F(SelectiveWizardTest, MissingLocationAndMissingArchiveAreReported) {
             EXPECT_FALSE(progress->isVisible());
             wizard->close();
         }
-        // A restore from a folder without archives has no backup file to take: the list's own
-        // error, in the error box (")" sorts before ".", so no full stop is added).
+        // A restore from a folder without archives has no backup file to take: the person is asked
+        // for one before the progress window shows.
         SCOPED_TRACE(c.name + " without an archive");
         auto* restore = open<SelectiveWizard>(command("R_", c.name));
         ASSERT_NE(restore, nullptr);
         choose(restore->DirectoryEdit2, empty);
         EXPECT_EQ(restore->ListBox2->count(), 0);
         clickNext(restore);
-        EXPECT_EQ(takeErrors(), std::vector<std::string>{"List index out of bounds (-1)"});
+        EXPECT_EQ(takeMessages(), std::vector<std::string>{"Choose a backup file"});
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_FALSE(progress->isVisible());
         EXPECT_FALSE(restore->Button1->isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        progress->hide();
         restore->close();
     }
 }

@@ -22,6 +22,10 @@ WizardTest::WizardTest() {
         ui::wizards::setBoxHandler([this](QWidget*, ui::wizards::BoxKind kind, const QString& text) {
             boxes_.push_back({kind, text.toStdString()});
         });
+    previousQuestion_ = ui::wizards::setQuestionHandler([this](QWidget*, const QString& text) {
+        questions.push_back(text.toStdString());
+        return answerYes;
+    });
     previousPause_ =
         ui::wizards::setPauseHandler([this](std::chrono::milliseconds d) { pauses.push_back(d); });
     previousChoose_ = ui::setChooseFolderHandler([this](QWidget*, const QString&, const QString&) {
@@ -42,6 +46,7 @@ WizardTest::~WizardTest() {
     ui::setF_pBar(nullptr);
     progress.reset();
     ui::wizards::setBoxHandler(previousBox_);
+    ui::wizards::setQuestionHandler(previousQuestion_);
     ui::wizards::setPauseHandler(previousPause_);
     ui::setChooseFolderHandler(previousChoose_);
     ui::setEndProgramHandler(previousEnd_);

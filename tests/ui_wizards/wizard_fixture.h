@@ -65,6 +65,9 @@ class WizardTest : public ::testing::Test {
     std::vector<std::string> takeMessages();
     std::vector<std::string> takeErrors();
     std::vector<std::chrono::milliseconds> pauses;
+    // The questions asked (whether to replace an archive), and the answer each gets.
+    std::vector<std::string> questions;
+    bool answerYes = false;
 
     // Saves a picture of the window as <screenshots>/<name>.png.
     static void screenshot(QWidget* window, const QString& name);
@@ -77,6 +80,7 @@ class WizardTest : public ::testing::Test {
     std::vector<ShownBox> boxes_;
     std::filesystem::path folderAnswer_;
     ui::wizards::BoxHandler previousBox_;
+    ui::wizards::QuestionHandler previousQuestion_;
     ui::wizards::PauseHandler previousPause_;
     ui::ChooseFolderHandler previousChoose_;
     ui::EndProgramHandler previousEnd_;

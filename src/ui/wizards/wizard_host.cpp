@@ -1,5 +1,7 @@
 #include "ui/wizards/wizard_host.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -128,6 +130,7 @@ WizardHost::~WizardHost() {
 }
 
 void WizardHost::showMessage(const std::string& text) {
+    shown_.push_back(text);
     showBox(window_, BoxKind::Message, QString::fromStdString(text));
 }
 
@@ -199,15 +202,24 @@ void WizardHost::restoreCursors() {
 }
 
 bool WizardHost::confirmReplace(const std::string& question) {
-    return askQuestion(window_, QString::fromStdString(question));
+    const bool replace = askQuestion(window_, QString::fromStdString(question));
+    replaceRefused_ = !replace;
+    return replace;
 }
 
 void WizardHost::runWithResult(const std::function<TaskResult()>& work, const std::function<void()>& after) {
+    shown_.clear();
+    replaceRefused_ = false;
     runTask(
-        [&work] {
+        [this, &work] {
             const TaskResult result = work();
-            if (result.outcome() == Outcome::Failed)
+            const bool said = std::find(shown_.begin(), shown_.end(), result.message()) != shown_.end();
+            if (result.outcome() == Outcome::Failed && !said)
                 throw std::runtime_error(result.message());
+            // Nothing done is said once: the task may have said it already, and after the person
+            // chose to keep an archive there is nothing to add.
+            if (result.outcome() == Outcome::NothingDone && !replaceRefused_ && !said)
+                showMessage(result.message());
         },
         after);
 }

@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "browsers/browser.h"
 #include "browsers/host.h"
@@ -77,7 +78,9 @@ class WizardHost : public browsers::Host {
     bool confirmReplace(const std::string& question) override;
 
     // Runs a task and takes its result: a failed task's message goes to the error box (after
-    // `after`), as an error escaping the work does.
+    // `after`), as an error escaping the work does, and why nothing was done to a message box;
+    // neither when the task showed that text itself, nor after the person chose to keep an
+    // archive.
     void runWithResult(const std::function<TaskResult()>& work, const std::function<void()>& after);
 
     // Runs one handler's work with the busy cursor on. An error that escapes it goes to the
@@ -93,6 +96,8 @@ class WizardHost : public browsers::Host {
 
     QPointer<QWidget> window_;
     int busyDepth_ = 0;
+    std::vector<std::string> shown_;  // messages shown during the task being run
+    bool replaceRefused_ = false;
 };
 
 }  // namespace kelvora::ui::wizards
