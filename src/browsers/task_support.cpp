@@ -50,7 +50,7 @@ void reportDone(const TaskResult& result, Host& host) {
 }
 
 std::string shownPath(const std::string& path) {
-    if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':'))
+    if (!platform::usesMachineFolder() || (path.size() >= 2 && path[1] == ':') || path.starts_with("HKEY_"))
         return path;
     return platform::nativePath(path).string();
 }

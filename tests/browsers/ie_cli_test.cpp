@@ -89,5 +89,25 @@ TEST(IeCommandLine, ItemsAndRefusals) {
     EXPECT_EQ(run.code, 0) << run.err;
 }
 
+// A machine without the user's registry file (a Wine prefix has none): the folders are saved, every
+// key is listed as left out, and the exit code says so.
+TEST(IeCommandLine, WithoutTheRegistryFileEachKeyIsLeftOut) {
+    IeFixture f;
+    for (const auto& entry : fs::recursive_directory_iterator(f.machine.root)) {
+        if (entry.path().filename() == "NTUSER.DAT") {
+            fs::remove(entry.path());
+            break;
+        }
+    }
+    const auto run = cli(f, {"backup", "ie", "--to", f.saves(), "--items", "History,Favorites"});
+    EXPECT_EQ(run.code, 3) << run.err;
+    EXPECT_NE(
+        run.err.find("History: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\\ ("),
+        std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("NTUSER.DAT\": the file does not exist"), std::string::npos) << run.err;
+    EXPECT_EQ(inFolder(f.entries(browsers::ie::kSelectiveArchive), "Favorites").size(), 3u);
+}
+
 }  // namespace
 }  // namespace kelvora::test

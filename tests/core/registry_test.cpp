@@ -275,17 +275,24 @@ TEST(RegistryErrorText, FormsTheOperatingSystemErrorText) {
 
 #ifndef _WIN32
 
-TEST_F(RegistryTest, WithoutNtuserDatNothingIsSavedOrLoaded) {
+// A machine without the user's registry file has no key to save or restore: each is reported
+// with the reason, never passed over as a key that is merely absent.
+TEST_F(RegistryTest, WithoutNtuserDatNothingIsSavedOrLoadedAndEachKeySaysWhy) {
     const std::string hive = file("links.reg");
-    SaveKeyToFile(key_, hive);
+    EXPECT_NE(SaveKeyToFile(key_, hive).find("NTUSER.DAT\": the file does not exist"), std::string::npos);
     EXPECT_FALSE(fs::exists(hive));
 
     // A hive made elsewhere, loaded into a machine that has no registry file.
     ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
-    SaveKeyToFile(key_, hive);
+    EXPECT_EQ(SaveKeyToFile(key_, hive), "");
     fs::remove(ntuser());
-    EXPECT_EQ(LoadKeyFromFile(key_, hive), "");
+    EXPECT_NE(LoadKeyFromFile(key_, hive).find("Cannot open the registry of the user"), std::string::npos);
     EXPECT_FALSE(fs::exists(ntuser()));
+
+    // A key the registry does not hold is no fault: nothing to save.
+    ASSERT_TRUE(platform::writeRegistryTree(key_, sampleTree()));
+    EXPECT_EQ(SaveKeyToFile("Software\\Nobody\\", file("none.reg")), "");
+    EXPECT_FALSE(fs::exists(file("none.reg")));
 }
 
 TEST_F(RegistryTest, WindowsXpKeepsTheRegistryInDocumentsAndSettings) {

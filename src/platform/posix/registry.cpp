@@ -420,6 +420,24 @@ std::string restoreFailure(std::string_view key, std::string_view file, const ch
            "\": " + reason;
 }
 
+// The user's hive, opened with `flags`. Without one (no machine, no NTUSER.DAT, a damaged file)
+// no key can be saved or restored, which the caller reports for each key: a missing hive is not a
+// missing key.
+Hive openUserHive(int flags, HiveResult& failure) {
+    const std::string ntuser = ntuserPath();
+    if (ntuser.empty()) {
+        failure = failed(ENOENT, "No Windows user is set, so there is no registry to work on");
+        return nullptr;
+    }
+    Hive h(hivex_open(ntuser.c_str(), flags));
+    if (!h) {
+        const int e = errno ? errno : EIO;
+        failure = failed(e, "Cannot open the registry of the user, \"" + ntuser + "\": " +
+                                (e == ENOENT ? std::string("the file does not exist") : std::strerror(e)));
+    }
+    return h;
+}
+
 }  // namespace
 
 HiveResult saveRegistryKey(std::string_view key, std::string_view file) {
@@ -427,8 +445,11 @@ HiveResult saveRegistryKey(std::string_view key, std::string_view file) {
     const std::string ntuser = ntuserPath();
     RegistryTree tree;
     {
-        Hive h(ntuser.empty() ? nullptr : hivex_open(ntuser.c_str(), 0));
-        const hive_node_h node = h ? findKey(h.get(), key) : 0;
+        HiveResult failure;
+        Hive h = openUserHive(0, failure);
+        if (!h)
+            return failure;
+        const hive_node_h node = findKey(h.get(), key);
         if (!node)
             return HiveResult{HiveOutcome::KeyUnavailable, 0, {}};
         if (!readTree(h.get(), node, tree)) {
@@ -454,14 +475,10 @@ HiveResult loadRegistryKey(std::string_view key, std::string_view file) {
     if (!fileExists(file))
         return HiveResult{HiveOutcome::FileMissing, 0, {}};
     const std::string ntuser = ntuserPath();
-    struct stat st {};
-    if (ntuser.empty() || ::stat(ntuser.c_str(), &st) != 0)
-        return HiveResult{HiveOutcome::KeyUnavailable, 0, {}};
-    Hive user(hivex_open(ntuser.c_str(), HIVEX_OPEN_WRITE));
-    if (!user) {
-        const int e = errno;
-        return failed(e, "Cannot open the registry of the user, \"" + ntuser + "\": " + std::strerror(e));
-    }
+    HiveResult failure;
+    Hive user = openUserHive(HIVEX_OPEN_WRITE, failure);
+    if (!user)
+        return failure;
 
     RegistryTree tree;
     {
