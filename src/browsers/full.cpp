@@ -169,7 +169,9 @@ std::string mailFolderFor(const EnvironmentFacts& facts, const std::string& name
 // Opera's marker search for the installation folder `name`; on a hit the data root follows it.
 bool searchOpera(State& state, const std::string& name) {
     state.candidates = operaCandidates(name, state.facts, state.candidates);
-    const std::string hit = SearchFileInFolders(opera().browser->marker, join(state.candidates));
+    const std::string hit = SearchFileInFolders(
+        opera().browser->marker, join(state.candidates),
+        [&](const std::string& found) { return DirectoryExists(operaDataFolder(found, name)); });
     if (hit.empty())
         return false;
     state.dataRoot = operaDataFolder(hit, name);
@@ -331,7 +333,12 @@ void activate(const Descriptor& browser, State& state, Host& host) {
         return;
     }
     state.candidates = candidateFolders(*browser.browser, state.facts, state.candidates);
-    const std::string hit = SearchFileInFolders(browser.browser->marker, join(state.candidates));
+    // A hit that gives no data root (a stray marker in the working folder) falls through.
+    const std::string hit =
+        SearchFileInFolders(browser.browser->marker, join(state.candidates), [&](const std::string& found) {
+            const std::string root = ReplaceTextIgnoreCase(found, browser.suffix, "");
+            return !root.empty() && DirectoryExists(root);
+        });
     if (hit.empty()) {
         state.dataRoot.clear();
         host.showMessage(kNotFound);

@@ -218,28 +218,18 @@ std::string profileRootOf(const Browser& browser, const std::string& hit) {
     return root;
 }
 
-// The marker search. Windows looks in the working folder first and then in each candidate; a hit
-// that gives no profile root (a stray marker in the working folder) falls through to the next
-// place. On a machine seen as a folder the working folder is no part of that machine and is
-// never searched.
+// The marker search: a hit that gives no profile root (a stray marker in the working folder) falls
+// through to the next place.
 std::string findMarker(const Browser& browser, const std::vector<std::string>& candidates) {
-    const auto givesRoot = [&](const std::string& hit) {
+    std::string folders;
+    for (const auto& folder : candidates) {
+        if (!folder.empty())
+            folders += folder + ";";
+    }
+    return SearchFileInFolders(browser.marker, folders, [&](const std::string& hit) {
         const std::string root = profileRootOf(browser, hit);
         return !root.empty() && DirectoryExists(root);
-    };
-    if (!platform::usesMachineFolder() && FileExists(browser.marker) && givesRoot(browser.marker))
-        return browser.marker;
-    for (const auto& folder : candidates) {
-        if (folder.empty())
-            continue;
-        std::string hit = folder;
-        if (hit.back() != ':' && hit.back() != '\\')
-            hit += '\\';
-        hit += browser.marker;
-        if (FileExists(hit) && givesRoot(hit))
-            return hit;
-    }
-    return {};
+    });
 }
 
 // The text of a small file through the platform; empty when it can't be read.

@@ -1,5 +1,8 @@
 #include "core/core.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/platform.h"
 
 namespace kelvora {
@@ -82,27 +85,35 @@ bool DelTree(const std::string& DirName) {
     }
 }
 
-std::string SearchFileInFolders(const std::string& name, const std::string& folders) {
+std::string SearchFileInFolders(const std::string& name, const std::string& folders,
+                                const std::function<bool(const std::string&)>& accept) {
     if (name.empty())
         return {};
-    std::string candidate = name;
-    std::size_t pos = 0;
+    const auto found = [&](const std::string& candidate) {
+        return platform::fileExists(candidate) && (!accept || accept(candidate));
+    };
+    // On a machine seen as a folder the working folder is no part of that machine.
+    if (!platform::usesMachineFolder() && found(name))
+        return name;
     // UTF-8 keeps a character's bytes together, so scanning bytes for ";" never splits a
     // character (a surrogate pair in UTF-16 is one four-byte sequence here).
-    while (!platform::fileExists(candidate)) {
+    std::size_t pos = 0;
+    while (pos < folders.size()) {
         while (pos < folders.size() && folders[pos] == ';')
             ++pos;
         if (pos >= folders.size())
-            return {};
+            break;
         const std::size_t end = std::min(folders.find(';', pos), folders.size());
-        std::string folder = folders.substr(pos, end - pos);
+        const std::string folder = folders.substr(pos, end - pos);
         pos = end;
-        candidate = folder;
+        std::string candidate = folder;
         if (folder.back() != ':' && folder.back() != '\\')
             candidate += '\\';
         candidate += name;
+        if (found(candidate))
+            return candidate;
     }
-    return candidate;
+    return {};
 }
 
 bool FileExists(const std::string& path) {

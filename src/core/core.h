@@ -2,6 +2,7 @@
 // asks the platform afresh. Paths are Windows-form UTF-8 strings ("C:\a\b").
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +24,16 @@ std::string GetWindowsMajorVersion();
 // Appends the names of the immediate, non-hidden subfolders of `directory` to `list`.
 void GetSubDirectories(const std::string& directory, std::vector<std::string>& list);
 // Copies folder `fromDir` into `toDir` as its subfolder of the same last name, merging.
-bool CopyDir(const std::string& fromDir, const std::string& toDir, std::vector<LeftOutItem>* leftOut = nullptr,
-             std::string* reason = nullptr);
+bool CopyDir(const std::string& fromDir, const std::string& toDir,
+             std::vector<LeftOutItem>* leftOut = nullptr, std::string* reason = nullptr);
 // Removes `DirName` with everything below it, to the Recycle Bin / trash.
 bool DelTree(const std::string& DirName);
-// The first existing file called `name`: the bare name first, then each folder of the
-// ";"-separated list in order. Empty when there is none.
-std::string SearchFileInFolders(const std::string& name, const std::string& folders);
+// The first existing file called `name`: the bare name first (in the working folder, and only
+// where that folder is part of the machine: never on a machine seen as a folder), then each folder
+// of the ";"-separated list in order. A hit `accept` turns down falls through to the next place.
+// Empty when there is none.
+std::string SearchFileInFolders(const std::string& name, const std::string& folders,
+                                const std::function<bool(const std::string&)>& accept = {});
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);

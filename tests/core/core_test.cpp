@@ -48,7 +48,11 @@ TEST(SearchFileInFolders, SearchesBareNameThenEachFolderInOrder) {
         {"second folder, no doubled separator", false, false, true, a + ";;" + b + "\\",
          b + "\\profiles.ini"},
         {"first folder wins", false, true, true, a + ";;" + b + "\\", a + "\\profiles.ini"},
-        {"bare name first", true, true, true, a + ";;" + b, "profiles.ini"},
+        // The working folder is part of the machine on Windows only.
+        {"bare name first", true, true, true, a + ";;" + b,
+         platform::usesMachineFolder() ? a + "\\profiles.ini" : "profiles.ini"},
+        {"bare name alone", true, false, false, a + ";;" + b,
+         platform::usesMachineFolder() ? "" : "profiles.ini"},
         {"leading and trailing separators", false, false, true, ";;" + b + ";", b + "\\profiles.ini"},
         {"only separators", false, true, true, ";;;", ""},
         {"empty list", false, true, true, "", ""},
@@ -69,6 +73,14 @@ TEST(SearchFileInFolders, SearchesBareNameThenEachFolderInOrder) {
         EXPECT_EQ(SearchFileInFolders("profiles.ini", c.list), c.expected);
     }
     EXPECT_EQ(SearchFileInFolders("", a), "");
+
+    // A hit the caller turns down (one that gives no profile folder) falls through to the next place.
+    writeFile(tmp / "a/profiles.ini", "x");
+    writeFile(tmp / "b/profiles.ini", "x");
+    EXPECT_EQ(SearchFileInFolders("profiles.ini", a + ";" + b,
+                                  [&](const std::string& hit) { return hit != a + "\\profiles.ini"; }),
+              b + "\\profiles.ini");
+    EXPECT_EQ(SearchFileInFolders("profiles.ini", a + ";" + b, [](const std::string&) { return false; }), "");
 }
 
 TEST(SearchFileInFolders, FolderEndingInColonGetsNoSeparator) {
