@@ -115,8 +115,9 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
         entry.hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         // Only name-surrogate reparse points lead elsewhere; others (deduplicated or cloud files)
         // hold their data in place and are ordinary files to a walk.
-        entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                       (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+        entry.isLink =
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         if (entry.hidden && !includeHidden)
             continue;
@@ -244,27 +245,6 @@ HANDLE openFolder(const std::wstring& path, DWORD share) {
     return h;
 }
 
-// Removes the folder `path`, emptied first, that `handle` holds open with delete access; the
-// handle is closed.
-bool removeHeldFolder(HANDLE handle, const std::wstring& path, std::string* reason) {
-    if (removeContents(path, reason) != 0) {
-        CloseHandle(handle);
-        return false;
-    }
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
-    const BOOL marked =
-        SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
-    CloseHandle(handle);
-    if (marked || RemoveDirectoryW(path.c_str()))
-        return true;
-    const DWORD code = GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-        return true;
-    setReason(reason, path, code);
-    return false;
-}
-
 }  // namespace
 
 bool alreadyExists(const SystemError& error) {
@@ -295,10 +275,13 @@ HeldFolder HeldFolder::createNew(std::string_view path, Access) {
         throw SystemError(ERROR_INVALID_PARAMETER, systemMessage(ERROR_INVALID_PARAMETER));
     if (!CreateDirectoryW(p.c_str(), nullptr))
         throw lastError();
-    // Held by a handle that lets others read and write inside but not remove or rename the folder.
-    // A cleanup that opened the new folder first (to remove it) makes this open fail: the name is
-    // then taken as far as the caller is concerned.
-    HANDLE h = openFolder(p, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    // Held by a handle that lists and lets everyone in: listing and changing the folder go
+    // on as usual, but a cleanup's exclusive open fails while the hold lasts. A cleanup that opened
+    // the new folder first (to remove it) makes this open fail: the name is then taken as far as
+    // the caller is concerned.
+    HANDLE h = CreateFileW(p.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw SystemError(ERROR_ALREADY_EXISTS, systemMessage(ERROR_ALREADY_EXISTS));
     HeldFolder held;
@@ -318,8 +301,12 @@ bool HeldFolder::removeTree(std::string* reason) {
             *reason = systemMessage(ERROR_INVALID_HANDLE);
         return false;
     }
-    const HANDLE h = std::exchange(impl_->handle, INVALID_HANDLE_VALUE);
-    return removeHeldFolder(h, impl_->path, reason);
+    // Emptied while still held, so no cleanup can take it meanwhile; then the hold ends and the
+    // folder itself goes.
+    if (removeContents(impl_->path, reason) != 0)
+        return false;
+    CloseHandle(std::exchange(impl_->handle, INVALID_HANDLE_VALUE));
+    return removeTreeOutright(toUtf8(impl_->path), reason);
 }
 
 void HeldFolder::release() {
@@ -361,11 +348,13 @@ bool removeIfUnused(std::string_view path, bool folder) {
     }
     if (!folder)
         return DeleteFileW(p.c_str()) != 0;  // fails while a task's File has it open
-    // Opened exclusively: fails while a task holds the folder.
+    // Opened exclusively: fails while a task holds the folder. Its contents can't be listed through
+    // an exclusive open, so the test ends before the removal starts.
     HANDLE h = openFolder(p, 0);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    return removeHeldFolder(h, p, nullptr);
+    CloseHandle(h);
+    return removeTreeOutright(toUtf8(p), nullptr);
 }
 
 // ---- File -----------------------------------------------------------------------------------
