@@ -385,17 +385,9 @@ TaskResult runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& 
         }
 
         TaskResult result;
-        result.leftOut = state.leftOut;
         pack(staging.path(), archive, host, state.title, result);
-        staging.remove();
-
-        host.progressSet(100);
-        host.progressHide();
-        state.finishVisible = true;
-        state.title = full::kFinished;
-        state.leftOut = result.leftOut;
-        reportDone(result, host);
-        return result;
+        removeStaging(staging, result);
+        return selectiveFinished(state, host, std::move(result));
     });
 }
 
@@ -423,16 +415,8 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
         Job job{false,  false,        staging.path(), where, host, [&host] { host.progressStep(kStep); },
                 &state, state.leftOut};
         processItems(job);
-        staging.remove();
-
-        host.progressSet(100);
-        host.progressHide();
-        state.finishVisible = true;
-        state.title = full::kFinished;
-        result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
-        state.leftOut = result.leftOut;
-        reportDone(result, host);
-        return result;
+        removeStaging(staging, result);
+        return selectiveFinished(state, host, std::move(result));
     });
 }
 
@@ -475,7 +459,7 @@ TaskResult runFullBackup(full::State& state, Host& host) {
         TaskResult result;
         result.leftOut = leftOut;
         pack(staging.path(), archive, host, state.title, result);
-        staging.remove();
+        removeStaging(staging, result);
         fullCompletion(state, host);
         reportDone(result, host);
         return result;
@@ -502,7 +486,7 @@ TaskResult runFullRestore(full::State& state, Host& host) {
         step();
         Job job{false, true, staging.path(), where, host, step, nullptr, leftOut};
         processItems(job);
-        staging.remove();
+        removeStaging(staging, result);
         fullCompletion(state, host);
         result.leftOut.insert(result.leftOut.begin(), leftOut.begin(), leftOut.end());
         reportDone(result, host);

@@ -328,8 +328,8 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     host.progressStep(browser.backupEndStep);
 
     TaskResult result;
-    result.leftOut = state.leftOut;
     if (!holdsAnyFile(staging.path())) {
+        result.leftOut = state.leftOut;
         emptyProfileList(state);
         host.progressHide();
         result.setNothingDone(
@@ -345,15 +345,8 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
         takeArchiveReport(z, result);
     }
     emptyProfileList(state);
-    staging.remove();
-
-    host.progressSet(100);
-    host.progressHide();
-    state.finishVisible = true;
-    state.title = full::kFinished;
-    state.leftOut = result.leftOut;
-    reportDone(result, host);
-    return result;
+    removeStaging(staging, result);
+    return selectiveFinished(state, host, std::move(result));
 }
 
 TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
@@ -409,17 +402,9 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
             host.progressStep(row.step);
     }
     host.progressStep(browser.restoreEndStep);
-    extraction.remove();
-
+    removeStaging(extraction, result);
     emptyProfileList(state);
-    host.progressSet(100);
-    host.progressHide();
-    state.finishVisible = true;
-    state.title = full::kFinished;
-    result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
-    state.leftOut = result.leftOut;
-    reportDone(result, host);
-    return result;
+    return selectiveFinished(state, host, std::move(result));
 }
 
 }  // namespace
@@ -558,6 +543,17 @@ std::string stagingName(const Browser& browser, const std::string& profileName) 
 std::string extractionName(const std::string& backupFileName) {
     std::string name = ReplaceTextIgnoreCase(backupFileName, ".dat", "");
     return usableFolderName(name) ? name : kFallbackExtraction;
+}
+
+TaskResult selectiveFinished(SelectiveState& state, Host& host, TaskResult result) {
+    host.progressSet(100);
+    host.progressHide();
+    state.finishVisible = true;
+    state.title = full::kFinished;
+    result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
+    state.leftOut = result.leftOut;
+    reportDone(result, host);
+    return result;
 }
 
 TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host) {

@@ -115,6 +115,11 @@ void backupLocationChanged(SelectiveState& state);
 // Restore: nothing is touched unless the archive holds a record of a ticked item; the archive is
 // unpacked into a new private folder beside it and copied into the profile file by file.
 TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host);
+
+// The end of a selective task that did its work: the progress window at 100 and gone, "Finished"
+// with the Finish button, and what the task's rows left out (before what `result` already holds)
+// kept in the state and told.
+TaskResult selectiveFinished(SelectiveState& state, Host& host, TaskResult result);
 TaskResult runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host);
 
 // The staging name for a profile name ("\default" for "abcd1234.default"), and the extraction

@@ -5,6 +5,7 @@
 #include "archive/zlib_multiple.h"
 #include "core/core.h"
 #include "core/error.h"
+#include "core/staging.h"
 #include "platform/platform.h"
 
 namespace kelvora::browsers {
@@ -47,6 +48,15 @@ void reportDone(const TaskResult& result, Host& host) {
             text += "\n" + warning;
         host.showMessage(text);
     }
+}
+
+void removeStaging(StagingFolder& staging, TaskResult& result) {
+    const std::string path = staging.path();
+    std::string reason;
+    if (!staging.remove(&reason))
+        result.leaveOut("", path,
+                        "this temporary folder holds copies of browser data and could not be removed (" +
+                            reason + "); remove it yourself");
 }
 
 std::string shownPath(const std::string& path) {

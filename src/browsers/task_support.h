@@ -12,8 +12,9 @@
 #include "core/result.h"
 
 namespace kelvora {
+class StagingFolder;
 class TZlibMultiple;
-}
+}  // namespace kelvora
 
 namespace kelvora::browsers {
 
@@ -49,6 +50,10 @@ std::string leftOutMessage(const std::vector<LeftOutItem>& leftOut);
 // What the window tells once a task is done: what was left out, then the records that came out of
 // an archive at another size than recorded.
 void reportDone(const TaskResult& result, Host& host);
+
+// Removes a task's staging or extraction folder now that the task is done with it. It holds copies
+// of passwords and cookies, so one that stays is reported with the system's reason.
+void removeStaging(StagingFolder& staging, TaskResult& result);
 
 // A path as the person sees it: the machine's "C:\..." form, or the host's own path, never a mix.
 std::string shownPath(const std::string& path);
