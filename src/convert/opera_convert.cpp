@@ -156,12 +156,12 @@ void SaveOperaPrefs(const std::string& path, std::string_view text) {
         throw Error(Format("Can't write \"%s\": %s; the preference file was left as it was",
                            temporary.c_str(), e.what()));
     }
-    if (!platform::copyFile(path, backup, false)) {
+    if (std::string reason; !CopyOneFile(path, backup, &reason)) {
         platform::removeFile(temporary);
         throw Error(
-            Format("Can't keep the previous version of \"%s\" as \"%s\"; the preference file was left as "
-                   "it was",
-                   path.c_str(), backup.c_str()));
+            Format("Can't keep the previous version of \"%s\" as \"%s\" (%s); the preference file was left "
+                   "as it was",
+                   path.c_str(), backup.c_str(), reason.c_str()));
     }
     if (!platform::replaceFile(temporary, path)) {
         platform::removeFile(temporary);

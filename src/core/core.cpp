@@ -73,18 +73,6 @@ void GetSubDirectories(const std::string& directory, std::vector<std::string>& l
     }
 }
 
-bool CopyDir(const std::string& fromDir, const std::string& toDir, std::vector<LeftOutItem>*, std::string*) {
-    return platform::shellCopyFolder(fromDir, toDir) == 0;
-}
-
-bool DelTree(const std::string& DirName) {
-    try {
-        return platform::shellDeleteFolder(DirName) == 0;
-    } catch (...) {
-        return false;
-    }
-}
-
 std::string SearchFileInFolders(const std::string& name, const std::string& folders,
                                 const std::function<bool(const std::string&)>& accept) {
     if (name.empty())
@@ -127,10 +115,6 @@ bool CreateDir(const std::string& path) {
 }
 bool ForceDirectories(const std::string& path) {
     return platform::createDirectories(path);
-}
-
-bool CopyOneFile(const std::string& source, const std::string& target, std::string*) {
-    return platform::copyFile(source, target, false);
 }
 
 std::string ReplaceTextIgnoreCase(std::string_view text, std::string_view from, std::string_view to,

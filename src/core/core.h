@@ -23,11 +23,34 @@ std::string GetWindowsMajorVersion();
 
 // Appends the names of the immediate, non-hidden subfolders of `directory` to `list`.
 void GetSubDirectories(const std::string& directory, std::vector<std::string>& list);
-// Copies folder `fromDir` into `toDir` as its subfolder of the same last name, merging.
+// Copies folder `fromDir` (which may itself be a link) into `toDir` as its subfolder of the same
+// last name, merging: missing folders are made, existing files replaced, files only in the target
+// kept. Every file is written beside its target and renamed over it when complete (see
+// CopyOneFile). Inside the tree no link is followed and none is written through: a link in the
+// source, or a link in the target where a file or folder would go, is left out, as are read-only
+// targets and files that could not be copied; each goes to `leftOut` with its reason (the path is
+// the source's for what the source holds, the target's for what is in the way there).
+//
+// Refused before anything is written, with the reason: a source that is not a folder, a target
+// that is the source, lies inside it or holds it (links resolved), a target that is protected or
+// holds a protected folder (ProtectFolder), and a target that is a link or a file. A full disk
+// stops the copy, with the system's reason; files copied until then are whole.
+//
+// True when the copy ran to its end. Without a `leftOut` list, anything left out makes it false,
+// with the first entry as the reason.
 bool CopyDir(const std::string& fromDir, const std::string& toDir,
              std::vector<LeftOutItem>* leftOut = nullptr, std::string* reason = nullptr);
-// Removes `DirName` with everything below it, to the Recycle Bin / trash.
-bool DelTree(const std::string& DirName);
+// Removes the folder (or file) `DirName` with everything below it, to the Recycle Bin / trash.
+// Refuses a protected folder and every folder that holds one, besides the platform's own refusals
+// (roots, the home folder and what holds it). False with the reason when anything stays.
+bool DelTree(const std::string& DirName, std::string* reason = nullptr);
+
+// Folders that no DelTree may remove and no CopyDir may write over as its target, nor any folder
+// that holds one: the browsers' data roots, profile parents and program folders, named by the tasks
+// once they know them. Process-wide and safe to use from several threads; a folder need not
+// exist yet.
+void ProtectFolder(const std::string& path);
+void ClearProtectedFolders();
 // The first existing file called `name`: the bare name first (in the working folder, and only
 // where that folder is part of the machine: never on a machine seen as a folder), then each folder
 // of the ";"-separated list in order. A hit `accept` turns down falls through to the next place.
@@ -39,8 +62,14 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool CreateDir(const std::string& path);         // one level
 bool ForceDirectories(const std::string& path);  // every missing level
-// Copies one file, replacing an existing target. Callers that skip missing or locked files
-// silently may ignore the result.
+// Copies one file, replacing an existing target in one step: the copy is written beside the target
+// under a Kelvora temporary name and renamed over it when complete, so a failure (a full disk, a
+// read error, a killed process) leaves the old file whole, and no temporary file stays behind but
+// a killed run's (cleaned by CleanLeftoverTemporaries). A replaced file keeps its permissions
+// (Windows: attributes); a new one gets the source's. A source that is a link is read through it;
+// a target that is a link, a folder or read-only ("the file is read-only") is left as it is.
+// False with the reason, in the system's words where it has them. Callers that skip missing or
+// locked files silently may ignore the result.
 bool CopyOneFile(const std::string& source, const std::string& target, std::string* reason = nullptr);
 
 // Every occurrence of `from` in `text` replaced by `to`, compared without regard to letter case

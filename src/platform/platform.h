@@ -74,11 +74,11 @@ std::string currentDirectory();
 // folders; Windows: the folder's inherited rights).
 enum class Access { Everyone, OwnerOnly };
 
-bool fileExists(std::string_view path);         // existing and not a folder; follows links
-bool directoryExists(std::string_view path);    // existing folder; follows links
-bool createDirectory(std::string_view path);    // one level; false when it exists or the parent is missing
+bool fileExists(std::string_view path);       // existing and not a folder; follows links
+bool directoryExists(std::string_view path);  // existing folder; follows links
+// One level; false (with the system's reason) when it exists or the parent is missing.
+bool createDirectory(std::string_view path, std::string* reason = nullptr);
 bool createDirectories(std::string_view path);  // every missing level; true when the folder exists after
-bool copyFile(std::string_view source, std::string_view target, bool failIfExists);
 bool removeFile(std::string_view path);
 // Moves `from` over `to`, replacing it in one step where the file system allows.
 bool replaceFile(std::string_view from, std::string_view to);
@@ -90,6 +90,16 @@ std::optional<std::string> modifiedTimeText(std::string_view path);
 // The path with links, "." and ".." resolved, to tell folders apart; empty when it can't be.
 std::string canonicalPath(std::string_view path);
 
+// What is at a path itself: a link there is reported as a link, not followed.
+enum class EntryKind {
+    Missing,
+    File,    // a regular file
+    Folder,  // a folder that is not a link
+    Link,    // a symbolic link (POSIX) or a symbolic link, junction or mount point (Windows)
+    Other,   // a device, pipe or socket
+};
+EntryKind entryKind(std::string_view path);
+
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
@@ -100,17 +110,58 @@ struct DirEntry {
     std::uint64_t size = 0;
 };
 // The entries of `directory` other than "." and "..", in the file system's order. With
-// `includeHidden` false, hidden (and on Windows system) entries are left out. Returns false when
-// the folder can't be read.
-bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out);
+// `includeHidden` false, hidden (and on Windows system) entries are left out. Returns false, with
+// the system's reason, when the folder can't be read.
+bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out,
+                   std::string* reason = nullptr);
 
-// Folder copy as the Windows shell does it: `from` becomes (or merges into) the subfolder of
-// `to` with from's last name; existing files are replaced, missing folders created. 0 on success.
-int shellCopyFolder(std::string_view from, std::string_view to);
-// Removes the folder with everything below it, to the Recycle Bin or the desktop's trash where the
-// volume has one, outright otherwise. 0 on success. Refuses (non-zero) an empty path, a drive or
-// file-system root and the user's home folder.
-int shellDeleteFolder(std::string_view path);
+// ---- Copying a file over another ------------------------------------------------------------
+// The copy is written to a new file beside the target and put in the target's place in one step
+// (a rename) only when it is complete, so the target is either the old file, whole, or the new
+// one. The caller names the new file (Kelvora's temporary names belong to the core).
+struct CopyOptions {
+    // False: a source that is itself a link is not read (tree copies follow no link).
+    bool followSourceLink = true;
+    // Called after each block written to the new file, with the bytes written so far. An exception
+    // thrown here ends the copy as a failed write would: with a SystemError its code and text are the
+    // result's. Progress reports use it, and tests that fail or stop a copy at a chosen point.
+    std::function<void(std::uint64_t written)> afterBlock;
+};
+
+enum class CopyStatus {
+    Copied,
+    SourceIsLink,    // the source is a link and links were not to be followed; nothing read
+    SourceNotFile,   // the source is a folder, device, pipe or socket
+    SourceFailed,    // the source could not be opened or read; `reason` says why
+    TargetIsLink,    // a link is at the target: nothing is written through it
+    TargetNotFile,   // a folder (or device, pipe, socket) is at the target
+    TargetReadOnly,  // the target is read-only (POSIX: no write permission at all; Windows: the attribute)
+    TargetFailed,    // the new file could not be written or put in place; `reason` says why
+    NoSpace,         // the target's volume is full; `reason` is the system's text
+};
+
+struct CopyResult {
+    CopyStatus status = CopyStatus::Copied;
+    std::string reason;  // the system's text for the failures that have one
+    bool copied() const { return status == CopyStatus::Copied; }
+};
+
+// Copies the regular file `source` to `temporary`, a new file in the target's folder that must not
+// exist yet, then renames it over `target`. A target that existed keeps its permissions (Windows:
+// its attributes) and, where the system allows, its owner, and its data is on the disk before the
+// rename; a new target gets the source's permissions. The copy carries the source's modification
+// time. On every failure the target is as it was and the temporary file is gone; only a killed
+// process leaves one behind (a Kelvora temporary name, cleaned by a later run). While the copy
+// runs the temporary file is held in use, as File::create holds its files.
+CopyResult copyFileOver(std::string_view source, std::string_view target, std::string_view temporary,
+                        const CopyOptions& options = {});
+
+// ---- Removal to the trash -------------------------------------------------------------------
+// Removes the file, or the folder with everything below it, to the Recycle Bin or the desktop's
+// trash where the volume has one, outright otherwise; a link inside is not followed. Refuses an
+// empty path, a drive or file-system root, the machine's drive folders (POSIX) and the user's home
+// folder. False, with the reason, when anything stays.
+bool moveToTrash(std::string_view path, std::string* reason = nullptr);
 
 // ---- Folders in use ---------------------------------------------------------------------------
 // Kelvora's own temporary files and folders are held in use while a task works with them, so that a

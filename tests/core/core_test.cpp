@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "core/core.h"
@@ -107,47 +106,6 @@ TEST(GetSubDirectories, AppendsVisibleFoldersOnly) {
     EXPECT_EQ(list, (std::vector<std::string>{"keep", "a", "a"}));
     GetSubDirectories(tmp.str() + "\\missing", list);
     EXPECT_EQ(list.size(), 3u);
-}
-
-TEST(CopyDir, CopiesAsSubfolderAndMergesReplacingFiles) {
-    TempDir tmp;
-    writeFile(tmp / "profile/extensions/new.xpi", "new");
-    writeFile(tmp / "profile/extensions/same.txt", "from profile");
-    writeFile(tmp / "profile/extensions/sub/deep.txt", "deep");
-    writeFile(tmp / "stage/extensions/same.txt", "old");
-    writeFile(tmp / "stage/extensions/only-here.txt", "kept");
-
-    EXPECT_TRUE(CopyDir(tmp.str() + "\\profile\\extensions", tmp.str() + "\\stage"));
-    EXPECT_EQ(test::readFile(tmp / "stage/extensions/new.xpi"), "new");
-    EXPECT_EQ(test::readFile(tmp / "stage/extensions/same.txt"), "from profile");
-    EXPECT_EQ(test::readFile(tmp / "stage/extensions/sub/deep.txt"), "deep");
-    EXPECT_EQ(test::readFile(tmp / "stage/extensions/only-here.txt"), "kept");
-    EXPECT_TRUE(fs::exists(tmp / "profile/extensions/new.xpi"));
-
-    EXPECT_FALSE(CopyDir(tmp.str() + "\\missing", tmp.str() + "\\stage"));
-}
-
-TEST(DelTree, RemovesTheFolderAndNothingElse) {
-    TempDir tmp;
-    writeFile(tmp / "stage/a/b.txt", "x");
-    writeFile(tmp / "stage2/c.txt", "keep");
-    EXPECT_TRUE(DelTree(tmp.str() + "\\stage"));
-    EXPECT_FALSE(fs::exists(tmp / "stage"));
-    EXPECT_TRUE(fs::exists(tmp / "stage2/c.txt"));
-    EXPECT_FALSE(DelTree(tmp.str() + "\\stage"));
-}
-
-TEST(DelTree, RefusesEmptyRootsAndHome) {
-    EXPECT_FALSE(DelTree(""));
-#ifdef _WIN32
-    EXPECT_FALSE(DelTree("C:\\"));
-    EXPECT_FALSE(DelTree("C:"));
-#else
-    EXPECT_FALSE(DelTree("/"));
-    if (const char* home = std::getenv("HOME")) {
-        EXPECT_FALSE(DelTree(home));
-    }
-#endif
 }
 
 TEST(FileHelpers, ExistenceCreationAndCopy) {

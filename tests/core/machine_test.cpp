@@ -75,16 +75,20 @@ TEST(Machine, EnvironmentFillsWhatOptionsLeaveOut) {
 
 TEST(Machine, NoRootMakesSystemDriveAnError) {
     TempDir tmp;
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("HOME", tmp.str().c_str(), 1);  // no ~/.wine/drive_c here
     platform::setMachine({});
     EXPECT_THROW(GetSystemDrive(), platform::SystemError);
     EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), "");
+    // The desktop's trash needs a home that exists: the later tests of this program get theirs back.
+    ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST(DelTree, MovesTheFolderToTheTrash) {
     TempDir tmp;
     writeFile(tmp / "stage/inner/file.txt", "contents");
-    ASSERT_TRUE(DelTree(tmp.str() + "\\stage"));
+    std::string reason;
+    ASSERT_TRUE(DelTree(tmp.str() + "\\stage", &reason)) << reason;
     EXPECT_FALSE(fs::exists(tmp / "stage"));
     bool found = false;
     for (const auto& entry : fs::recursive_directory_iterator(test::trashHome() / "Trash/files")) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -27,185 +28,6 @@ namespace {
 bool statPath(const fs::path& p, struct stat& st) {
     return !p.empty() && ::stat(p.c_str(), &st) == 0;
 }
-
-// Copies one regular file's contents; the target is replaced. Returns 0 or an errno value.
-int copyContents(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    return ec ? (ec.value() ? ec.value() : EIO) : 0;
-}
-
-// Copies the tree `from` into the folder `to` (which is created when missing), merging.
-int copyTree(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::create_directory(to, ec);
-    if (!fs::is_directory(to))
-        return ec ? ec.value() : ENOTDIR;
-    int first_error = 0;
-    fs::directory_iterator it(from, ec);
-    if (ec)
-        return ec.value();
-    for (const auto& entry : it) {
-        const fs::path target = to / entry.path().filename();
-        int result = 0;
-        if (entry.is_directory(ec)) {
-            result = copyTree(entry.path(), target);
-        } else {
-            result = copyContents(entry.path(), target);
-        }
-        if (result != 0 && first_error == 0)
-            first_error = result;
-    }
-    return first_error;
-}
-
-fs::path withoutTrailingSeparators(fs::path p) {
-    std::string s = p.string();
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
-}
-
-}  // namespace
-
-bool fileExists(std::string_view path) {
-    struct stat st {};
-    return statPath(nativePath(path), st) && !S_ISDIR(st.st_mode);
-}
-
-bool directoryExists(std::string_view path) {
-    struct stat st {};
-    return statPath(nativePath(path), st) && S_ISDIR(st.st_mode);
-}
-
-bool createDirectory(std::string_view path) {
-    const fs::path p = nativePath(path);
-    return !p.empty() && ::mkdir(p.c_str(), 0777) == 0;
-}
-
-bool createDirectories(std::string_view path) {
-    const fs::path p = nativePath(path);
-    if (p.empty())
-        return false;
-    std::error_code ec;
-    fs::create_directories(p, ec);
-    return fs::is_directory(p, ec);
-}
-
-bool copyFile(std::string_view source, std::string_view target, bool failIfExists) {
-    const fs::path from = nativePath(source);
-    const fs::path to = nativePath(target);
-    if (from.empty() || to.empty())
-        return false;
-    std::error_code ec;
-    if (fs::is_directory(from, ec))
-        return false;
-    const auto options = failIfExists ? fs::copy_options::none : fs::copy_options::overwrite_existing;
-    return fs::copy_file(from, to, options, ec) && !ec;
-}
-
-bool removeFile(std::string_view path) {
-    const fs::path p = nativePath(path);
-    return !p.empty() && ::unlink(p.c_str()) == 0;
-}
-
-bool replaceFile(std::string_view from, std::string_view to) {
-    const fs::path a = nativePath(from);
-    const fs::path b = nativePath(to);
-    return !a.empty() && !b.empty() && ::rename(a.c_str(), b.c_str()) == 0;
-}
-
-std::optional<std::uint64_t> fileSize(std::string_view path) {
-    struct stat st {};
-    if (!statPath(nativePath(path), st) || S_ISDIR(st.st_mode))
-        return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out) {
-    const fs::path dir = nativePath(directory);
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
-        return false;
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        DirEntry entry;
-        entry.name = name;
-        entry.hidden = name[0] == '.';
-        if (entry.hidden && !includeHidden)
-            continue;
-        struct stat st {};
-        if (::fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-            entry.isLink = true;
-        if (::fstatat(dirfd(d), e->d_name, &st, 0) == 0) {
-            entry.isDirectory = S_ISDIR(st.st_mode);
-            entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-        } else {
-            entry.isDirectory = e->d_type == DT_DIR;
-        }
-        if (entry.isLink)
-            entry.size = 0;
-        out.push_back(std::move(entry));
-    }
-    ::closedir(d);
-    return true;
-}
-
-int shellCopyFolder(std::string_view from, std::string_view to) {
-    const fs::path source = withoutTrailingSeparators(nativePath(from));
-    const fs::path target = nativePath(to);
-    if (source.empty() || target.empty())
-        return ENOENT;
-    std::error_code ec;
-    if (!fs::is_directory(source, ec))
-        return ENOENT;
-    if (!fs::is_directory(target, ec))
-        fs::create_directories(target, ec);
-    return copyTree(source, target / source.filename());
-}
-
-int shellDeleteFolder(std::string_view path) {
-    const fs::path p = withoutTrailingSeparators(nativePath(path));
-    if (p.empty())
-        return EINVAL;
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(p, ec);
-    if (ec || canonical == canonical.root_path())
-        return EINVAL;
-    const std::string home = posixHomeFolder();
-    if (!home.empty() && fs::equivalent(canonical, fs::path(home), ec))
-        return EINVAL;
-    const MachineOptions m = currentMachine();
-    for (const auto& drive : m.drives) {
-        if (fs::equivalent(canonical, fs::path(drive.second), ec))
-            return EINVAL;
-    }
-    if (!m.root.empty() && fs::equivalent(canonical, fs::path(m.root), ec))
-        return EINVAL;
-    if (!fs::exists(fs::symlink_status(p, ec)))
-        return ENOENT;
-
-    GFile* file = g_file_new_for_path(p.c_str());
-    GError* error = nullptr;
-    const gboolean trashed = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (trashed)
-        return 0;
-    const bool no_trash = error && error->domain == G_IO_ERROR && error->code == G_IO_ERROR_NOT_SUPPORTED;
-    if (error)
-        g_error_free(error);
-    if (!no_trash)
-        return EIO;
-    // The volume has no trash: remove outright.
-    fs::remove_all(p, ec);
-    return ec ? ec.value() : 0;
-}
-
-// ---- Folders in use ---------------------------------------------------------------------------
-
-namespace {
 
 // An open descriptor, closed when it goes out of scope.
 class Fd {
@@ -245,6 +67,337 @@ bool stillAt(int fd, const fs::path& path) {
     }, named{};
     return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && sameInode(opened, named);
 }
+
+void setSystemReason(std::string* reason, int code) {
+    if (reason)
+        *reason = std::strerror(code);
+}
+
+fs::path withoutTrailingSeparators(fs::path p) {
+    std::string s = p.string();
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+}  // namespace
+
+bool fileExists(std::string_view path) {
+    struct stat st {};
+    return statPath(nativePath(path), st) && !S_ISDIR(st.st_mode);
+}
+
+bool directoryExists(std::string_view path) {
+    struct stat st {};
+    return statPath(nativePath(path), st) && S_ISDIR(st.st_mode);
+}
+
+bool createDirectory(std::string_view path, std::string* reason) {
+    const fs::path p = nativePath(path);
+    if (p.empty()) {
+        setSystemReason(reason, ENOENT);
+        return false;
+    }
+    if (::mkdir(p.c_str(), 0777) == 0)
+        return true;
+    setSystemReason(reason, errno);
+    return false;
+}
+
+bool createDirectories(std::string_view path) {
+    const fs::path p = nativePath(path);
+    if (p.empty())
+        return false;
+    std::error_code ec;
+    fs::create_directories(p, ec);
+    return fs::is_directory(p, ec);
+}
+
+bool removeFile(std::string_view path) {
+    const fs::path p = nativePath(path);
+    return !p.empty() && ::unlink(p.c_str()) == 0;
+}
+
+bool replaceFile(std::string_view from, std::string_view to) {
+    const fs::path a = nativePath(from);
+    const fs::path b = nativePath(to);
+    return !a.empty() && !b.empty() && ::rename(a.c_str(), b.c_str()) == 0;
+}
+
+std::optional<std::uint64_t> fileSize(std::string_view path) {
+    struct stat st {};
+    if (!statPath(nativePath(path), st) || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out,
+                   std::string* reason) {
+    const fs::path dir = nativePath(directory);
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) {
+        setSystemReason(reason, errno);
+        return false;
+    }
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        DirEntry entry;
+        entry.name = name;
+        entry.hidden = name[0] == '.';
+        if (entry.hidden && !includeHidden)
+            continue;
+        struct stat st {};
+        if (::fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            entry.isLink = true;
+        if (::fstatat(dirfd(d), e->d_name, &st, 0) == 0) {
+            entry.isDirectory = S_ISDIR(st.st_mode);
+            entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+        } else {
+            entry.isDirectory = e->d_type == DT_DIR;
+        }
+        if (entry.isLink)
+            entry.size = 0;
+        out.push_back(std::move(entry));
+    }
+    ::closedir(d);
+    return true;
+}
+
+EntryKind entryKind(std::string_view path) {
+    const fs::path p = withoutTrailingSeparators(nativePath(path));
+    struct stat st {};
+    if (p.empty() || ::lstat(p.c_str(), &st) != 0)
+        return EntryKind::Missing;
+    if (S_ISLNK(st.st_mode))
+        return EntryKind::Link;
+    if (S_ISDIR(st.st_mode))
+        return EntryKind::Folder;
+    return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
+}
+
+namespace {
+
+CopyStatus writeFailure(int code) {
+    return code == ENOSPC || code == EDQUOT ? CopyStatus::NoSpace : CopyStatus::TargetFailed;
+}
+
+CopyResult copyFailed(CopyStatus status, int code) {
+    return {status, std::strerror(code)};
+}
+
+// The new file of a copy, removed again unless it was put in place.
+class PendingFile {
+  public:
+    explicit PendingFile(fs::path path) : path_(std::move(path)) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!placed_)
+            ::unlink(path_.c_str());
+    }
+    void placed() { placed_ = true; }
+
+  private:
+    fs::path path_;
+    bool placed_ = false;
+};
+
+// Reads `in` to its end into `out`. Returns the failure, or Copied.
+CopyResult copyData(int in, int out, const CopyOptions& options) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::uint64_t written = 0;
+    while (true) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return copyFailed(CopyStatus::SourceFailed, errno);
+        }
+        if (got == 0)
+            return {};
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t n = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return copyFailed(writeFailure(errno), errno);
+            }
+            done += n;
+        }
+        written += static_cast<std::uint64_t>(got);
+        if (options.afterBlock) {
+            try {
+                options.afterBlock(written);
+            } catch (const SystemError& e) {
+                return {writeFailure(e.code()), e.what()};
+            }
+        }
+    }
+}
+
+}  // namespace
+
+CopyResult copyFileOver(std::string_view source, std::string_view target, std::string_view temporary,
+                        const CopyOptions& options) {
+    const fs::path from = nativePath(source);
+    const fs::path to = nativePath(target);
+    const fs::path temp = nativePath(temporary);
+    if (from.empty())
+        return copyFailed(CopyStatus::SourceFailed, ENOENT);
+    if (to.empty() || temp.empty())
+        return copyFailed(CopyStatus::TargetFailed, ENOENT);
+
+    // What is at the target now decides whether it may be replaced. Root may write anything, so
+    // the permission bits are read rather than asked: a file no one may write stays as it is.
+    struct stat old {};
+    const bool replacing = ::lstat(to.c_str(), &old) == 0;
+    if (!replacing && errno != ENOENT)
+        return copyFailed(CopyStatus::TargetFailed, errno);
+    if (replacing) {
+        if (S_ISLNK(old.st_mode))
+            return {CopyStatus::TargetIsLink, {}};
+        if (!S_ISREG(old.st_mode))
+            return {CopyStatus::TargetNotFile, {}};
+        if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return {CopyStatus::TargetReadOnly, {}};
+        if (::faccessat(AT_FDCWD, to.c_str(), W_OK, AT_EACCESS) != 0)
+            return copyFailed(CopyStatus::TargetFailed, errno);
+    }
+
+    struct stat st {};
+    if ((options.followSourceLink ? ::stat(from.c_str(), &st) : ::lstat(from.c_str(), &st)) != 0)
+        return copyFailed(CopyStatus::SourceFailed, errno);
+    if (S_ISLNK(st.st_mode))
+        return {CopyStatus::SourceIsLink, {}};
+    if (!S_ISREG(st.st_mode))
+        return {CopyStatus::SourceNotFile, {}};
+    // O_NONBLOCK: something swapped in for the file since (a pipe) must not hang the open.
+    Fd in(::open(from.c_str(),
+                 O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.followSourceLink ? 0 : O_NOFOLLOW)));
+    if (!in) {
+        if (errno == ELOOP && !options.followSourceLink)
+            return {CopyStatus::SourceIsLink, {}};
+        return copyFailed(CopyStatus::SourceFailed, errno);
+    }
+    if (::fstat(in.get(), &st) != 0)
+        return copyFailed(CopyStatus::SourceFailed, errno);
+    if (!S_ISREG(st.st_mode))
+        return {CopyStatus::SourceNotFile, {}};
+
+    Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out)
+        return copyFailed(writeFailure(errno), errno);
+    PendingFile pending(temp);
+    // Held in use like every file Kelvora writes, so another run's cleanup leaves it alone.
+    if (::flock(out.get(), LOCK_EX | LOCK_NB) != 0 || !stillAt(out.get(), temp))
+        return copyFailed(CopyStatus::TargetFailed, EBUSY);
+
+    if (CopyResult copied = copyData(in.get(), out.get(), options); !copied.copied())
+        return copied;
+
+    if (replacing && ::fchown(out.get(), old.st_uid, old.st_gid) != 0)
+        (void)::fchown(out.get(), static_cast<uid_t>(-1), old.st_gid);
+    const mode_t mode = replacing ? (old.st_mode & 07777) : (st.st_mode & 0777);
+    if (::fchmod(out.get(), mode) != 0)
+        return copyFailed(CopyStatus::TargetFailed, errno);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    (void)::futimens(out.get(), times);
+    // The old file is given up only for data that is on the disk.
+    if (replacing && ::fsync(out.get()) != 0)
+        return copyFailed(writeFailure(errno), errno);
+    // Renamed while still held, so no cleanup can take the finished file first.
+    if (::rename(temp.c_str(), to.c_str()) != 0)
+        return copyFailed(writeFailure(errno), errno);
+    pending.placed();
+    if (::close(out.release()) != 0 && !replacing) {
+        // A new file whose data did not all reach the disk is not left looking complete.
+        const int code = errno;
+        ::unlink(to.c_str());
+        return copyFailed(writeFailure(code), code);
+    }
+    return {};
+}
+
+namespace {
+
+// True when `inner` is `outer` or lies below it (both absolute and without "." or "..").
+bool sameOrBelow(const fs::path& inner, const fs::path& outer) {
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty())
+            continue;  // a trailing separator
+        if (i == inner.end() || *i != *o)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool moveToTrash(std::string_view path, std::string* reason) {
+    const fs::path p = withoutTrailingSeparators(nativePath(path));
+    if (p.empty()) {
+        setSystemReason(reason, ENOENT);
+        return false;
+    }
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(p, ec), ec);
+    if (ec) {
+        setSystemReason(reason, ec.value());
+        return false;
+    }
+    // Never the file-system root, the home folder, the machine's drive folders, or what holds one.
+    std::vector<fs::path> kept;
+    if (const std::string home = posixHomeFolder(); !home.empty())
+        kept.push_back(fs::weakly_canonical(home, ec));
+    const MachineOptions m = currentMachine();
+    if (!m.root.empty())
+        kept.push_back(fs::weakly_canonical(m.root, ec));
+    for (const auto& drive : m.drives)
+        kept.push_back(fs::weakly_canonical(drive.second, ec));
+    const bool refused = canonical == canonical.root_path() ||
+                         std::any_of(kept.begin(), kept.end(), [&](const fs::path& folder) {
+                             return !folder.empty() && sameOrBelow(folder, canonical);
+                         });
+    if (refused) {
+        if (reason)
+            *reason =
+                "the file-system root, the home folder, a drive folder of the machine and the folders "
+                "that hold them are never removed";
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0) {
+        setSystemReason(reason, errno);
+        return false;
+    }
+
+    GFile* file = g_file_new_for_path(p.c_str());
+    GError* error = nullptr;
+    const gboolean trashed = g_file_trash(file, nullptr, &error);
+    g_object_unref(file);
+    if (trashed)
+        return true;
+    const bool no_trash = error && error->domain == G_IO_ERROR && error->code == G_IO_ERROR_NOT_SUPPORTED;
+    if (reason)
+        *reason = error ? error->message : std::strerror(EIO);
+    if (error)
+        g_error_free(error);
+    if (!no_trash)
+        return false;
+    // The volume has no trash: removed outright, following no link inside.
+    std::string why;
+    if (removeTreeOutright(path, &why))
+        return true;
+    if (reason)
+        *reason = why;
+    return false;
+}
+// ---- Folders in use ---------------------------------------------------------------------------
+
+namespace {
 
 void setReason(std::string* reason, const fs::path& where, int code) {
     if (reason)

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -45,8 +46,25 @@ std::wstring withoutTrailingSeparators(std::wstring path) {
     return path;
 }
 
-bool samePath(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+// `inner` is `outer` or lies below it (full paths, compared as Windows compares names).
+bool sameOrBelow(const std::wstring& inner, const std::wstring& outer) {
+    if (inner.size() < outer.size() ||
+        CompareStringOrdinal(inner.c_str(), static_cast<int>(outer.size()), outer.c_str(),
+                             static_cast<int>(outer.size()), TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
+}
+
+// Only name-surrogate reparse points lead elsewhere; others (deduplicated or cloud files) hold their
+// data in place and are ordinary files.
+bool isLinkTag(DWORD tag) {
+    return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
+void setSystemReason(std::string* reason, DWORD code) {
+    if (reason)
+        *reason = systemMessage(code);
 }
 
 }  // namespace
@@ -61,8 +79,15 @@ bool directoryExists(std::string_view path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool createDirectory(std::string_view path) {
-    return !path.empty() && CreateDirectoryW(toWide(path).c_str(), nullptr);
+bool createDirectory(std::string_view path, std::string* reason) {
+    if (path.empty()) {
+        setSystemReason(reason, ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (CreateDirectoryW(toWide(path).c_str(), nullptr))
+        return true;
+    setSystemReason(reason, GetLastError());
+    return false;
 }
 
 bool createDirectories(std::string_view path) {
@@ -71,10 +96,6 @@ bool createDirectories(std::string_view path) {
     std::error_code ec;
     std::filesystem::create_directories(nativePath(path), ec);
     return directoryExists(path);
-}
-
-bool copyFile(std::string_view source, std::string_view target, bool failIfExists) {
-    return CopyFileW(toWide(source).c_str(), toWide(target).c_str(), failIfExists ? TRUE : FALSE);
 }
 
 bool removeFile(std::string_view path) {
@@ -95,7 +116,8 @@ std::optional<std::uint64_t> fileSize(std::string_view path) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out) {
+bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out,
+                   std::string* reason) {
     std::wstring pattern = toWide(directory);
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') {
         pattern += L'\\';
@@ -103,8 +125,10 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
     pattern += L"*.*";
     WIN32_FIND_DATAW data{};
     HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
+    if (find == INVALID_HANDLE_VALUE) {
+        setSystemReason(reason, GetLastError());
         return false;
+    }
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..")
@@ -113,11 +137,8 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
         entry.name = toUtf8(name);
         entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-        // Only name-surrogate reparse points lead elsewhere; others (deduplicated or cloud files)
-        // hold their data in place and are ordinary files to a walk.
         entry.isLink =
-            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-            (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && isLinkTag(data.dwReserved0);
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         if (entry.hidden && !includeHidden)
             continue;
@@ -127,36 +148,203 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
     return true;
 }
 
-int shellCopyFolder(std::string_view from, std::string_view to) {
-    if (from.empty() || to.empty())
-        return ERROR_INVALID_PARAMETER;
-    std::vector<wchar_t> source = shellPathList(withoutTrailingSeparators(toWide(from)));
-    std::wstring target = toWide(to);
-    target.push_back(L'\0');
-    SHFILEOPSTRUCTW op{};
-    op.hwnd = nullptr;
-    op.wFunc = FO_COPY;
-    op.pFrom = source.data();
-    op.pTo = target.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;  // 0x0214
-    const int result = SHFileOperationW(&op);
-    return result == 0 && op.fAnyOperationsAborted ? ERROR_CANCELLED : result;
+EntryKind entryKind(std::string_view path) {
+    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    const DWORD attributes = p.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(p.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EntryKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // The attributes don't say which kind of reparse point; the directory entry does.
+        WIN32_FIND_DATAW data{};
+        HANDLE find = FindFirstFileW(p.c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            FindClose(find);
+            if (isLinkTag(data.dwReserved0))
+                return EntryKind::Link;
+        }
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EntryKind::Folder;
+    return (attributes & FILE_ATTRIBUTE_DEVICE) ? EntryKind::Other : EntryKind::File;
 }
 
-int shellDeleteFolder(std::string_view path) {
-    if (path.empty())
-        return ERROR_INVALID_PARAMETER;
-    const std::wstring full = withoutTrailingSeparators(fullPath(toWide(path)));
-    // Never a drive or share root, and never the user's own folder.
-    if (full.size() <= 3 || full.find(L'\\', 2) == std::wstring::npos)
-        return ERROR_INVALID_PARAMETER;
-    if (full.rfind(L"\\\\", 0) == 0 && std::count(full.begin(), full.end(), L'\\') <= 3) {
-        return ERROR_INVALID_PARAMETER;
+namespace {
+
+CopyStatus writeFailure(DWORD code) {
+    return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? CopyStatus::NoSpace
+                                                                     : CopyStatus::TargetFailed;
+}
+
+CopyResult copyFailed(CopyStatus status, DWORD code) {
+    return {status, systemMessage(code)};
+}
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { close(); }
+    HANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
+    bool close() {
+        return h_ == INVALID_HANDLE_VALUE || CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE));
     }
+
+  private:
+    HANDLE h_;
+};
+
+// The new file of a copy, open while it is written (sharing nothing, so another run's cleanup
+// leaves it alone) and removed again unless it was put in place.
+class NewFile {
+  public:
+    NewFile(std::wstring path, HANDLE h) : path_(std::move(path)), handle_(h) {}
+    ~NewFile() {
+        handle_.close();
+        if (!placed_) {
+            SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path_.c_str());
+        }
+    }
+    HANDLE get() const { return handle_.get(); }
+    bool close() { return handle_.close(); }
+    void placed() { placed_ = true; }
+
+  private:
+    std::wstring path_;
+    Handle handle_;
+    bool placed_ = false;
+};
+
+CopyResult copyData(HANDLE in, HANDLE out, const CopyOptions& options) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::uint64_t written = 0;
+    while (true) {
+        DWORD got = 0;
+        if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+            return copyFailed(CopyStatus::SourceFailed, GetLastError());
+        if (got == 0)
+            return {};
+        for (DWORD done = 0; done < got;) {
+            DWORD n = 0;
+            if (!WriteFile(out, buffer.data() + done, got - done, &n, nullptr)) {
+                const DWORD code = GetLastError();
+                return copyFailed(writeFailure(code), code);
+            }
+            done += n;
+        }
+        written += got;
+        if (options.afterBlock) {
+            try {
+                options.afterBlock(written);
+            } catch (const SystemError& e) {
+                return {writeFailure(static_cast<DWORD>(e.code())), e.what()};
+            }
+        }
+    }
+}
+
+}  // namespace
+
+CopyResult copyFileOver(std::string_view source, std::string_view target, std::string_view temporary,
+                        const CopyOptions& options) {
+    const std::wstring from = toWide(source);
+    const std::wstring to = toWide(target);
+    const std::wstring temp = toWide(temporary);
+    if (from.empty())
+        return copyFailed(CopyStatus::SourceFailed, ERROR_FILE_NOT_FOUND);
+    if (to.empty() || temp.empty())
+        return copyFailed(CopyStatus::TargetFailed, ERROR_PATH_NOT_FOUND);
+
+    const DWORD old_attributes = GetFileAttributesW(to.c_str());
+    bool replacing = false;
+    switch (entryKind(target)) {
+        case EntryKind::Link:
+            return {CopyStatus::TargetIsLink, {}};
+        case EntryKind::Folder:
+        case EntryKind::Other:
+            return {CopyStatus::TargetNotFile, {}};
+        case EntryKind::File:
+            if (old_attributes & FILE_ATTRIBUTE_READONLY)
+                return {CopyStatus::TargetReadOnly, {}};
+            replacing = true;
+            break;
+        case EntryKind::Missing:
+            break;
+    }
+
+    const EntryKind kind = entryKind(source);
+    if (kind == EntryKind::Link && !options.followSourceLink)
+        return {CopyStatus::SourceIsLink, {}};
+    if (kind == EntryKind::Folder || kind == EntryKind::Other)
+        return {CopyStatus::SourceNotFile, {}};
+    Handle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in)
+        return copyFailed(CopyStatus::SourceFailed, GetLastError());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(in.get(), &info))
+        return copyFailed(CopyStatus::SourceFailed, GetLastError());
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return {CopyStatus::SourceNotFile, {}};
+
+    HANDLE h =
+        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        return copyFailed(writeFailure(code), code);
+    }
+    NewFile out(temp, h);
+    if (CopyResult copied = copyData(in.get(), out.get(), options); !copied.copied())
+        return copied;
+    SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime);
+    // The old file is given up only for data that is on the disk.
+    if (replacing && !FlushFileBuffers(out.get())) {
+        const DWORD code = GetLastError();
+        return copyFailed(writeFailure(code), code);
+    }
+    if (!out.close()) {
+        const DWORD code = GetLastError();
+        return copyFailed(writeFailure(code), code);
+    }
+    // A replaced file keeps its attributes; a new one takes the source's, as CopyFileW gives them.
+    constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD attributes =
+        replacing ? (old_attributes & kept) : (info.dwFileAttributes & (kept | FILE_ATTRIBUTE_READONLY));
+    if (!SetFileAttributesW(temp.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL))
+        return copyFailed(CopyStatus::TargetFailed, GetLastError());
+    if (!MoveFileExW(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = GetLastError();
+        return copyFailed(writeFailure(code), code);
+    }
+    out.placed();
+    return {};
+}
+
+bool moveToTrash(std::string_view path, std::string* reason) {
+    if (path.empty()) {
+        setSystemReason(reason, ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const std::wstring full = withoutTrailingSeparators(fullPath(toWide(path)));
+    // Never a drive or share root, and never the user's own folder or a folder that holds it.
+    bool refused = full.size() <= 3 || full.find(L'\\', 2) == std::wstring::npos ||
+                   (full.rfind(L"\\\\", 0) == 0 && std::count(full.begin(), full.end(), L'\\') <= 3);
     wchar_t profile[MAX_PATH] = {};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile)) &&
-        samePath(withoutTrailingSeparators(profile), full)) {
-        return ERROR_INVALID_PARAMETER;
+        sameOrBelow(withoutTrailingSeparators(profile), full)) {
+        refused = true;
+    }
+    if (refused) {
+        if (reason)
+            *reason = "a drive root, the user's own folder and the folders that hold it are never removed";
+        return false;
+    }
+    if (GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        setSystemReason(reason, GetLastError());
+        return false;
     }
     // A buffer that fits the whole path: long paths are never cut.
     std::vector<wchar_t> source = shellPathList(full);
@@ -166,9 +354,23 @@ int shellDeleteFolder(std::string_view path) {
     op.pFrom = source.data();
     op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO;  // 0x0054
     const int result = SHFileOperationW(&op);
-    return result == 0 && op.fAnyOperationsAborted ? ERROR_CANCELLED : result;
+    if (result == 0 && op.fAnyOperationsAborted) {
+        setSystemReason(reason, ERROR_CANCELLED);
+        return false;
+    }
+    if (result != 0) {
+        // The shell's own codes (0x71 and up) are not system errors and have no text of their own.
+        if (reason)
+            *reason = result < 0x71 ? systemMessage(static_cast<DWORD>(result))
+                                    : "the shell could not remove it (code " + std::to_string(result) + ")";
+        return false;
+    }
+    if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        setSystemReason(reason, ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
 }
-
 // ---- Folders in use ---------------------------------------------------------------------------
 
 namespace {
