@@ -66,7 +66,6 @@ TEST(ArchiveCli, FailuresExitNonZeroWithOneLine) {
     packed[packed.size() / 2] = static_cast<char>(packed[packed.size() / 2] ^ 0x41);
     writeFile(dir / "damaged.dat", test::record("", "f.txt", 3000, packed));
     writeFile(dir / "cut.dat", test::record("", "f.txt", body).substr(0, 30));
-    writeFile(dir / "evil.dat", test::record("..\\", "f.txt", body));
     const auto path = [&](const char* name) { return (dir / name).string(); };
     struct Case {
         std::vector<std::string> args;
@@ -77,7 +76,6 @@ TEST(ArchiveCli, FailuresExitNonZeroWithOneLine) {
         {{"unpack", path("damaged.dat"), path("out")}, path("damaged.dat") + ": zlib returned: data error"},
         {{"verify", path("cut.dat")}, path("cut.dat") + ": Stream read error"},
         {{"list", path("cut.dat")}, path("cut.dat") + ": Stream read error"},
-        {{"unpack", path("evil.dat"), path("out")}, "Refused the archive record"},
         {{"list", path("missing.dat")}, "Cannot open file \"" + path("missing.dat") + "\". "},
         {{"pack", path("no-such-folder"), path("x.dat")}, "Cannot open folder"},
     };

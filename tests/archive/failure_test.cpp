@@ -45,8 +45,8 @@ class FaultyFiles : public archive::FileSystem {
         return std::make_unique<Input>(std::move(inner), failing ? readBudget : UINT64_MAX, huge);
     }
 
-    std::unique_ptr<archive::OutputFile> create(std::string_view path) override {
-        return std::make_unique<Output>(FileSystem::create(path), diskSpace);
+    std::unique_ptr<archive::OutputFile> create(std::string_view path, platform::Access access) override {
+        return std::make_unique<Output>(FileSystem::create(path, access), diskSpace);
     }
 
   private:
