@@ -34,6 +34,14 @@ bool hasControlCharacter(std::string_view text) {
     return false;
 }
 
+std::string lacksCharacters() {
+    return "the name holds characters that the archive's " + platform::ansiCodePageName() + " lacks";
+}
+
+std::string tooLong() {
+    return "the name is longer than the 255 bytes an archive record holds";
+}
+
 bool isDeviceName(std::string_view component) {
     std::string base = upper(component.substr(0, component.find('.')));
     while (!base.empty() && (base.back() == ' ' || base.back() == '.'))
@@ -73,10 +81,12 @@ std::string unstorableComponentReason(std::string_view component) {
         return "the name ends in a dot or space, which Windows drops";
     if (isDeviceName(component))
         return "the name is a device name";
+    if (!platform::utf8ToAnsiExact(component))
+        return lacksCharacters();
     return {};
 }
 
-std::string encodeName(std::string_view path, std::string_view name, StoredName& stored) {
+std::string unstorableFolderReason(std::string_view path) {
     std::size_t pos = 0;
     while (pos < path.size()) {
         std::size_t end = path.find('\\', pos);
@@ -86,14 +96,25 @@ std::string encodeName(std::string_view path, std::string_view name, StoredName&
             return reason;
         pos = end + 1;
     }
+    const std::optional<std::string> ansi = platform::utf8ToAnsiExact(path);
+    if (!ansi)
+        return lacksCharacters();
+    if (ansi->size() > 255)
+        return tooLong();
+    return {};
+}
+
+std::string encodeName(std::string_view path, std::string_view name, StoredName& stored) {
+    if (std::string reason = unstorableFolderReason(path); !reason.empty())
+        return reason;
     if (std::string reason = unstorableComponentReason(name); !reason.empty())
         return reason;
     std::optional<std::string> ansiPath = platform::utf8ToAnsiExact(path);
     std::optional<std::string> ansiName = platform::utf8ToAnsiExact(name);
     if (!ansiPath || !ansiName)
-        return "the name holds characters that the archive's " + platform::ansiCodePageName() + " lacks";
-    if (ansiPath->size() > 255 || ansiName->size() > 255)
-        return "the name is longer than the 255 bytes an archive record holds";
+        return lacksCharacters();
+    if (ansiName->size() > 255)
+        return tooLong();
     // What the reader will make of it: the same text, which it must take as it is.
     std::string reason = unsafeNameReason(std::string(path) + std::string(name));
     if (reason.empty())

@@ -27,6 +27,8 @@ struct StoredName {
 // Why a file or folder of this name (one component, UTF-8) can't be stored under exactly this
 // name for every reader, Windows included; empty when it can.
 std::string unstorableComponentReason(std::string_view component);
+// The same for a record's folder ("" or "a\b\", UTF-8), which must also fit into 255 bytes.
+std::string unstorableFolderReason(std::string_view path);
 // Encodes a record's folder ("" or "a\b\", UTF-8) and name into `stored`. Empty when they are
 // stored exactly and a reader takes them as they are; otherwise why not, and `stored` is unset.
 // Names are never cut or changed: a file whose name doesn't fit is left out, never merged.

@@ -82,9 +82,11 @@ class FolderWalk {
                     continue;
                 // A folder whose name can't be stored is left out once, with everything below it.
                 // A "" in a name is never walked: the path would lead elsewhere.
-                std::string reason = archive::unstorableComponentReason(entry.name);
-                if (!storePaths_ && entry.name.find('\\') == std::string::npos)
-                    reason.clear();
+                std::string reason;
+                if (storePaths_)
+                    reason = archive::unstorableFolderReason(relative + entry.name + "\\");
+                else if (entry.name.find('\\') != std::string::npos)
+                    reason = archive::unstorableComponentReason(entry.name);
                 if (!reason.empty())
                     leaveOut(fullPath, reason);
                 else
