@@ -131,10 +131,10 @@ class PackCommand : public Command {
                     Format("There are no files to pack in \"%s\"; %s was not written.",
                            browsers::shownPath(folder_).c_str(), archive_.c_str()));
             std::string current;
+            std::uint64_t before = 0;  // bytes of the files packed before the current one
             std::shared_ptr<ProgressBar> bar;
             if (ctx.terminal) {
                 bar = std::make_shared<ProgressBar>(ctx.err);
-                std::uint64_t before = 0;
                 z.OnCompressingFile = [&](TZlibMultiple&, const std::string& name) {
                     current = relativeTo(name, folder_);
                     before = bytes;
