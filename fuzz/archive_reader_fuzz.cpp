@@ -51,7 +51,7 @@ class CheckingFiles : public archive::FileSystem {
     std::unique_ptr<archive::InputFile> openRead(std::string_view, kelvora::platform::Share) override {
         throw kelvora::platform::SystemError(2, "not here");
     }
-    std::unique_ptr<archive::OutputFile> create(std::string_view path) override {
+    std::unique_ptr<archive::OutputFile> create(std::string_view path, kelvora::platform::Access) override {
         check(path);
         return std::make_unique<DiscardOutput>();
     }

@@ -33,6 +33,24 @@ cmake --build build/test-linux -j"$jobs" || exit 1
 echo "== Linux tests"
 run_ctest build/test-linux -j"$jobs"
 
+# The core, archive and browser tests again, built with sanitizers: AddressSanitizer with
+# UndefinedBehaviorSanitizer, then ThreadSanitizer (the archive packs and extracts on worker
+# threads). Only those modules' test programs are built, at -O1.
+for sanitizer in address thread; do
+  case $sanitizer in
+    address) dir=build/test-asan ;;
+    thread) dir=build/test-tsan ;;
+  esac
+  echo "== Linux tests with KELVORA_SANITIZE=$sanitizer"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_SANITIZE=$sanitizer \
+    -DKELVORA_GUI=OFF -DKELVORA_BENCH=OFF \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g -DNDEBUG" || exit 1
+  cmake --build "$dir" -j"$jobs" --target tests_core tests_archive tests_browsers || exit 1
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    run_ctest "$dir" -j"$jobs" -L '^(core|archive|browsers)$'
+done
+
 echo "== Windows build (mingw-w64)"
 cmake -S . -B build/test-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1

@@ -42,8 +42,8 @@ std::unique_ptr<InputFile> FileSystem::openRead(std::string_view path, platform:
     return std::make_unique<PlatformInput>(platform::File::openRead(path, share));
 }
 
-std::unique_ptr<OutputFile> FileSystem::create(std::string_view path) {
-    return std::make_unique<PlatformOutput>(platform::File::create(path));
+std::unique_ptr<OutputFile> FileSystem::create(std::string_view path, platform::Access access) {
+    return std::make_unique<PlatformOutput>(platform::File::create(path, access));
 }
 
 bool FileSystem::replaceFile(std::string_view from, std::string_view to) {

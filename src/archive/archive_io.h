@@ -36,7 +36,8 @@ class FileSystem {
   public:
     virtual ~FileSystem() = default;
     virtual std::unique_ptr<InputFile> openRead(std::string_view path, platform::Share share);
-    virtual std::unique_ptr<OutputFile> create(std::string_view path);
+    // Archives are made readable by their owner only; extracted files get the usual rights.
+    virtual std::unique_ptr<OutputFile> create(std::string_view path, platform::Access access);
     virtual bool replaceFile(std::string_view from, std::string_view to);
     virtual bool removeFile(std::string_view path);
 

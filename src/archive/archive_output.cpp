@@ -23,7 +23,7 @@ ArchiveOutput::ArchiveOutput(std::shared_ptr<FileSystem> files, std::string arch
       archiveName_(std::move(archiveName)),
       tempName_(temporarySibling(archiveName_)) {
     try {
-        file_ = files_->create(tempName_);
+        file_ = files_->create(tempName_, platform::Access::OwnerOnly);
     } catch (const std::exception& e) {
         throw Error(Format("Cannot create file \"%s\". %s", archiveName_.c_str(), e.what()));
     }

@@ -65,6 +65,8 @@ Bytes inflateRecord(const std::string& packed, const RecordPlan& record, Outcome
             zlibCheck(result);
         const std::size_t n = output.size() - used - z.avail_out;
         used += n;
+        if (used > inflateLimit(record.unpackedSize))
+            throwInflatesTooMuch(record);
         if (result == Z_STREAM_END)
             break;
         if (n == 0 && z.avail_in == 0)
@@ -124,7 +126,7 @@ struct Extractor::Impl {
                 std::unique_ptr<OutputFile> out;
                 try {
                     try {
-                        out = files->create(temp);
+                        out = files->create(temp, platform::Access::Everyone);
                     } catch (const std::exception& e) {
                         throw Error(
                             Format("Cannot create file \"%s\". %s", record->target.c_str(), e.what()));
@@ -235,6 +237,12 @@ void Extractor::run(ArchiveInput& in, const std::string& directory, bool overwri
             throw;
         }
         const auto packedSize = static_cast<std::size_t>(record.packedSize);
+        if (!record.refusal.empty()) {
+            x.commitAll(in, overwrite);  // reported in record order
+            x.owner.RefuseRecord(record);
+            in.skip(packedSize);
+            continue;
+        }
         if (packedSize > kRecordLimit || record.unpackedSize > kRecordLimit) {
             x.commitAll(in, overwrite);
             x.owner.ExtractBody(in, record, overwrite, std::string());

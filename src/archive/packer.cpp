@@ -176,8 +176,9 @@ struct Packer::Impl {
                 owner.Files->openRead(job.item.fullPath, owner.IgnoreExclusive ? platform::Share::DenyNone
                                                                                : platform::Share::DenyWrite);
             job.size = job.in->size();
-        } catch (const std::exception&) {
-            return true;  // a file that can't be opened is left out
+        } catch (const std::exception& e) {
+            owner.LeaveOut(job.item.fullPath, e.what());  // locked or unreadable: left out, and said so
+            return true;
         }
         if (job.size == 0)
             return true;  // empty files never get a record
@@ -235,8 +236,7 @@ struct Packer::Impl {
         if (owner.OnCompressedFile)
             owner.OnCompressedFile(owner, path);
         countPacked(job, block.output.size());
-        const std::string header = encodeHeader(owner.StorePaths ? job.item.relativePath : std::string(),
-                                                job.item.name, static_cast<std::uint32_t>(block.size),
+        const std::string header = encodeHeader(job.item.stored, static_cast<std::uint32_t>(block.size),
                                                 static_cast<std::uint32_t>(block.output.size()));
         out.write(header.data(), header.size());
         out.write(block.output.data(), block.output.size());
@@ -263,8 +263,7 @@ struct Packer::Impl {
                 lock.unlock();
                 if (owner.OnCompressingFile)
                     owner.OnCompressingFile(owner, job.item.fullPath);
-                job.header = encodeHeader(owner.StorePaths ? job.item.relativePath : std::string(),
-                                          job.item.name, 0, 0);
+                job.header = encodeHeader(job.item.stored, 0, 0);
                 job.headerOffset = out.offset();
                 out.write(job.header.data(), job.header.size());
                 const auto zlib = zlibHeader(owner.CompressionLevel);

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "archive/record.h"
+
 namespace kelvora {
 class TZlibMultiple;
 }
@@ -21,8 +23,7 @@ class ArchiveOutput;
 
 struct SourceItem {
     std::string fullPath;
-    std::string relativePath;  // "" or "a\b\"
-    std::string name;
+    StoredName stored;  // the record's path and name, as encodeName made them
 };
 
 class Packer {

@@ -14,6 +14,7 @@
 #include "archive/zlib_codec.h"
 #include "core/core.h"
 #include "core/error.h"
+#include "core/temp_names.h"
 
 namespace kelvora {
 
@@ -42,13 +43,18 @@ std::string lastName(const std::string& path) {
 
 // The files below a folder in the order the original walk visits them: each folder's entries in
 // the file system's order, a subfolder walked at once where it appears. Only the folders on the
-// way down are held in memory.
+// way down are held in memory. Links inside the tree are neither followed nor packed, Kelvora's
+// own unfinished files never packed, and names the archive can't hold exactly are left out:
+// each is reported, never stored under another name.
 class FolderWalk {
   public:
     using Item = archive::SourceItem;
 
-    FolderWalk(std::string directory, bool recursive)
-        : directory_(std::move(directory)), recursive_(recursive) {
+    FolderWalk(std::string directory, bool recursive, bool storePaths, std::vector<LeftOutItem>& leftOut)
+        : directory_(std::move(directory)),
+          recursive_(recursive),
+          storePaths_(storePaths),
+          leftOut_(leftOut) {
         enter("");
     }
 
@@ -64,8 +70,26 @@ class FolderWalk {
             }
             const platform::DirEntry entry = level.entries[level.index++];
             const std::string relative = level.relativePath;
+            const std::string fullPath = directory_ + relative + entry.name;
+            if (entry.isDirectory ? IsTemporaryFolderName(entry.name) : IsTemporaryFileName(entry.name))
+                continue;
+            if (entry.isLink) {
+                leaveOut(fullPath, "a link, which is not followed");
+                continue;
+            }
             if (entry.isDirectory) {
-                if (recursive_)
+                if (!recursive_)
+                    continue;
+                // A folder whose name can't be stored is left out once, with everything below it.
+                // A "" in a name is never walked: the path would lead elsewhere.
+                std::string reason;
+                if (storePaths_)
+                    reason = archive::unstorableFolderReason(relative + entry.name + "\\");
+                else if (entry.name.find('\\') != std::string::npos)
+                    reason = archive::unstorableComponentReason(entry.name);
+                if (!reason.empty())
+                    leaveOut(fullPath, reason);
+                else
                     enter(relative + entry.name + "\\");
                 continue;
             }
@@ -73,9 +97,15 @@ class FolderWalk {
             // that would never end: it is not opened at all.
             if (entry.size == 0)
                 continue;
-            Item item{directory_ + relative + entry.name, relative, entry.name};
-            if (isExcluded(item.fullPath, entry.name))
+            if (isExcluded(fullPath, entry.name))
                 continue;
+            Item item{fullPath, {}};
+            if (const std::string reason =
+                    archive::encodeName(storePaths_ ? relative : std::string(), entry.name, item.stored);
+                !reason.empty()) {
+                leaveOut(fullPath, reason);
+                continue;
+            }
             return item;
         }
         return std::nullopt;
@@ -89,14 +119,18 @@ class FolderWalk {
         std::string identity;
     };
 
+    void leaveOut(const std::string& path, const std::string& reason) {
+        leftOut_.push_back({"", path, reason});
+    }
+
     void enter(const std::string& relative) {
         Level level;
         level.relativePath = relative;
-        // A folder that can't be listed is walked as an empty one, as the file system's own
-        // enumeration reports it.
-        if (!platform::listDirectory(directory_ + relative, true, level.entries))
+        if (!platform::listDirectory(directory_ + relative, true, level.entries)) {
+            leaveOut(directory_ + relative, "the folder could not be read");
             return;
-        // A link back to a folder above would make the walk endless.
+        }
+        // A folder met again below itself (a bind mount, say) would make the walk endless.
         level.identity = platform::canonicalPath(directory_ + relative);
         if (!level.identity.empty()) {
             for (const Level& above : levels_) {
@@ -117,9 +151,16 @@ class FolderWalk {
 
     std::string directory_;
     bool recursive_;
+    bool storePaths_;
+    std::vector<LeftOutItem>& leftOut_;
     std::vector<Level> levels_;
     std::vector<std::string> excluded_;
 };
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
 
 std::int32_t low32(std::uint64_t value) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFFu));
@@ -146,8 +187,10 @@ void TZlibMultiple::CompressDirectory(const std::string& Directory, bool Recursi
     if (!directory.empty() && !platform::directoryExists(directory))
         throw Error(Format("Cannot open folder \"%s\". The folder does not exist.", Directory.c_str()));
 
+    // Temporary files that a killed run left beside the archive go first.
+    CleanLeftoverTemporaries(folderOf(FileName));
     ArchiveOutput out(Files, FileName);
-    FolderWalk walk(directory, Recursive);
+    FolderWalk walk(directory, Recursive, StorePaths, LeftOut);
     walk.exclude(out.temporaryName());
     walk.exclude(FileName);
     archive::Packer packer(*this, out);
@@ -181,6 +224,10 @@ void TZlibMultiple::DecompressStream(archive::InputFile& Stream, const std::stri
                                      bool RelativePaths) {
     ArchiveInput in(Stream);
     const std::string directory = IncludeTrailingBackslash(Directory);
+    // Temporary files that a killed run left in the folders written into go as they are met.
+    cleanedFolders_.clear();
+    if (!directory.empty())
+        CleanFolderOnce(directory);
     unsigned threads = Tuning.ExtractionThreads;
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
@@ -195,14 +242,24 @@ void TZlibMultiple::DecompressStream(archive::InputFile& Stream, const std::stri
 
 namespace {
 
+// Text from a record's stored bytes. Bytes that are not valid in the code page are shown as
+// best they can be, and `invalid` is set: such a name is never extracted.
+std::string storedText(const std::string& bytes, bool& invalid) {
+    if (std::optional<std::string> text = platform::ansiToUtf8Exact(bytes))
+        return std::move(*text);
+    invalid = true;
+    return platform::ansiToUtf8(bytes);
+}
+
 archive::RecordPlan readRecordHeader(ArchiveInput& in) {
     archive::RecordPlan r;
+    bool invalid = false;
     const std::size_t pathLength = in.readByte();
-    r.path = platform::ansiToUtf8(in.readString(pathLength));
+    r.path = storedText(in.readString(pathLength), invalid);
     if (!r.path.empty() && r.path.back() != '\\')
         r.path += '\\';
     const std::size_t nameLength = in.readByte();
-    r.name = platform::ansiToUtf8(in.readString(nameLength));
+    r.name = storedText(in.readString(nameLength), invalid);
     r.unpackedSize = in.readUInt32();
     r.packedSize = static_cast<std::int32_t>(in.readUInt32());
     r.stored = r.path + r.name;
@@ -212,6 +269,8 @@ archive::RecordPlan readRecordHeader(ArchiveInput& in) {
                            r.packedSize));
     if (static_cast<std::uint64_t>(r.packedSize) > in.remaining())
         archive::throwStreamReadError();
+    if (invalid)
+        r.refusal = "the name is not valid in the archive's " + platform::ansiCodePageName();
     return r;
 }
 
@@ -221,21 +280,48 @@ archive::RecordPlan TZlibMultiple::PlanRecord(archive::ArchiveInput& in, const s
                                               bool relativePaths) {
     archive::RecordPlan record = readRecordHeader(in);
     // The name alone is checked as well: it is all that remains when the paths are dropped.
-    std::string reason = archive::unsafeNameReason(record.stored);
+    std::string& reason = record.refusal;
+    if (reason.empty())
+        reason = archive::unsafeNameReason(record.stored);
     if (reason.empty())
         reason = archive::unsafeNameReason(record.name);
     if (!reason.empty())
-        throw Error(Format("Refused the archive record \"%s\": %s.", record.stored.c_str(), reason.c_str()));
+        return record;
 
     if (ForceDirectoriesFlag && !(directory + record.path).empty())
         ForceDirectories(directory + record.path);
-    record.target = directory + (relativePaths ? record.path : std::string()) + record.name;
+    const std::string folder = directory + (relativePaths ? record.path : std::string());
+    record.target = folder + record.name;
+    if (!directory.empty())
+        CleanFolderOnce(folder);
     return record;
+}
+
+void TZlibMultiple::RefuseRecord(const archive::RecordPlan& record) {
+    LeftOut.push_back({"", record.stored, record.refusal});
+    if (OnWarning)
+        OnWarning(*this, Format("Refused the archive record \"%s\": %s.", record.stored.c_str(),
+                                record.refusal.c_str()));
+}
+
+void TZlibMultiple::LeaveOut(const std::string& path, const std::string& reason) {
+    LeftOut.push_back({"", path, reason});
+}
+
+void TZlibMultiple::CleanFolderOnce(const std::string& folder) {
+    if (cleanedFolders_.insert(folder).second)
+        CleanLeftoverTemporaries(folder);
 }
 
 void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
                                   bool relativePaths) {
-    ExtractBody(in, PlanRecord(in, directory, relativePaths), overwrite, std::string());
+    const archive::RecordPlan record = PlanRecord(in, directory, relativePaths);
+    if (!record.refusal.empty()) {
+        RefuseRecord(record);
+        in.skip(static_cast<std::uint64_t>(record.packedSize));
+        return;
+    }
+    ExtractBody(in, record, overwrite, std::string());
 }
 
 void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::RecordPlan& record, bool overwrite,
@@ -258,7 +344,7 @@ void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::Record
     if (writeFile) {
         tempName = archive::temporarySibling(target);
         try {
-            out = Files->create(tempName);
+            out = Files->create(tempName, platform::Access::Everyone);
         } catch (const std::exception& e) {
             throw Error(Format("Cannot create file \"%s\". %s", target.c_str(), e.what()));
         }
@@ -288,6 +374,7 @@ void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::Record
     };
 
     const auto packedSize = static_cast<std::uint64_t>(record.packedSize);
+    const std::uint64_t limit = archive::inflateLimit(record.unpackedSize);
     std::uint64_t written = 0;
     bool done = false;
     // Records that fit comfortably into memory go through libdeflate in one call; anything it
@@ -333,6 +420,8 @@ void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::Record
             if (result != Z_BUF_ERROR)
                 archive::zlibCheck(result);
             const std::size_t n = output.size() - z.avail_out;
+            if (written + n > limit)
+                archive::throwInflatesTooMuch(record);
             writeOut(output.data(), n, written);
             written += n;
             ended = result == Z_STREAM_END;
@@ -364,7 +453,7 @@ void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::Record
 void TZlibMultiple::FinishRecord(const archive::RecordPlan& record, std::uint64_t written) {
     if (OnDecompressedFile)
         OnDecompressedFile(*this, record.target, static_cast<std::uint32_t>(written));
-    if (static_cast<std::uint32_t>(written) != record.unpackedSize) {
+    if (written != record.unpackedSize) {
         const std::string warning =
             Format("The archive record \"%s\" holds %llu bytes, but its header says %u.",
                    record.stored.c_str(), static_cast<unsigned long long>(written), record.unpackedSize);

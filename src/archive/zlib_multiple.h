@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "archive/archive_io.h"
+#include "core/result.h"
 #include "platform/platform.h"
 
 namespace kelvora {
@@ -82,6 +84,11 @@ class TZlibMultiple {
     // A record whose inflated size differs from the size its header states is extracted (its
     // checksum held) and reported here, one line each, and through OnWarning.
     std::vector<std::string> Warnings;
+    // What was left out, each with its reason: when packing, links (never followed), files whose
+    // names the archive can't hold exactly, and files that could not be opened; when extracting,
+    // records refused for their names (each also raises OnWarning). `path` is the file's full path,
+    // or the record's stored name.
+    std::vector<LeftOutItem> LeftOut;
     std::function<void(TZlibMultiple& sender, const std::string& message)> OnWarning;
 
     TZlibTuning Tuning;
@@ -103,6 +110,12 @@ class TZlibMultiple {
                      std::string packed);
     // The end of a record: OnDecompressedFile, and a warning when the size differs from the header's.
     void FinishRecord(const archive::RecordPlan& record, std::uint64_t written);
+    // Reports a refused record; its packed data is skipped by the caller.
+    void RefuseRecord(const archive::RecordPlan& record);
+    void LeaveOut(const std::string& path, const std::string& reason);
+    // Removes what killed runs left in a folder the extraction writes into, once per folder.
+    void CleanFolderOnce(const std::string& folder);
+    std::set<std::string> cleanedFolders_;
 };
 
 }  // namespace kelvora

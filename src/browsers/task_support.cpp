@@ -105,6 +105,7 @@ bool holdsAnyFile(const std::string& folder) {
 
 void takeArchiveReport(const TZlibMultiple& archive, TaskResult& result) {
     result.warnings.insert(result.warnings.end(), archive.Warnings.begin(), archive.Warnings.end());
+    result.leftOut.insert(result.leftOut.end(), archive.LeftOut.begin(), archive.LeftOut.end());
 }
 
 }  // namespace kelvora::browsers

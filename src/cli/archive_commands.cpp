@@ -1,15 +1,20 @@
 // kelvora-cli pack, unpack, list and verify: the ".dat" backup archive from the command line. On a
-// terminal a progress bar runs on the error stream; otherwise each file is one plain line.
+// terminal a progress bar runs on the error stream; otherwise each file is one plain line. Each
+// ends with a task result: what was left out is listed, and the exit code follows the outcome.
 #include <chrono>
 #include <iomanip>
 #include <ostream>
 #include <vector>
 
 #include "archive/zlib_multiple.h"
+#include "browsers/task_support.h"
+#include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/commands_list.h"
 #include "core/core.h"
 #include "core/error.h"
+#include "core/result.h"
+#include "core/temp_names.h"
 #include "platform/platform.h"
 
 namespace kelvora::cli {
@@ -56,7 +61,8 @@ class ProgressBar {
     std::size_t width_ = 0;
 };
 
-// What a folder's files add up to, for the bar: bytes of the files below it.
+// What a folder's files add up to, for the bar and to tell an empty folder: bytes of the files
+// below it that a pack would read (links are not followed, Kelvora's unfinished files not read).
 std::uint64_t bytesBelow(const std::string& folder) {
     std::uint64_t total = 0;
     std::vector<std::string> pending{folder};
@@ -66,10 +72,14 @@ std::uint64_t bytesBelow(const std::string& folder) {
         std::vector<platform::DirEntry> entries;
         platform::listDirectory(dir, true, entries);
         for (const auto& entry : entries) {
-            if (entry.isDirectory)
-                pending.push_back(dir + entry.name);
-            else
+            if (entry.isLink)
+                continue;
+            if (entry.isDirectory) {
+                if (!IsTemporaryFolderName(entry.name))
+                    pending.push_back(dir + entry.name);
+            } else if (!IsTemporaryFileName(entry.name)) {
                 total += entry.size;
+            }
         }
     }
     return total;
@@ -77,7 +87,7 @@ std::uint64_t bytesBelow(const std::string& folder) {
 
 std::string relativeTo(const std::string& path, const std::string& folder) {
     const std::string prefix = IncludeTrailingBackslash(folder);
-    return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path;
+    return printable(path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path);
 }
 
 // Runs `action`; a failure's text gains the archive's name in front unless it names it already.
@@ -108,62 +118,63 @@ class PackCommand : public Command {
     }
 
     int run(Context& ctx) override {
-        TZlibMultiple z;
+        CliHost host(ctx);
         std::size_t files = 0;
         std::uint64_t bytes = 0;
-        std::string current;
-        if (ctx.terminal) {
-            const std::uint64_t total = std::max<std::uint64_t>(bytesBelow(folder_), 1);
-            auto bar = std::make_shared<ProgressBar>(ctx.err);
-            std::uint64_t before = 0;
-            z.OnCompressingFile = [&](TZlibMultiple&, const std::string& name) {
-                current = relativeTo(name, folder_);
-                before = bytes;
-            };
-            z.OnProgress = [&, bar](TZlibMultiple&, std::int32_t position, std::int32_t) {
-                bar->show(static_cast<double>(before + static_cast<std::uint32_t>(position)) /
-                              static_cast<double>(total),
-                          current);
-            };
-            z.OnCompressedFile = [&, bar](TZlibMultiple&, const std::string& name) {
-                bytes += platform::fileSize(name).value_or(0);
-                ++files;
-                bar->show(static_cast<double>(bytes) / static_cast<double>(total), current);
-            };
-            z.CompressDirectory(folder_, true, archive_);
-            bar->show(1.0, "", true);
-            bar->finish();
-        } else {
+        const TaskResult result = browsers::guarded([&] {
+            TZlibMultiple z;
+            const bool folderThere = DirectoryExists(folder_);
+            const std::uint64_t total = folderThere ? bytesBelow(folder_) : 0;
+            // An empty archive in place of an earlier one would be a loss for nothing.
+            if (folderThere && total == 0)
+                return TaskResult::nothingDone(
+                    Format("There are no files to pack in \"%s\"; %s was not written.",
+                           browsers::shownPath(folder_).c_str(), archive_.c_str()));
+            std::string current;
+            std::uint64_t before = 0;  // bytes of the files packed before the current one
+            std::shared_ptr<ProgressBar> bar;
+            if (ctx.terminal) {
+                bar = std::make_shared<ProgressBar>(ctx.err);
+                z.OnCompressingFile = [&](TZlibMultiple&, const std::string& name) {
+                    current = relativeTo(name, folder_);
+                    before = bytes;
+                };
+                z.OnProgress = [&, bar](TZlibMultiple&, std::int32_t position, std::int32_t) {
+                    bar->show(static_cast<double>(before + static_cast<std::uint32_t>(position)) /
+                                  static_cast<double>(std::max<std::uint64_t>(total, 1)),
+                              current);
+                };
+            }
             z.OnCompressedFile = [&](TZlibMultiple&, const std::string& name) {
                 ++files;
                 bytes += platform::fileSize(name).value_or(0);
-                ctx.out << relativeTo(name, folder_) << '\n';
+                if (bar)
+                    bar->show(
+                        static_cast<double>(bytes) / static_cast<double>(std::max<std::uint64_t>(total, 1)),
+                        current);
+                else
+                    ctx.out << relativeTo(name, folder_) << '\n';
             };
             z.CompressDirectory(folder_, true, archive_);
-        }
-        ctx.out << Format("Packed %zu files (%llu bytes) into %s (%llu bytes)", files,
-                          static_cast<unsigned long long>(bytes), archive_.c_str(),
-                          static_cast<unsigned long long>(platform::fileSize(archive_).value_or(0)))
-                << '\n';
-        return 0;
+            if (bar) {
+                bar->show(1.0, "", true);
+                bar->finish();
+            }
+            TaskResult done;
+            browsers::takeArchiveReport(z, done);
+            return done;
+        });
+        return reportResult(
+            ctx, host, result,
+            Format("Packed %zu files (%llu bytes) into %s (%llu bytes)", files,
+                   static_cast<unsigned long long>(bytes), archive_.c_str(),
+                   static_cast<unsigned long long>(platform::fileSize(archive_).value_or(0))));
     }
 
   private:
     std::string folder_;
     std::string archive_;
 };
-
-// Reports the warnings of an extraction; non-zero when there were any.
-int finishWithWarnings(Context& ctx, const TZlibMultiple& z, const std::string& archive) {
-    if (z.Warnings.empty())
-        return 0;
-    for (const std::string& warning : z.Warnings)
-        ctx.err << "warning: " << warning << '\n';
-    ctx.err << Format("kelvora-cli: %zu records of %s differ from their stated size", z.Warnings.size(),
-                      archive.c_str())
-            << '\n';
-    return 1;
-}
 
 // Hooks the bar or the plain lines to an extraction that runs over `records` records.
 void followExtraction(TZlibMultiple& z, Context& ctx, std::size_t records, const std::string& folder,
@@ -200,21 +211,29 @@ class UnpackCommand : public Command {
     }
 
     int run(Context& ctx) override {
-        TZlibMultiple z;
+        CliHost host(ctx);
         std::size_t done = 0;
-        std::shared_ptr<ProgressBar> bar;
-        std::size_t records = 0;
-        if (ctx.terminal) {
-            naming(archive_, [&] { records = recordCount(archive_); });
-            bar = std::make_shared<ProgressBar>(ctx.err);
-        }
-        followExtraction(z, ctx, records, folder_, bar, done, "extracted");
-        naming(archive_, [&] { z.DecompressFile(archive_, folder_, true, true); });
-        if (bar)
-            bar->finish();
-        ctx.out << Format("Extracted %zu files from %s into %s", done, archive_.c_str(), folder_.c_str())
-                << '\n';
-        return finishWithWarnings(ctx, z, archive_);
+        const TaskResult result = browsers::guarded([&] {
+            TZlibMultiple z;
+            std::shared_ptr<ProgressBar> bar;
+            std::size_t records = 0;
+            if (ctx.terminal) {
+                naming(archive_, [&] { records = recordCount(archive_); });
+                bar = std::make_shared<ProgressBar>(ctx.err);
+            }
+            followExtraction(z, ctx, records, folder_, bar, done, "extracted");
+            naming(archive_, [&] { z.DecompressFile(archive_, folder_, true, true); });
+            if (bar)
+                bar->finish();
+            TaskResult extracted;
+            browsers::takeArchiveReport(z, extracted);
+            if (done == 0 && extracted.leftOut.empty())
+                extracted.setNothingDone(Format("%s holds no files.", archive_.c_str()));
+            return extracted;
+        });
+        return reportResult(
+            ctx, host, result,
+            Format("Extracted %zu files from %s into %s", done, archive_.c_str(), folder_.c_str()));
     }
 
   private:
@@ -222,6 +241,7 @@ class UnpackCommand : public Command {
     std::string folder_;
 };
 
+// Lists the records as stored; when a later record is damaged, the sound ones before it come first.
 class ListCommand : public Command {
   public:
     void configure(CLI::App& app) override {
@@ -229,12 +249,17 @@ class ListCommand : public Command {
     }
 
     int run(Context& ctx) override {
-        TZlibMultiple z;
+        CliHost host(ctx);
         std::vector<std::string> names;
-        naming(archive_, [&] { z.ListStoredFiles(archive_, names); });
+        const TaskResult result = browsers::guarded([&] {
+            TZlibMultiple z;
+            naming(archive_, [&] { z.ListStoredFiles(archive_, names); });
+            return TaskResult::done();
+        });
         for (const std::string& name : names)
-            ctx.out << name << '\n';
-        return 0;
+            ctx.out << printable(name) << '\n';
+        ctx.out << std::flush;
+        return reportResult(ctx, host, result, "");
     }
 
   private:
@@ -249,40 +274,48 @@ class VerifyCommand : public Command {
     }
 
     int run(Context& ctx) override {
-        TZlibMultiple z;
-        z.ForceDirectoriesFlag = false;
-        z.Tuning.ExtractionThreads = 1;  // workers would write temporary files ahead
+        CliHost host(ctx);
         std::size_t done = 0;
-        std::uint64_t bytes = 0;
-        std::shared_ptr<ProgressBar> bar;
-        std::size_t records = 0;
-        if (ctx.terminal) {
-            naming(archive_, [&] { records = recordCount(archive_); });
-            bar = std::make_shared<ProgressBar>(ctx.err);
-        }
-        followExtraction(z, ctx, records, "", bar, done, "ok");
-        const auto decompressing = z.OnDecompressingFile;
-        z.OnDecompressingFile = [decompressing](TZlibMultiple& sender, const std::string& name, bool& write) {
-            decompressing(sender, name, write);
-            write = false;
-        };
-        const auto decompressed = z.OnDecompressedFile;
-        z.OnDecompressedFile = [decompressed, &bytes](TZlibMultiple& sender, const std::string& name,
-                                                      std::uint32_t size) {
-            bytes += size;
-            decompressed(sender, name, size);
-        };
-        // Without writing, the target folder only shapes the names; the archive's own records
-        // are checked as an extraction would check them.
-        naming(archive_, [&] { z.DecompressFile(archive_, "", true, true); });
-        if (bar)
-            bar->finish();
-        if (const int result = finishWithWarnings(ctx, z, archive_); result != 0)
-            return result;
-        ctx.out << Format("%s: %zu records, %llu bytes, all sound", archive_.c_str(), done,
-                          static_cast<unsigned long long>(bytes))
-                << '\n';
-        return 0;
+        std::uint64_t bytes = 0;  // records may add up to far more than 4 GiB
+        const TaskResult result = browsers::guarded([&] {
+            TZlibMultiple z;
+            z.ForceDirectoriesFlag = false;
+            z.Tuning.ExtractionThreads = 1;  // workers would write temporary files ahead
+            std::shared_ptr<ProgressBar> bar;
+            std::size_t records = 0;
+            if (ctx.terminal) {
+                naming(archive_, [&] { records = recordCount(archive_); });
+                bar = std::make_shared<ProgressBar>(ctx.err);
+            }
+            followExtraction(z, ctx, records, "", bar, done, "ok");
+            const auto decompressing = z.OnDecompressingFile;
+            z.OnDecompressingFile = [decompressing](TZlibMultiple& sender, const std::string& name,
+                                                    bool& write) {
+                decompressing(sender, name, write);
+                write = false;
+            };
+            const auto decompressed = z.OnDecompressedFile;
+            z.OnDecompressedFile = [decompressed, &bytes](TZlibMultiple& sender, const std::string& name,
+                                                          std::uint32_t size) {
+                bytes += size;
+                decompressed(sender, name, size);
+            };
+            // Without writing, the target folder only shapes the names; the archive's own records
+            // are checked as an extraction would check them.
+            naming(archive_, [&] { z.DecompressFile(archive_, "", true, true); });
+            if (bar)
+                bar->finish();
+            TaskResult checked;
+            browsers::takeArchiveReport(z, checked);
+            if (!z.Warnings.empty())
+                checked.fail(Format("%zu records of %s differ from their stated size", z.Warnings.size(),
+                                    archive_.c_str()));
+            return checked;
+        });
+        return reportResult(ctx, host, result,
+                            Format("%s: %zu records, %llu bytes, %s", archive_.c_str(), done,
+                                   static_cast<unsigned long long>(bytes),
+                                   result.leftOut.empty() ? "all sound" : "sound, and records refused"));
     }
 
   private:

@@ -1,8 +1,9 @@
 #include <algorithm>
 #include <ostream>
 
-#include "cli/command.h"
 #include "browsers/task_support.h"
+#include "cli/command.h"
+#include "core/error.h"
 #include "core/result.h"
 #include "platform/platform.h"
 
@@ -32,6 +33,30 @@ std::string withoutTrailingSeparator(std::string folder) {
 
 std::string shownPath(const std::string& path) {
     return browsers::shownPath(path);
+}
+
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += Format("\\x%02x", c);
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += Format("\\u%04x", next);
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 int runCli(const std::vector<std::string>& args, Context& ctx) {
@@ -85,10 +110,10 @@ int runCli(const std::vector<std::string>& args, Context& ctx) {
         try {
             return command->run(ctx);
         } catch (const UsageError& e) {
-            ctx.err << "kelvora-cli: " << e.what() << '\n';
+            ctx.err << "kelvora-cli: " << printable(e.what()) << '\n';
             return kExitUsage;
         } catch (const std::exception& e) {
-            ctx.err << "kelvora-cli: " << e.what() << '\n';
+            ctx.err << "kelvora-cli: " << printable(e.what()) << '\n';
             return 1;
         }
     }

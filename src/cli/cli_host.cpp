@@ -24,29 +24,31 @@ int reportResult(Context& ctx, CliHost& host, const TaskResult& result, const st
     host.endLine();
     switch (result.outcome()) {
         case Outcome::Failed:
-            ctx.err << "kelvora-cli: " << result.message() << '\n';
+            ctx.err << "kelvora-cli: " << printable(result.message()) << '\n';
             break;
         case Outcome::NothingDone:
-            ctx.err << "kelvora-cli: nothing done: " << result.message()
+            ctx.err << "kelvora-cli: nothing done: " << printable(result.message())
                     << (host.replaceRefused ? " Give --overwrite to replace it." : "") << '\n';
             break;
         case Outcome::Done:
         case Outcome::DoneLeftOut:
             if (!doneLine.empty())
-                ctx.out << doneLine << '\n';
+                ctx.out << printable(doneLine) << '\n';
             if (!result.leftOut.empty()) {
+                // Names come from folders and archives: printed escaped, never acted on.
                 ctx.err << "Left out:\n";
                 for (const auto& entry : result.leftOut) {
-                    ctx.err << "  " << (entry.item.empty() ? "" : entry.item + ": ")
-                            << (entry.path.empty() ? entry.reason
-                                                   : browsers::shownPath(entry.path) + " (" + entry.reason + ")")
+                    ctx.err << "  " << (entry.item.empty() ? "" : printable(entry.item) + ": ")
+                            << printable(entry.path.empty()
+                                             ? entry.reason
+                                             : browsers::shownPath(entry.path) + " (" + entry.reason + ")")
                             << '\n';
                 }
             }
             break;
     }
     for (const auto& warning : result.warnings)
-        ctx.err << "Warning: " << warning << '\n';
+        ctx.err << "Warning: " << printable(warning) << '\n';
     return exitCodeOf(result.outcome());
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvora::cli {
@@ -54,6 +55,9 @@ std::string withoutTrailingSeparator(std::string folder);
 
 // A path as the user of this machine writes it: native on POSIX, as it is on Windows.
 std::string shownPath(const std::string& path);
+// Text safe to print on a terminal: control characters (a newline, ESC, the C1 controls) in names
+// taken from archives or folders are shown escaped ("\n", "\x1b", "\u009b"), never acted on.
+std::string printable(std::string_view text);
 
 // Parses `args` (without the program name), sets the machine, runs the chosen command.
 int runCli(const std::vector<std::string>& args, Context& ctx);

@@ -235,10 +235,21 @@ class File {
 };
 
 // ---- Text -----------------------------------------------------------------------------------
-// The ANSI code page of archive names: Windows' own on Windows, windows-1252 on POSIX.
-// Characters without a mapping become "?".
+// The ANSI code page of archive names: Windows' own on Windows; on POSIX windows-1252 unless the
+// environment variable KELVORA_CODEPAGE names the one the archives' Windows machines use ("1251",
+// "windows-1251", "CP932", or another name the system's iconv knows). A code page the system does
+// not know makes every conversion throw SystemError.
+//
+// For text shown to people: characters without a mapping become "?" (U+FFFD the other way).
 std::string utf8ToAnsi(std::string_view utf8);
 std::string ansiToUtf8(std::string_view ansi);
+// For names, which must never change: nullopt when a character has no mapping of its own (no
+// best-fit look-alike, no default character), when the input is not valid in its encoding, or
+// when the result would not convert back to the same text.
+std::optional<std::string> utf8ToAnsiExact(std::string_view utf8);
+std::optional<std::string> ansiToUtf8Exact(std::string_view ansi);
+// The code page in use, for messages: "code page 1252".
+std::string ansiCodePageName();
 
 // ---- Registry of the current user ------------------------------------------------------------
 // Keys are paths below HKEY_CURRENT_USER ("Software\Microsoft\Internet Explorer\Main\"; a trailing

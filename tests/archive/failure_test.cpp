@@ -45,8 +45,8 @@ class FaultyFiles : public archive::FileSystem {
         return std::make_unique<Input>(std::move(inner), failing ? readBudget : UINT64_MAX, huge);
     }
 
-    std::unique_ptr<archive::OutputFile> create(std::string_view path) override {
-        return std::make_unique<Output>(FileSystem::create(path), diskSpace);
+    std::unique_ptr<archive::OutputFile> create(std::string_view path, platform::Access access) override {
+        return std::make_unique<Output>(FileSystem::create(path, access), diskSpace);
     }
 
   private:
@@ -134,12 +134,17 @@ struct PackScene {
     }
 };
 
-TEST(ArchivePackFailure, FileThatCannotBeOpenedIsLeftOut) {
+TEST(ArchivePackFailure, FileThatCannotBeOpenedIsLeftOutAndReported) {
     PackScene s;
     auto files = std::make_shared<FaultyFiles>();
     files->refuseOpen = "big.bin";
-    EXPECT_EQ(s.pack(files), "(no error)");
+    TZlibMultiple z;
+    z.Files = files;
+    EXPECT_EQ(errorOf([&] { z.CompressDirectory((s.dir / "in").string(), true, s.archive()); }),
+              "(no error)");
     EXPECT_THAT(listOf(s.archive()), ::testing::UnorderedElementsAre("a.txt", "c.txt"));
+    EXPECT_THAT(z.LeftOut,
+                ElementsAre(LeftOutItem{"", (s.dir / "in").string() + "\\b\\big.bin", "Permission denied"}));
 }
 
 TEST(ArchivePackFailure, EarlierArchiveSurvivesEveryFault) {

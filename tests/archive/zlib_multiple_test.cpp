@@ -112,13 +112,16 @@ TEST(ArchiveFormat, RecordsFollowTheWalkWithPathsAndNamesInTheAnsiCodePage) {
     writeFile(dir / "in/.hidden", "h");
     writeFile(dir / "in/a" / utf8Path("caf\xC3\xA9 \xE2\x82\xAC.txt"),
               "ansi");                                              // é and € are in windows-1252
-    writeFile(dir / "in/a" / utf8Path("\xE6\x97\xA5.txt"), "cjk");  // no mapping: "?"
-    const std::string bytes = pack(dir / "in", dir / "a.dat");
+    writeFile(dir / "in/a" / utf8Path("\xE6\x97\xA5.txt"), "cjk");  // no mapping: left out
+    TZlibMultiple z;
+    const std::string bytes = pack(dir / "in", dir / "a.dat", &z);
 
     std::vector<std::string> names = listOf(dir / "a.dat");
     std::sort(names.begin(), names.end());
-    EXPECT_THAT(names, ElementsAre(".hidden", "a\\?.txt", "a\\b\\deep.txt", "a\\caf\xC3\xA9 \xE2\x82\xAC.txt",
-                                   "top.txt"));
+    EXPECT_THAT(names,
+                ElementsAre(".hidden", "a\\b\\deep.txt", "a\\caf\xC3\xA9 \xE2\x82\xAC.txt", "top.txt"));
+    ASSERT_EQ(z.LeftOut.size(), 1u);
+    EXPECT_THAT(z.LeftOut[0].path, ::testing::EndsWith("\xE6\x97\xA5.txt"));
     EXPECT_NE(bytes.find(std::string("\x02"
                                      "a\\\x0A"
                                      "caf\xE9 \x80.txt")),
@@ -129,18 +132,24 @@ TEST(ArchiveFormat, RecordsFollowTheWalkWithPathsAndNamesInTheAnsiCodePage) {
               std::string::npos);
 }
 
-TEST(ArchiveFormat, PathLongerThan255BytesIsCut) {
+TEST(ArchiveFormat, PathOf255BytesIsStoredWholeAndALongerOneIsLeftOutNeverCut) {
     TempDir dir;
-    const std::string part(60, 'p');
+    const std::string part(50, 'p');
     fs::path deep = dir / "in";
     std::string stored;
     for (int i = 0; i < 5; ++i) {
         deep /= part;
         stored += part + "\\";
     }
-    writeFile(deep / "f.txt", "x");
-    pack(dir / "in", dir / "a.dat");
-    EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre(stored.substr(0, 255) + "\\f.txt"));
+    ASSERT_EQ(stored.size(), 255u);
+    writeFile(deep / "fits.txt", "x");
+    writeFile(deep / "one more" / "long.txt", "y");
+    TZlibMultiple z;
+    pack(dir / "in", dir / "a.dat", &z);
+    EXPECT_THAT(listOf(dir / "a.dat"), ElementsAre(stored + "fits.txt"));
+    ASSERT_EQ(z.LeftOut.size(), 1u);
+    EXPECT_THAT(z.LeftOut[0].path, ::testing::EndsWith("one more"));  // the folder, once for its files
+    EXPECT_EQ(z.LeftOut[0].reason, "the name is longer than the 255 bytes an archive record holds");
 }
 
 TEST_P(ArchiveReading, TreeComesBackWhole) {
@@ -346,46 +355,65 @@ TEST(ArchiveDamage, MissingArchiveNamesTheFile) {
                 HasSubstr("Cannot open file \"" + name + "\". "));
 }
 
-TEST_P(ArchiveReading, RecordsLeadingOutsideTheTargetAreRefused) {
+TEST_P(ArchiveReading, RefusedRecordsAreSkippedWithAWarningAndTheRestRestored) {
     struct Case {
         std::string path;
         std::string name;
+        std::string reason;
     };
     const std::vector<Case> cases = {
-        {"..\\", "escaped.txt"},
-        {"a\\..\\..\\", "escaped.txt"},
-        {"", "..\\escaped.txt"},
-        {"", "../escaped.txt"},
-        {"a/../../", "escaped.txt"},
-        {"\\", "escaped.txt"},
-        {"/tmp/", "escaped.txt"},
-        {"\\\\server\\share\\", "x"},
-        {"C:\\", "escaped.txt"},
-        {"", "C:escaped.txt"},
-        {"", "f.txt:stream"},
-        {"... \\", "escaped.txt"},
-        {"", "CON"},
-        {"a\\", "nul.txt"},
-        {"lpt1\\", "x"},
-        {"", std::string("a\0b", 3)},
-        {"a\\", "\\escaped.txt"},
-        {"a\\", ""},
+        {"..\\", "escaped.txt", "the name leads out of its folder (\"..\")"},
+        {"a\\..\\..\\", "escaped.txt", "the name leads out of its folder (\"..\")"},
+        {"", "..\\escaped.txt", "the name leads out of its folder (\"..\")"},
+        {"", "../escaped.txt", "the name leads out of its folder (\"..\")"},
+        {"a/../../", "escaped.txt", "the name leads out of its folder (\"..\")"},
+        {"\\", "escaped.txt", "the name starts at the root of a drive"},
+        {"/tmp/", "escaped.txt", "the name starts at the root of a drive"},
+        {"\\\\server\\share\\", "x", "the name starts at the root of a drive"},
+        {"C:\\", "escaped.txt", "the name holds a drive or stream (\":\")"},
+        {"", "C:escaped.txt", "the name holds a drive or stream (\":\")"},
+        {"", "f.txt:stream", "the name holds a drive or stream (\":\")"},
+        {"... \\", "escaped.txt", "the name leads out of its folder (\"..\")"},
+        {"", "CON", "the name is a device name"},
+        {"a\\", "nul.txt", "the name is a device name"},
+        {"lpt1\\", "x", "the name is a device name"},
+        {"", std::string("a\0b", 3), "the name holds a zero character"},
+        {"a\\", "\\escaped.txt", "the name starts at the root of a drive"},
+        {"a\\", "", "the name is empty"},
+        {"", "line\nbreak.txt", "the name holds a control character"},
+        {"", "bell\a.txt", "the name holds a control character"},
+        {"esc\x1b[31m\\", "red.txt", "the name holds a control character"},
+        // 0x9D, undefined in windows-1252, reads as the C1 control U+009D, or is invalid in the code page
+        {"", "c1\x9d.txt", ""},
     };
     for (const Case& c : cases) {
         for (const bool relative : {true, false}) {
+            SCOPED_TRACE(c.path + c.name + (relative ? " relative" : " flat"));
             TempDir dir;
-            writeFile(dir / "a.dat",
-                      test::record("", "first.txt", "first") + test::record(c.path, c.name, "evil"));
+            writeFile(dir / "a.dat", test::record("", "first.txt", "first") +
+                                         test::record(c.path, c.name, "evil") +
+                                         test::record("", "last.txt", "last"));
+            TZlibMultiple z;
+            z.Tuning.ExtractionThreads = GetParam();
+            std::vector<std::string> warnings;
+            z.OnWarning = [&](TZlibMultiple&, const std::string& m) { warnings.push_back(m); };
             // Without relative paths the name alone is joined to the target: it is checked too.
-            const std::string message =
-                errorOf([&] { unpack(dir / "a.dat", dir / "sub/out", true, relative); });
-            EXPECT_THAT(message, HasSubstr("Refused the archive record \"")) << c.path << c.name << relative;
+            EXPECT_EQ(
+                errorOf([&] { z.DecompressFile(str(dir / "a.dat"), str(dir / "sub/out"), true, relative); }),
+                "(no error)");
             EXPECT_EQ(test::entriesOf(dir.path()),
                       (std::map<std::string, std::string>{{"a.dat", readFile(dir / "a.dat")},
                                                           {"sub/", ""},
                                                           {"sub/out/", ""},
-                                                          {"sub/out/first.txt", "first"}}))
-                << c.path << c.name << relative;
+                                                          {"sub/out/first.txt", "first"},
+                                                          {"sub/out/last.txt", "last"}}));
+            ASSERT_EQ(z.LeftOut.size(), 1u);
+            if (!c.reason.empty()) {
+                EXPECT_EQ(z.LeftOut[0].reason, c.reason);
+            }
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_THAT(warnings[0], ::testing::StartsWith("Refused the archive record \""));
+            EXPECT_TRUE(z.Warnings.empty());
         }
     }
 }

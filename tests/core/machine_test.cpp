@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "core/core.h"
 #include "platform/platform.h"
@@ -112,6 +114,39 @@ TEST(Ansi, Windows1252RoundTripAndUnmappable) {
     EXPECT_EQ(platform::ansiToUtf8("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(platform::utf8ToAnsi("\xD0\x96\xE6\x97\xA5"), "??");  // Cyrillic, CJK
     EXPECT_EQ(platform::utf8ToAnsi("\xF0\x9F\x98\x80"), "?");       // one character beyond the BMP
+}
+
+TEST(Ansi, ExactConversionRefusesWhatItCannotMapBothWays) {
+    struct Case {
+        const char* codePage;  // KELVORA_CODEPAGE; nullptr: not set
+        std::string utf8;
+        std::optional<std::string> ansi;
+    };
+    const std::vector<Case> cases = {
+        {nullptr, "Caf\xC3\xA9 \xE2\x82\xAC", std::string("Caf\xE9 \x80")},
+        {nullptr, "\xE6\x97\xA5", std::nullopt},                          // CJK
+        {nullptr, "\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBC", std::nullopt},  // fullwidth "..\", no best fit
+        {nullptr, "\xC0\xAE\xC0\xAE", std::nullopt},                      // overlong ".."
+        {nullptr, "\xED\xA0\x80", std::nullopt},                          // a lone surrogate
+        {nullptr, "caf\xE9", std::nullopt},                               // not UTF-8
+        {"1251", "\xD0\x96\xD1\x83\xD0\xBA", std::string("\xC6\xF3\xEA")},
+        {"CP1251", "caf\xC3\xA9", std::nullopt},
+        {"windows-1252", "caf\xC3\xA9", std::string("caf\xE9")},
+        {"932", "\xE6\x97\xA5", std::string("\x93\xFA")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        if (c.codePage)
+            ::setenv("KELVORA_CODEPAGE", c.codePage, 1);
+        EXPECT_EQ(platform::utf8ToAnsiExact(c.utf8), c.ansi);
+        if (c.ansi) {
+            EXPECT_EQ(platform::ansiToUtf8Exact(*c.ansi), c.utf8);
+        }
+        ::unsetenv("KELVORA_CODEPAGE");
+    }
+    ::setenv("KELVORA_CODEPAGE", "932", 1);
+    EXPECT_EQ(platform::ansiToUtf8Exact("\x93"), std::nullopt);  // a lead byte alone
+    ::unsetenv("KELVORA_CODEPAGE");
 }
 
 }  // namespace
