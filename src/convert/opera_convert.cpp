@@ -1,5 +1,7 @@
 #include "convert/opera_convert.h"
 
+#include <algorithm>
+
 #include "core/core.h"
 #include "core/error.h"
 #include "core/temp_names.h"
@@ -85,10 +87,15 @@ bool pathStartsAt(std::string_view text, std::size_t pos) {
     return endsWithIgnoreCase(before, "file:///") || endsWithIgnoreCase(before, "file://localhost/");
 }
 
-// The folder of `path` with its trailing separator; empty (the current folder) for a bare name.
+// The folder of `path` with its trailing separator, in the Windows form the platform layer takes
+// ("C:/x/operaprefs.ini" gives "C:\\x\\"); empty (the current folder) for a bare name.
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    if (slash == std::string::npos)
+        return {};
+    std::string folder = path.substr(0, slash + 1);
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    return folder;
 }
 
 void requireLoginName(const ConversionInputs& in) {

@@ -296,7 +296,6 @@ TEST(ConvertOperaPrefs, RemovesLeftoversOfKilledRunsFromTheFilesFolder) {
         // What killed runs left: the name older versions wrote, and Kelvora's temporary names.
         writeFile(tmp / "operaprefs.ini.new", "half a file");
         writeFile(tmp / "~kv0123456789abcdef.tmp", "half a file");
-        fs::create_directories(tmp / "~kelvora-00ff00ff00ff00ff/x");
         // Files of the same look that are not Kelvora's stay.
         writeFile(tmp / "~kvnothex.tmp", "mine");
         writeFile(tmp / "other.ini.new", "mine");
