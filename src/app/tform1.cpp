@@ -22,6 +22,7 @@
 #include "app/commands.h"
 #include "app/machine_panel.h"
 #include "app/ribbon.h"
+#include "core/core.h"
 #include "platform/platform.h"
 #include "ui/artwork.h"
 #include "ui/radio_list.h"
@@ -360,7 +361,9 @@ void TForm1::setRibbonStyle(ui::Style style) {
 }
 
 void TForm1::FormActivate() {
-    platform::removeFile("Update.exe");
+    // A setup program that an update check saved and started; the folder is Kelvora's own.
+    if (const std::string downloads = platform::downloadFolder(false); !downloads.empty())
+        platform::removeFile(IncludeTrailingBackslash(downloads) + "Update.exe");
     if (const auto style = ui::styleFromName(settings_.layout()); style && *style != style_)
         setRibbonStyle(*style);
 }

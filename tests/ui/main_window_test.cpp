@@ -437,10 +437,18 @@ TEST_F(MainWindowTest, AFailedSettingsWriteStillSwitchesTheLook) {
     EXPECT_FALSE(QFile::exists(unwritable));
 }
 
-TEST_F(MainWindowTest, ActivationDeletesUpdateExeInTheCurrentFolder) {
+TEST_F(MainWindowTest, ActivationDeletesUpdateExeInKelvorasDownloadFolder) {
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir_.path().string())));
-    writeText("Update.exe", "old setup");
+#ifndef _WIN32
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((dir_ / "cache").string()));
+#endif
+    const QString downloads =
+        QString::fromStdString(platform::nativePath(platform::downloadFolder()).string());
+    ASSERT_FALSE(downloads.isEmpty());
+    writeText(downloads + "/Update.exe", "old setup");
+    writeText("Update.exe", "the person's own program");  // the current folder is not Kelvora's
     writeText(ini_, "[Preferences]\nLayout=Silver\n");
 
     // Another program was active, then this window is again.
@@ -450,12 +458,19 @@ TEST_F(MainWindowTest, ActivationDeletesUpdateExeInTheCurrentFolder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     form_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    EXPECT_FALSE(QFile::exists("Update.exe"));
+    EXPECT_FALSE(QFile::exists(downloads + "/Update.exe"));
+    EXPECT_EQ(readText("Update.exe"), "the person's own program");
     EXPECT_EQ(form_->ribbonStyle(), ui::Style::Silver);
 
     form_->FormActivate();  // nothing to delete: no complaint
     EXPECT_EQ(shell_.modalBoxesClosed, 0);
     QDir::setCurrent(previous);
+#ifndef _WIN32
+    if (cache.isNull())
+        qunsetenv("XDG_CACHE_HOME");
+    else
+        qputenv("XDG_CACHE_HOME", cache);
+#endif
 }
 
 TEST_F(MainWindowTest, TwoWindowsOfOneCommandAreIndependent) {
