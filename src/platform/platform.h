@@ -41,8 +41,11 @@ struct MachineOptions {
     std::vector<std::pair<char, std::string>> drives;
 };
 
-// Fills in what was not given from KELVORA_ROOT, KELVORA_USER and KELVORA_WINDOWS_VERSION, then
-// from ~/.wine/drive_c and the POSIX login name. Values already set win.
+// Fills in what was not given from KELVORA_ROOT, KELVORA_USER and KELVORA_WINDOWS_VERSION only.
+// Values already set win. On Windows: `given` as it is.
+MachineOptions machineFromEnvironment(MachineOptions given);
+// Fills in what was not given from the environment (machineFromEnvironment), then from
+// ~/.wine/drive_c, the POSIX login name and the root's folders. Values already set win.
 MachineOptions resolveMachine(MachineOptions given);
 // Makes `options` the machine every later call works on.
 void setMachine(const MachineOptions& options);
