@@ -254,13 +254,16 @@ void SaveOperaPrefs(const std::string& path, std::string_view text) {
         throw backupFailed();
 
     if (!platform::replaceFile(newFile, path)) {
-        const bool backupRestored = previousBackup.empty() ? platform::removeFile(backup)
-                                                           : platform::replaceFile(previousBackup, backup);
-        if (!backupRestored) {
+        // The backup goes back to what it was.
+        if (previousBackup.empty()) {
+            platform::removeFile(backup);
+        } else if (!platform::replaceFile(previousBackup, backup) &&
+                   !platform::copyFile(previousBackup, backup, false)) {
+            temporaries.pop_back();  // the only copy of the earlier backup stays
             throw Error(
-                Format("Can't replace the preference file \"%s\"; it was left as it was, and \"%s\" "
-                       "now holds a copy of it",
-                       path.c_str(), backup.c_str()));
+                Format("Can't replace the preference file \"%s\"; it was left as it was, \"%s\" now "
+                       "holds a copy of it and its earlier version is kept as \"%s\"",
+                       path.c_str(), backup.c_str(), previousBackup.c_str()));
         }
         throw Error(Format("Can't replace the preference file \"%s\"; it was left as it was", path.c_str()));
     }
