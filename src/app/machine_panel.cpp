@@ -73,8 +73,12 @@ std::optional<platform::MachineOptions> buildSampleMachine(const QString& folder
 #endif
 }
 
-MachinePanel::MachinePanel(Settings settings, QWidget* parent)
-    : QWidget(parent), settings_(std::move(settings)) {
+MachinePanel::MachinePanel(Settings settings, std::string chosenVersion, std::string forcedVersion,
+                           QWidget* parent)
+    : QWidget(parent),
+      settings_(std::move(settings)),
+      chosenVersion_(std::move(chosenVersion)),
+      forcedVersion_(std::move(forcedVersion)) {
     setObjectName(QStringLiteral("MachinePanel"));
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -103,9 +107,21 @@ MachinePanel::MachinePanel(Settings settings, QWidget* parent)
     VersionBox = new QComboBox(this);
     VersionBox->setFixedHeight(19);
     VersionBox->setToolTip(tr("<b>Windows version</b><br>Which Windows the folder holds."));
-    VersionBox->addItem(tr("Detect from the folder"), QString());
-    VersionBox->addItem(tr("Windows 2000 or XP"), QStringLiteral("5"));
-    VersionBox->addItem(tr("Windows Vista or 7"), QStringLiteral("6"));
+    if (forcedVersion_.empty()) {
+        VersionBox->addItem(tr("Detect from the folder"), QString());
+        VersionBox->addItem(tr("Windows 2000 or XP"), QStringLiteral("5"));
+        VersionBox->addItem(tr("Windows Vista or 7"), QStringLiteral("6"));
+    } else {
+        // The command line or the environment decides; the box only says which version it is.
+        const QString forced = QString::fromStdString(forcedVersion_);
+        const QString name = forced == QLatin1String("5")   ? tr("Windows 2000 or XP")
+                             : forced == QLatin1String("6") ? tr("Windows Vista or 7")
+                                                            : tr("Windows version %1").arg(forced);
+        VersionBox->addItem(tr("%1 (forced)").arg(name), forced);
+        VersionBox->setEnabled(false);
+        VersionBox->setToolTip(
+            tr("<b>Windows version</b><br>Set by --windows-version or KELVORA_WINDOWS_VERSION."));
+    }
 
     SampleButton = new QToolButton(this);
     SampleButton->setObjectName(QStringLiteral("QuickAccessButton"));
@@ -145,9 +161,9 @@ void MachinePanel::refresh() {
         users.prepend(user);
     UserBox->addItems(users);
     UserBox->setCurrentIndex(static_cast<int>(std::max<qsizetype>(0, users.indexOf(user))));
-    const auto stored = settings_.machine();
-    const QString version = stored ? QString::fromStdString(stored->windowsVersion) : QString();
-    VersionBox->setCurrentIndex(std::max(0, VersionBox->findData(version)));
+    if (forcedVersion_.empty())
+        VersionBox->setCurrentIndex(
+            std::max(0, VersionBox->findData(QString::fromStdString(chosenVersion_))));
     updating_ = false;
 }
 
@@ -168,8 +184,18 @@ void MachinePanel::chooseFolder() {
 }
 
 void MachinePanel::setMachine(const platform::MachineOptions& machine) {
-    platform::setMachine(machine);
-    settings_.setMachine(machine);
+    platform::MachineOptions used = machine;
+    platform::MachineOptions stored = machine;
+    if (forcedVersion_.empty()) {
+        chosenVersion_ = machine.windowsVersion;
+    } else {
+        // The forced version is used, but the settings file keeps the person's own choice.
+        used.windowsVersion = forcedVersion_;
+        const auto previous = settings_.machine();
+        stored.windowsVersion = previous ? previous->windowsVersion : std::string();
+    }
+    platform::setMachine(used);
+    settings_.setMachine(stored);
     refresh();
 }
 

@@ -1,12 +1,14 @@
 // The "Machine" group of the Preferences tab, where Kelvora works on a Windows installation seen
 // as a folder (Linux): the installation's folder, the Windows user whose browsers are meant, and
-// the Windows version. A change is applied at once and stored in the settings file.
+// the Windows version. A change is applied at once and stored in the settings file. A version
+// that the command line or the environment forces is shown as such and can't be changed here.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 #include <optional>
+#include <string>
 
 #include "app/settings.h"
 
@@ -31,7 +33,11 @@ class MachinePanel : public QWidget {
     Q_OBJECT
 
   public:
-    MachinePanel(Settings settings, QWidget* parent = nullptr);
+    // `chosenVersion`: the Windows version the machine in use was chosen with ("" detects it from
+    // the folder); `forcedVersion`: the one --windows-version or KELVORA_WINDOWS_VERSION forces,
+    // empty when none is.
+    MachinePanel(Settings settings, std::string chosenVersion = {}, std::string forcedVersion = {},
+                 QWidget* parent = nullptr);
 
     QToolButton* FolderButton;  // "Windows folder..."
     QLabel* FolderLabel;
@@ -48,6 +54,8 @@ class MachinePanel : public QWidget {
   private:
     void apply();
     Settings settings_;
+    std::string chosenVersion_;
+    std::string forcedVersion_;
     bool updating_ = false;
 };
 

@@ -22,6 +22,8 @@
 #include "app/commands.h"
 #include "app/machine_panel.h"
 #include "app/ribbon.h"
+#include "core/core.h"
+#include "core/machine_options.h"
 #include "platform/platform.h"
 #include "ui/artwork.h"
 #include "ui/radio_list.h"
@@ -173,7 +175,8 @@ TForm1* Form1() {
     return main_window;
 }
 
-TForm1::TForm1(const QString& settingsPath, QWidget* parent) : QMainWindow(parent), settings_(settingsPath) {
+TForm1::TForm1(const QString& settingsPath, const platform::MachineOptions& machine, QWidget* parent)
+    : QMainWindow(parent), settings_(settingsPath), givenMachine_(machine) {
     if (!main_window)
         main_window = this;
     ui::registerProductWindows();
@@ -183,10 +186,10 @@ TForm1::TForm1(const QString& settingsPath, QWidget* parent) : QMainWindow(paren
     setFont(ui::controlFont());
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
-    if (platform::usesMachineFolder()) {
-        if (const auto machine = settings_.machine())
-            platform::setMachine(*machine);
-    }
+    // The machine as kelvora-cli takes it, with the settings file's after the command line and the
+    // environment.
+    if (const auto stored = settings_.machine(); stored || !IsEmpty(givenMachine_))
+        UseMachine(givenMachine_, stored);
 
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName(QStringLiteral("ClientArea"));
@@ -194,6 +197,8 @@ TForm1::TForm1(const QString& settingsPath, QWidget* parent) : QMainWindow(paren
     mdi_->setBackground(QColor(242, 242, 242));
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Closing a child window, or stepping to the next one, goes back to the one used before.
+    mdi_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(mdi_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TForm1::childActivated);
     // The keyboard command that closes the active child window; only that window goes.
@@ -263,7 +268,9 @@ void TForm1::buildRibbon() {
         const int preferences = 5;
         auto* group = ribbon_->addGroup(preferences, tr("Machine"),
                                         tr("The Windows installation whose browsers Kelvora works on"));
-        machine_ = new MachinePanel(settings_, group);
+        machine_ =
+            new MachinePanel(settings_, ChooseMachine(givenMachine_, settings_.machine()).windowsVersion,
+                             ForcedWindowsVersion(givenMachine_), group);
         group->contents()->addWidget(machine_);
         ribbon_->addKeyTip(preferences, machine_->FolderButton, QStringLiteral("W"),
                            [this] { machine_->chooseFolder(); });
@@ -360,7 +367,9 @@ void TForm1::setRibbonStyle(ui::Style style) {
 }
 
 void TForm1::FormActivate() {
-    platform::removeFile("Update.exe");
+    // A setup program that an update check saved and started; the folder is Kelvora's own.
+    if (const std::string downloads = platform::downloadFolder(false); !downloads.empty())
+        platform::removeFile(IncludeTrailingBackslash(downloads) + "Update.exe");
     if (const auto style = ui::styleFromName(settings_.layout()); style && *style != style_)
         setRibbonStyle(*style);
 }

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "ui/theme.h"
 
 class QAction;
@@ -25,8 +26,11 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 
   public:
+    // `machine`: what the command line gave (--root, --user, --windows-version); with the
+    // environment it wins over the machine stored in the settings file. When neither the command
+    // line nor the settings file names a machine, the one in use stays.
     explicit TForm1(const QString& settingsPath = Settings::pathBesideExecutable(),
-                    QWidget* parent = nullptr);
+                    const platform::MachineOptions& machine = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     QMdiArea* mdiArea() const { return mdi_; }
@@ -98,6 +102,7 @@ class TForm1 : public QMainWindow {
     QWidget* placeholderWindow(const Command& command);
 
     Settings settings_;
+    platform::MachineOptions givenMachine_;
     Ribbon* ribbon_ = nullptr;
     QMdiArea* mdi_ = nullptr;
     QMenu* appMenu_ = nullptr;

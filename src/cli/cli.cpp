@@ -4,6 +4,7 @@
 #include "browsers/task_support.h"
 #include "cli/command.h"
 #include "core/error.h"
+#include "core/machine_options.h"
 #include "core/result.h"
 #include "platform/platform.h"
 
@@ -66,13 +67,7 @@ int runCli(const std::vector<std::string>& args, Context& ctx) {
     app.fallthrough();
 
     platform::MachineOptions machine;
-    if (platform::usesMachineFolder()) {
-        app.add_option("--root", machine.root,
-                       "Folder holding the Windows installation's system drive (C:) [env KELVORA_ROOT]");
-        app.add_option("--user", machine.user, "Windows login name [env KELVORA_USER]");
-        app.add_option("--windows-version", machine.windowsVersion,
-                       "Windows major version: 5 (XP), 6 (Vista/7), ... [env KELVORA_WINDOWS_VERSION]");
-    }
+    AddMachineOptions(app, machine);
 
     std::vector<std::unique_ptr<Command>> commands;
     std::vector<std::pair<CLI::App*, Command*>> subcommands;
@@ -101,8 +96,7 @@ int runCli(const std::vector<std::string>& args, Context& ctx) {
         return 2;
     }
 
-    if (platform::usesMachineFolder())
-        platform::setMachine(machine);
+    UseMachine(machine);
 
     for (auto& [sub, command] : subcommands) {
         if (!sub->parsed())

@@ -22,7 +22,8 @@ class UsageError : public std::runtime_error {
 // The exit codes every command shares, for --help and the README.
 inline constexpr const char* kExitCodes =
     "Exit codes: 0 done; 1 failed; 2 usage error; 3 done, with files or keys left out (listed);\n"
-    "4 nothing done (nothing to back up or restore, or an archive not replaced without --overwrite).";
+    "4 nothing done (nothing to back up, restore or convert, no newer version, or an archive not replaced\n"
+    "without --overwrite).";
 
 struct Context {
     std::ostream& out;

@@ -1,7 +1,9 @@
 // kelvora-cli convert-opera: converts the current user's Opera preference file by one of the
-// twelve methods and prints what each replacement did.
+// twelve methods and prints what each replacement did. Exit codes: 0 converted, 1 failed, 4 nothing
+// done (no preference file, or nothing in it to change).
 #include <ostream>
 
+#include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/commands_list.h"
 #include "convert/opera_wizard.h"
@@ -26,36 +28,33 @@ class ConvertOperaCommand : public Command {
     }
 
     int run(Context& ctx) override {
+        CliHost host(ctx);
         convert::OperaConversion conversion;
         if (file_.empty()) {
             conversion.Activate();
         } else {
             conversion.SetFile(file_);
         }
-        if (!conversion.hasFile()) {
-            ctx.err << "kelvora-cli: " << convert::kNoFileMessage << '\n';
-            return 1;
+        if (conversion.hasFile()) {
+            ctx.out << "Preference file: " << conversion.ffpath() << '\n';
+            ctx.out << "Method " << method_ << ": "
+                    << convert::kMethodCaptions[static_cast<std::size_t>(method_ - 1)] << '\n';
         }
-        ctx.out << "Preference file: " << conversion.ffpath() << '\n';
-        ctx.out << "Method " << method_ << ": "
-                << convert::kMethodCaptions[static_cast<std::size_t>(method_ - 1)] << '\n';
-        const auto result = conversion.Convert(method_, oldUser_, oldDrive_);
-        if (result.byteOrderMarkDropped)
+        const TaskResult result = conversion.Convert(method_, oldUser_, oldDrive_);
+        const convert::ConversionResult& details = conversion.details();
+        if (details.byteOrderMarkDropped)
             ctx.out << "Dropped the byte-order mark at the start\n";
-        for (const auto& outcome : result.pairs) {
+        for (const auto& outcome : details.pairs) {
             if (outcome.skipped) {
                 ctx.out << "Skipped: the search text is empty\n";
                 continue;
             }
             ctx.out << "Replaced " << outcome.count << (outcome.count == 1 ? " time" : " times") << ": \""
-                    << outcome.pair.search << "\" -> \"" << outcome.pair.replace << "\"\n";
+                    << outcome.pair.search << "\" -> \"" << outcome.pair.replace << '"'
+                    << (outcome.pair.driveAtPathStart ? " where a path starts" : "") << '\n';
         }
-        if (result.written) {
-            ctx.out << "Saved; the previous version is kept as " << result.backupPath << '\n';
-        } else {
-            ctx.out << "Nothing to change; the file was left as it was\n";
-        }
-        return 0;
+        return reportResult(ctx, host, result,
+                            "Saved; the previous version is kept as " + details.backupPath);
     }
 
   private:

@@ -1,10 +1,14 @@
 // kelvora-cli check-update: reads the update page and reports the program's version and the one on
-// offer; with --download DIR it also fetches the new setup program into DIR. Nothing is started.
-// Exit codes: 0 an update is available (and downloaded), 1 there is none, 3 the check failed.
+// offer; with --download DIR it also fetches the new setup program into DIR, where it appears only
+// when it matches the page's SHA-256. Nothing is started.
+// Exit codes: 0 an update is available (and downloaded), 1 the check or the download failed,
+// 4 there is no update.
 #include <ostream>
 
+#include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/commands_list.h"
+#include "core/result.h"
 #include "platform/platform.h"
 #include "update/update_settings.h"
 #include "update/web_update.h"
@@ -12,9 +16,6 @@
 namespace kelvora::cli {
 
 namespace {
-
-constexpr int kNoUpdate = 1;
-constexpr int kFailed = 3;
 
 class CheckUpdateCommand : public Command {
   public:
@@ -27,21 +28,18 @@ class CheckUpdateCommand : public Command {
 
     int run(Context& ctx) override {
         using namespace update;
+        CliHost host(ctx);
         const bool download = !folder_.empty();
-        if (download && !platform::directoryExists(folder_)) {
-            ctx.err << "kelvora-cli: folder not found: " << folder_ << '\n';
-            return kFailed;
-        }
+        if (download && !platform::directoryExists(folder_))
+            return reportResult(ctx, host, TaskResult::failed("folder not found: " + folder_), {});
         TWebUpdate web;
         web.ProductInfo.SetURL(url_.empty() ? UpdatePageAddress() : url_);
         web.ProductInfo.Version = ProgramVersion();
         web.Options = {uoOverwrite};
         web.TargetFolder = folder_;
 
-        bool noUpdate = false;
         bool offered = false;
         bool downloading = false;
-        web.OnNoUpdateFound = [&](TWebUpdate&) { noUpdate = true; };
         web.OnUpdateAvailable = [&](TWebUpdate&, const std::string&, const std::string&, bool& canUpdate) {
             offered = true;
             canUpdate = download;
@@ -57,43 +55,20 @@ class CheckUpdateCommand : public Command {
                 ctx.err << '\n';
         };
 
-        const bool downloaded = web.CheckForAnUpdate();
+        TaskResult result = web.CheckForAnUpdate();
         ctx.out << "Current version: " << web.ProductInfo.Version << '\n';
         if (!web.Page().Version.empty())
             ctx.out << "Offered version: " << web.Page().Version << " (" << web.Page().ProductName << ")\n";
-        if (noUpdate) {
-            ctx.err << "There is no update available!\n";
-            return kNoUpdate;
-        }
-        if (!offered || (download && !downloaded))
-            return failed(ctx, web);
-        if (!download)
-            return 0;
-
+        // Without --download the check itself is the task: an offer is its result.
+        if (offered && !download && result.outcome() == Outcome::NothingDone)
+            result = TaskResult::done();
+        if (result.outcome() != Outcome::Done || !download)
+            return reportResult(ctx, host, result, {});
         const std::string file = platform::nativePath(web.DownloadFileName()).string();
-        ctx.out << "Downloaded: " << file << '\n';
-        switch (web.Verification()) {
-            case TVerification::Match:
-                ctx.out << "SHA-256: matches the update page\n";
-                return 0;
-            case TVerification::Missing:
-                ctx.err << "The update page gives no SHA-256: the download could not be verified\n";
-                return 0;
-            default:
-                ctx.err << file << " does not match the SHA-256 of the update page\n";
-                return kFailed;
-        }
+        return reportResult(ctx, host, result, "Downloaded: " + file + "\nSHA-256: matches the update page");
     }
 
   private:
-    static int failed(Context& ctx, const update::TWebUpdate& web) {
-        ctx.err << "Cannot download data from the web";
-        if (!web.LastError().empty())
-            ctx.err << ": " << web.LastError();
-        ctx.err << '\n';
-        return kFailed;
-    }
-
     std::string url_;
     std::string folder_;
 };

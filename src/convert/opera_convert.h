@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
+
 namespace kelvora::convert {
 
 inline constexpr const char* kPrefsFileName = "operaprefs.ini";
@@ -42,12 +44,16 @@ struct ConversionInputs {
 struct ReplacementPair {
     std::string search;
     std::string replace;
+    // A drive ("D:") replaced only where a path starts with it (see ReplaceDriveAtPathStarts);
+    // every other pair is replaced wherever its text occurs.
+    bool driveAtPathStart = false;
 };
 
 // The pairs of `method`, in the order they are applied. Throws Error for a method outside 1..12,
 // an old drive that is not a drive ("D:", "D:\" or "D:/"), or a missing login name or system
 // drive where the method needs it. An empty old drive or old user name gives a pair with an empty
-// search text, which is skipped.
+// search text, which is skipped. The drive pair is in "D:" form whichever form was typed: the
+// old drive's letter and colon, and the system drive without a trailing separator.
 std::vector<ReplacementPair> MethodPairs(int method, const ConversionInputs& inputs);
 
 // Replaces every occurrence of `InSearch` in `text` by `InReplace`, ignoring letter case, left to
@@ -55,13 +61,21 @@ std::vector<ReplacementPair> MethodPairs(int method, const ConversionInputs& inp
 // changes nothing. Returns the number of replacements.
 std::size_t RearchAndReplace(std::string& text, std::string_view InSearch, std::string_view InReplace);
 
+// Replaces the drive `drive` ("D:", letter case ignored) by `replacement` where a path starts with
+// it: the drive is followed by "\" or "/", and stands at the start of the text or of a line, or
+// right after "=", a quote, ";", ",", a blank or a tab, or after "file:///" or "file://localhost/".
+// So "Path=d:\x;D:/y" has two drives, "?id:4" and "Ad:\x" none. Returns the number replaced.
+std::size_t ReplaceDriveAtPathStarts(std::string& text, std::string_view drive, std::string_view replacement);
+
 // The text of the preference file: its bytes, without a leading UTF-8 byte-order mark.
 // Throws Error naming the file and the reason.
 std::string LoadOperaPrefs(const std::string& path, bool* hadByteOrderMark = nullptr);
 
-// Writes `text` over `path`: into a temporary file beside it first, then the current file is
-// copied to `path` + ".bak" and the temporary file replaces it. On failure the file is left as it
-// was and no temporary file remains. Throws Error naming the file and the reason.
+// Writes `text` over `path`. The new text goes into a temporary file beside it (a name of
+// core/temp_names.h); once that is complete, a copy of the current file is made beside it too and
+// renamed over `path` + ".bak", and then the new file is renamed over `path`. On failure the file
+// and an existing ".bak" are left as they were (the ".bak" is put back when the last step fails)
+// and no temporary file remains. Throws Error naming the file and the reason.
 void SaveOperaPrefs(const std::string& path, std::string_view text);
 
 struct PairOutcome {
@@ -79,8 +93,20 @@ struct ConversionResult {
     std::string backupPath;  // where the previous version was kept, when written
 };
 
+// Why a conversion that found nothing to replace did nothing.
+inline constexpr const char* kNothingToChangeMessage = "Nothing to change; the file was left as it was.";
+
+// The name an earlier version wrote the new text under before renaming it: a leftover of a run
+// that was killed, removed by the next conversion in that folder.
+inline constexpr const char* kOldTemporarySuffix = ".new";
+
 // Loads `path`, applies the pairs of `method` and saves the result when it differs from the
-// file. A failure to load leaves the file untouched.
-ConversionResult ConvertOperaPrefs(const std::string& path, int method, const ConversionInputs& inputs);
+// file; `details` receives what each pair did and the converted text. First the temporary files
+// of runs killed earlier in the file's folder are removed. Done when the file was rewritten;
+// nothing done when no pair found anything to change (the file and its ".bak" untouched);
+// failed, with the message, when the inputs are refused or the file can't be read or saved (the
+// file left as it was).
+TaskResult ConvertOperaPrefs(const std::string& path, int method, const ConversionInputs& inputs,
+                             ConversionResult& details);
 
 }  // namespace kelvora::convert

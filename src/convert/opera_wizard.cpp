@@ -85,10 +85,10 @@ bool OperaConversion::Activate() {
     return true;
 }
 
-ConversionResult OperaConversion::Convert(int method, const std::string& oldUser,
-                                          const std::string& oldDrive) {
+TaskResult OperaConversion::Convert(int method, const std::string& oldUser, const std::string& oldDrive) {
+    details_ = ConversionResult{};
     if (!hasFile())
-        throw Error(kNoFileMessage);
+        return TaskResult::nothingDone(kNoFileMessage);
     uzer_ = GetLoginName();
     ConversionInputs inputs{uzer_, {}, {}, {}};
     if (method == kDriveLetterChange) {
@@ -100,7 +100,7 @@ ConversionResult OperaConversion::Convert(int method, const std::string& oldUser
         olduser_ = oldUser;
         inputs.olduser = olduser_;
     }
-    return ConvertOperaPrefs(ffpath_, method, inputs);
+    return ConvertOperaPrefs(ffpath_, method, inputs, details_);
 }
 
 }  // namespace kelvora::convert

@@ -52,9 +52,10 @@ class OperaConversion {
     void SetFile(std::string path) { ffpath_ = std::move(path); }
 
     // "Next >": converts the file by `method` (1 to 12); `oldUser` and `oldDrive` are the texts of
-    // the two edits. Throws Error with kNoFileMessage when there is no file, or the conversion's
-    // own errors.
-    ConversionResult Convert(int method, const std::string& oldUser, const std::string& oldDrive);
+    // the two edits. Nothing done with kNoFileMessage when there is no file; otherwise the
+    // conversion's result (see ConvertOperaPrefs), with what it did in details().
+    TaskResult Convert(int method, const std::string& oldUser, const std::string& oldDrive);
+    const ConversionResult& details() const { return details_; }
 
   private:
     std::string uzer_;
@@ -66,6 +67,7 @@ class OperaConversion {
     std::string olduser_;
     std::string driveltr_;
     SystemInformation info_;
+    ConversionResult details_;
 };
 
 }  // namespace kelvora::convert

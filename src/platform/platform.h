@@ -41,8 +41,11 @@ struct MachineOptions {
     std::vector<std::pair<char, std::string>> drives;
 };
 
-// Fills in what was not given from KELVORA_ROOT, KELVORA_USER and KELVORA_WINDOWS_VERSION, then
-// from ~/.wine/drive_c and the POSIX login name. Values already set win.
+// Fills in what was not given from KELVORA_ROOT, KELVORA_USER and KELVORA_WINDOWS_VERSION only.
+// Values already set win. On Windows: `given` as it is.
+MachineOptions machineFromEnvironment(MachineOptions given);
+// Fills in what was not given from the environment (machineFromEnvironment), then from
+// ~/.wine/drive_c, the POSIX login name and the root's folders. Values already set win.
 MachineOptions resolveMachine(MachineOptions given);
 // Makes `options` the machine every later call works on.
 void setMachine(const MachineOptions& options);
@@ -299,7 +302,8 @@ bool writeRegistryTree(std::string_view key, const RegistryTree& tree);
 bool deleteRegistryTree(std::string_view key);
 
 // ---- Shell ----------------------------------------------------------------------------------
-// Opens a web address, mail link or file with the desktop's handler. False when it could not.
+// Opens a web address, mail link or file with the desktop's handler, without waiting for the
+// handler (POSIX: xdg-open in a session of its own). False when it could not be started.
 bool openWithShell(std::string_view target);
 
 // ---- HTTP -----------------------------------------------------------------------------------
@@ -337,8 +341,14 @@ HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::
 
 // The system's folder for temporary files; empty when there is none.
 std::string temporaryDirectory();
-// Starts a downloaded program (Windows: the shell's "open" with `parameters`; POSIX: the desktop's
-// opener, which takes no parameters). False when it could not be started.
+// Kelvora's own folder for downloaded setup programs, made with its missing parents unless
+// `create` is false: on Windows %LOCALAPPDATA%\Kelvora\Downloads of the user running the program,
+// on POSIX $XDG_CACHE_HOME/kelvora/downloads (~/.cache/kelvora/downloads when that variable is
+// not set to an absolute folder). Empty when it can't be named or made.
+std::string downloadFolder(bool create = true);
+// Starts a downloaded program without waiting for it (Windows: the shell's "open" with
+// `parameters`; POSIX: the desktop's opener in a session of its own, which takes no parameters).
+// False when it could not be started.
 bool startFile(std::string_view path, std::string_view parameters);
 
 }  // namespace kelvora::platform

@@ -137,15 +137,17 @@ void Tfc_Opera::Button2Click() {
         wizards::showBox(this, wizards::BoxKind::Message, QString::fromUtf8(convert::kNoFileMessage));
         return;
     }
-    convert::ConversionResult result;
-    try {
+    TaskResult result;
+    {
         BusyCursor busy;
         result = conversion_.Convert(method, toUtf8(Edit1->text()), toUtf8(Edit2->text()));
-    } catch (const std::exception& e) {
-        wizards::showError(this, e);
+    }
+    if (result.outcome() == Outcome::Failed) {
+        wizards::showBox(this, wizards::BoxKind::Error, wizards::errorBoxText(result.message()));
         return;
     }
-    RichEdit1->setPlainText(fromUtf8(result.text));
+    // Converted, or nothing in the file to change: either way the text box shows the file.
+    RichEdit1->setPlainText(fromUtf8(conversion_.details().text));
     Button1->show();
     Button1->raise();
 }

@@ -228,7 +228,9 @@ void Tf_Update::FormCreate() {
 }
 
 void Tf_Update::WebUpdate1AfterGetInfo() {
-    WebUpdate1->TargetFolder = platform::currentDirectory();
+    // Kelvora's own folder, never the current one: a setup program of the same name that the
+    // person keeps elsewhere is neither replaced nor, at the next start, removed.
+    WebUpdate1->TargetFolder = platform::downloadFolder();
 }
 
 void Tf_Update::WebUpdate1BeforeShowInfo(bool& ShowInfo, bool&) {
@@ -265,7 +267,9 @@ void Tf_Update::WebUpdate1NotVerified(const std::string& FileName) {
     const std::string file = platform::nativePath(FileName).string();
     updatePrompts().Notice(
         this, QString::fromStdString(Format(
-                  "The downloaded file %s could not be verified, so it was not started.", file.c_str())));
+                  "The downloaded file %s could not be verified against the update page's SHA-256, so it was "
+                  "removed and not started.",
+                  file.c_str())));
 }
 
 void Tf_Update::WebUpdate1CannotExecute() {

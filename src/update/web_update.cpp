@@ -259,13 +259,14 @@ void TProductInfo::SetURL(std::string_view url) {
 
 // ---- TWebUpdate -----------------------------------------------------------------------------
 
-// Where a transfer's body goes: a string in memory or a file written under a temporary name and
-// put in place only when it is complete.
+// Where a transfer's body goes: a string in memory, or a file written under a temporary name
+// (the file's name + ".part") and put in place only when it is complete and matches its digest.
 struct TWebUpdate::Sink {
     const std::string* fileName = nullptr;  // null: into memory
     std::string memory;
     platform::File file;
     std::string partName;
+    bool partMade = false;  // the temporary file exists and is this transfer's
     Sha256 hash;
 
     void open() {
@@ -277,6 +278,7 @@ struct TWebUpdate::Sink {
         } catch (const std::exception& e) {
             throw Error(Format("Cannot create %s: %s", fileName->c_str(), e.what()));
         }
+        partMade = true;
     }
     void write(const char* data, std::size_t size) {
         if (!fileName) {
@@ -292,27 +294,34 @@ struct TWebUpdate::Sink {
             throw Error(Format("Cannot write %s: %s", fileName->c_str(), e.what()));
         }
     }
-    // Puts a complete file in place.
-    void commit() {
-        if (!fileName)
-            return;
+    // Ends the writing of a complete file; returns its SHA-256.
+    std::string finish() {
         try {
             file.close();
         } catch (const std::exception& e) {
             throw Error(Format("Cannot write %s: %s", fileName->c_str(), e.what()));
         }
+        return hash.finishHex();
+    }
+    // Puts the complete, verified file in place.
+    void commit() {
         if (!platform::replaceFile(partName, *fileName))
             throw Error(Format("Cannot replace %s", fileName->c_str()));
+        partMade = false;
     }
-    // Removes what an incomplete transfer wrote, leaving any earlier file of the name whole.
+    // Removes the temporary file of a transfer that did not end in place, leaving any earlier file
+    // of the name whole.
     void discard() {
-        if (!fileName || !file.isOpen())
+        if (!partMade)
             return;
-        try {
-            file.close();
-        } catch (const std::exception&) {
+        if (file.isOpen()) {
+            try {
+                file.close();
+            } catch (const std::exception&) {
+            }
         }
         platform::removeFile(partName);
+        partMade = false;
     }
 };
 
@@ -325,9 +334,9 @@ void TWebUpdate::Fail(std::string reason) {
         lastError_ = std::move(reason);
 }
 
-bool TWebUpdate::CheckForAnUpdate() {
+TaskResult TWebUpdate::CheckForAnUpdate() {
     if (active_)
-        return false;
+        return TaskResult::nothingDone(kBusyMessage);
     active_ = true;
     struct ClearActive {
         bool& flag;
@@ -336,9 +345,10 @@ bool TWebUpdate::CheckForAnUpdate() {
 
     lastError_.clear();
     verification_ = TVerification::NotChecked;
-    downloadDigest_.clear();
     downloadFileName_.clear();
     page_.Redirection.clear();
+    const auto failed = [this] { return TaskResult::failed(lastError_); };
+
     DoBeforeGetInfo();
     bool read = ReadInfo();
     DoAfterGetInfo();
@@ -347,34 +357,29 @@ bool TWebUpdate::CheckForAnUpdate() {
         DoDownloadError();
         read = false;
     }
-    if (!read || !CompareVersions())
-        return false;
+    if (!read)
+        return failed();
+    if (!CompareVersions())
+        return TaskResult::nothingDone(kNoUpdateMessage);
 
     bool canUpdate = true;
     if (OnUpdateAvailable)
         OnUpdateAvailable(*this, ProductInfo.Version, page_.Version, canUpdate);
-    if (!canUpdate || !ShowInformation() || !DownloadUpdate())
-        return false;
+    if (!canUpdate || !ShowInformation())
+        return TaskResult::nothingDone(kDeclinedMessage);
+    if (!DownloadUpdate())
+        return failed();
     if (!Options.contains(uoRunUpdate))
-        return true;
+        return TaskResult::done();
 
-    // Only a file that matches the digest its page gives is started.
-    if (verification_ != TVerification::Match) {
-        Fail(verification_ == TVerification::Missing
-                 ? Format("The update page gives no SHA-256 for %s", downloadFileName_.c_str())
-                 : Format("%s does not match the SHA-256 of the update page", downloadFileName_.c_str()));
-        if (OnNotVerified)
-            OnNotVerified(*this, downloadFileName_);
-        return false;
-    }
     if (!Execute(downloadFileName_, page_.RunParameters)) {
         Fail(Format("Cannot start %s", downloadFileName_.c_str()));
         DoCannotExecute();
-        return false;
+        return failed();
     }
     if (Options.contains(uoTerminate))
         Terminate();
-    return true;
+    return TaskResult::done();
 }
 
 bool TWebUpdate::ReadInfo() {
@@ -383,7 +388,7 @@ bool TWebUpdate::ReadInfo() {
         const std::string redirection = page_.Redirection;
         page_ = TPageValues{};
         page_.Redirection = redirection;
-        if (!Transfer(address, nullptr, false))
+        if (Transfer(address, nullptr, false) != Outcome::Succeeded)
             return false;
         page_ = ParseLines(lines_, TagInfo);
         if (page_.Redirection.empty())
@@ -467,31 +472,24 @@ bool TWebUpdate::DownloadUpdate() {
     }
     downloadFileName_ = fileName;
     DoBeforeDownload(fileName);
-    const bool ok = Transfer(page_.Download, &fileName, true);
+    const Outcome outcome = Transfer(page_.Download, &fileName, true);
     DoAfterDownload(fileName);
-    if (ok) {
-        const std::string expected = lowerHex(page_.SHA256);
-        verification_ = expected.empty()              ? TVerification::Missing
-                        : expected == downloadDigest_ ? TVerification::Match
-                                                      : TVerification::Mismatch;
-    }
-    return ok;
+    if (outcome == Outcome::NotVerified && OnNotVerified)
+        OnNotVerified(*this, fileName);
+    return outcome == Outcome::Succeeded;
 }
 
-bool TWebUpdate::Transfer(const std::string& address, const std::string* fileName, bool lengthRequired) {
+TWebUpdate::Outcome TWebUpdate::Transfer(const std::string& address, const std::string* fileName,
+                                         bool lengthRequired) {
     Sink sink;
     sink.fileName = fileName;
     const Outcome outcome = RunTransfer(address, sink, lengthRequired, true);
     lastResult_ = outcome == Outcome::Succeeded;
     if (outcome == Outcome::Failed)
         DoDownloadError();
-    if (!lastResult_)
-        return false;
-    if (fileName)
-        downloadDigest_ = sink.hash.finishHex();
-    else
+    if (lastResult_ && !fileName)
         lines_ = SplitLines(platform::ansiToUtf8(sink.memory));
-    return true;
+    return outcome;
 }
 
 bool TWebUpdate::FetchText(const std::string& address, std::string& text) {
@@ -586,8 +584,25 @@ TWebUpdate::Outcome TWebUpdate::RunTransfer(const std::string& address, Sink& si
             else
                 reason = "The server sent no data";
         } else if (opened && downloadedSize_ == totalSize_) {
-            sink.commit();
-            outcome = Outcome::Succeeded;
+            // Only a file that matches the digest its page gives takes the download's name.
+            const std::string digest = sink.finish();
+            const std::string expected = lowerHex(page_.SHA256);
+            verification_ = expected.empty()     ? TVerification::Missing
+                            : expected == digest ? TVerification::Match
+                                                 : TVerification::Mismatch;
+            if (verification_ == TVerification::Match) {
+                sink.commit();
+                outcome = Outcome::Succeeded;
+            } else {
+                reason = verification_ == TVerification::Missing
+                             ? Format("The update page gives no SHA-256 for %s, so the download was removed",
+                                      sink.fileName->c_str())
+                             : Format(
+                                   "The download does not match the SHA-256 the update page gives for %s, "
+                                   "so it was removed",
+                                   sink.fileName->c_str());
+                outcome = Outcome::NotVerified;
+            }
         } else {
             reason = Format("%llu of %llu bytes arrived", static_cast<unsigned long long>(downloadedSize_),
                             static_cast<unsigned long long>(totalSize_));
@@ -598,7 +613,9 @@ TWebUpdate::Outcome TWebUpdate::RunTransfer(const std::string& address, Sink& si
     }
     if (outcome != Outcome::Succeeded) {
         sink.discard();
-        Fail(Format("Cannot download %s: %s", address.c_str(), reason.c_str()));
+        Fail(outcome == Outcome::NotVerified
+                 ? reason
+                 : Format("Cannot download %s: %s", address.c_str(), reason.c_str()));
     }
     return outcome;
 }

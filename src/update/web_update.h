@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
+
 namespace kelvora::update {
 
 enum TVersionFormat { vfStandard, vfString, vfNumber };
@@ -60,7 +62,7 @@ struct TTagInfo {
     std::string Redirection = "wuRedirection";
     std::string Author = "wuAuthor";
     std::string Email = "wuEmail";
-    // The SHA-256 of the download, 64 hexadecimal digits: without a match nothing is started.
+    // The SHA-256 of the download, 64 hexadecimal digits: a download without a match is removed.
     std::string SHA256 = "wuSHA256";
 };
 
@@ -110,6 +112,11 @@ TAddress SplitAddress(std::string_view address);
 // How the downloaded file compares with the page's "wuSHA256".
 enum class TVerification { NotChecked, Missing, Match, Mismatch };
 
+// Why a check did nothing, when it ends without an error.
+inline constexpr const char* kNoUpdateMessage = "There is no update available!";
+inline constexpr const char* kDeclinedMessage = "The update was not wanted, so nothing was downloaded.";
+inline constexpr const char* kBusyMessage = "An update check is already running.";
+
 class TWebUpdate {
   public:
     TWebUpdate() = default;
@@ -117,8 +124,12 @@ class TWebUpdate {
     TWebUpdate(const TWebUpdate&) = delete;
     TWebUpdate& operator=(const TWebUpdate&) = delete;
 
-    // Runs the whole check. True when an update was downloaded and, with uoRunUpdate, started.
-    bool CheckForAnUpdate();
+    // Runs the whole check. Done when an update was downloaded and, with uoRunUpdate, started;
+    // nothing done when there is no newer version (kNoUpdateMessage), when OnUpdateAvailable or the
+    // information window declined it (kDeclinedMessage) or while a check runs already
+    // (kBusyMessage); failed, with the reason, when the page, the download, its verification or the
+    // start of the program failed.
+    TaskResult CheckForAnUpdate();
     // A running transfer stops at its next check and counts as failed, without OnDownloadError.
     void Abort() { aborting_ = true; }
 
@@ -147,7 +158,8 @@ class TWebUpdate {
     std::function<void(TWebUpdate&, std::uint64_t Total, std::uint64_t Downloaded)> OnDownload;
     std::function<void(TWebUpdate&)> OnDownloadError;
     std::function<void(TWebUpdate&)> OnCannotExecute;
-    // The download was kept but not started: the page gave no SHA-256 or the file differs from it.
+    // The download was removed before it took `FileName`: the page gave no SHA-256 or the file
+    // differs from it. An earlier file of that name stays as it was.
     std::function<void(TWebUpdate&, const std::string& FileName)> OnNotVerified;
 
     // ---- Working state ----
@@ -160,8 +172,6 @@ class TWebUpdate {
     bool LastTransferSucceeded() const { return lastResult_; }
     const std::vector<std::string>& Lines() const { return lines_; }
     TVerification Verification() const { return verification_; }
-    // Why the last check stopped, for a person: empty when it did not fail.
-    const std::string& LastError() const { return lastError_; }
 
     // Follows at most this many "wuRedirection" pages.
     static constexpr int kMaxRedirections = 10;
@@ -197,12 +207,12 @@ class TWebUpdate {
 
   private:
     struct Sink;
-    enum class Outcome { Succeeded, Failed, FailedQuietly };
+    enum class Outcome { Succeeded, Failed, FailedQuietly, NotVerified };
 
     bool ReadInfo();
     bool CompareVersions();
     bool DownloadUpdate();
-    bool Transfer(const std::string& address, const std::string* fileName, bool lengthRequired);
+    Outcome Transfer(const std::string& address, const std::string* fileName, bool lengthRequired);
     Outcome RunTransfer(const std::string& address, Sink& sink, bool lengthRequired, bool events);
     void Fail(std::string reason);
 
@@ -216,8 +226,7 @@ class TWebUpdate {
     bool lastResult_ = false;
     std::vector<std::string> lines_;
     TVerification verification_ = TVerification::NotChecked;
-    std::string downloadDigest_;
-    std::string lastError_;
+    std::string lastError_;  // the first reason the running check failed
 };
 
 }  // namespace kelvora::update

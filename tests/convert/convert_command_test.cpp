@@ -56,6 +56,63 @@ TEST(ConvertOperaCommand, ReportsAFailureNamingTheFile) {
     EXPECT_TRUE(contains(r.err, "Can't read the preference file \"" + path + "\"")) << r.err;
 }
 
+TEST(ConvertOperaCommand, ExitCodesFollowTheResult) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> options;
+        std::string before, after;
+        int code;
+        std::string out, err;  // parts of the output
+    };
+    const std::vector<Case> cases = {
+        {"converted",
+         {"--method", "5"},
+         "P=C:\\Program Files\\x\n",
+         "P=C:\\Program Files (x86)\\x\n",
+         0,
+         "Saved; the previous version is kept as ",
+         ""},
+        {"drive changed where a path starts",
+         {"--method", "11", "--old-drive", "d:"},
+         "U=http://h/?id:4\nP=D:\\x\n",
+         "U=http://h/?id:4\nP=C:\\x\n",
+         0,
+         "Replaced 1 time: \"d:\" -> \"C:\" where a path starts\n",
+         ""},
+        {"nothing to change",
+         {"--method", "6"},
+         "P=C:\\Program Files\\x\n",
+         "P=C:\\Program Files\\x\n",
+         4,
+         "Replaced 0 times: \"Program Files (x86)\" -> \"Program Files\"\n",
+         "kelvora-cli: nothing done: Nothing to change; the file was left as it was.\n"},
+        {"an old drive that is no drive",
+         {"--method", "11", "--old-drive", "D"},
+         "P=D:\\x\n",
+         "P=D:\\x\n",
+         1,
+         "",
+         "kelvora-cli: The old drive \"D\" is not a drive letter"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir tmp;
+        writeFile(tmp / "operaprefs.ini", c.before);
+        std::vector<std::string> args = {"convert-opera", "--file", tmp.str() + "/operaprefs.ini"};
+#ifndef _WIN32
+        // The system drive comes from the machine.
+        args.insert(args.begin(), {"--root", tmp.str(), "--user", "ann"});
+#endif
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun r = run(args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_TRUE(contains(r.out, c.out)) << r.out;
+        EXPECT_TRUE(contains(r.err, c.err)) << r.err;
+        EXPECT_EQ(readFile(tmp / "operaprefs.ini"), c.after);
+        EXPECT_EQ(fs::exists(tmp / "operaprefs.ini.bak"), c.code == 0);
+    }
+}
+
 #ifndef _WIN32
 TEST(ConvertOperaCommand, ConvertsTheUsersFileAndPrintsWhatItReplaced) {
     TempDir root;
@@ -82,9 +139,9 @@ TEST(ConvertOperaCommand, ConvertsTheUsersFileAndPrintsWhatItReplaced) {
     const std::string backup =
         readFile(root / "Users/bob/AppData/Roaming/Opera/Opera/profile/operaprefs.ini.bak");
     const CliRun again = run(args);
-    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(again.code, 4) << again.err;
     EXPECT_TRUE(contains(again.out, "Replaced 0 times: \"ann\" -> \"bob\"\n")) << again.out;
-    EXPECT_TRUE(contains(again.out, "Nothing to change; the file was left as it was\n")) << again.out;
+    EXPECT_EQ(again.err, "kelvora-cli: nothing done: Nothing to change; the file was left as it was.\n");
     EXPECT_EQ(readFile(root / "Users/bob/AppData/Roaming/Opera/Opera/profile/operaprefs.ini.bak"), backup);
 
     // An empty old user name skips its pair.
@@ -131,8 +188,8 @@ TEST(ConvertOperaCommand, ConvertsTheSampleMachines) {
 
         const CliRun r = run({"--root", machine.root.string(), "--user", "ann", "--windows-version",
                               c.version, "convert-opera", "--method", c.method});
-        EXPECT_EQ(r.code, 0) << r.err;
         const std::string after = readFile(file);
+        EXPECT_EQ(r.code, after != before ? 0 : 4) << r.err;
         const std::size_t hotList = after.find("Hot List File Ver2=");
         ASSERT_NE(hotList, std::string::npos) << after;
         EXPECT_EQ(after.substr(hotList), c.expected);
@@ -145,10 +202,11 @@ TEST(ConvertOperaCommand, SaysSoWhenNoPreferenceFileIsFound) {
     TempDir root;
     fs::create_directories(root / "Users/bob");
     const CliRun r = run({"--root", root.str(), "--user", "bob", "convert-opera", "--method", "1"});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 4);
     EXPECT_EQ(
         r.err,
-        "kelvora-cli: No Opera preference file (operaprefs.ini) was found, so nothing was converted.\n");
+        "kelvora-cli: nothing done: No Opera preference file (operaprefs.ini) was found, so nothing was "
+        "converted.\n");
     EXPECT_EQ(r.out, "");
 }
 #endif

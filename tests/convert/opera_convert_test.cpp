@@ -2,11 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "core/error.h"
+#include "platform/platform.h"
 #include "support/temp_dir.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace kelvora::convert {
 namespace {
@@ -23,15 +33,25 @@ std::string joinLines(const std::vector<std::string>& lines, const std::string& 
     return out;
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // Writes `contents` as the preference file of a fresh folder and converts it.
 struct Converted {
     TempDir dir;
     std::string path = dir.str() + "/operaprefs.ini";
-    ConversionResult result;
+    ConversionResult details;
+    TaskResult result;
 
     Converted(const std::string& contents, int method, const ConversionInputs& inputs) {
         writeFile(dir / "operaprefs.ini", contents);
-        result = ConvertOperaPrefs(path, method, inputs);
+        result = ConvertOperaPrefs(path, method, inputs, details);
     }
     std::string file() const { return readFile(dir / "operaprefs.ini"); }
     bool hasBackup() const { return fs::exists(dir / "operaprefs.ini.bak"); }
@@ -107,9 +127,10 @@ TEST(ConvertOperaPrefs, EachMethodOnASampleFile) {
         for (const auto& [index, line] : c.changedLines)
             expected[static_cast<std::size_t>(index)] = line;
         Converted conv(joinLines(kSample, "\r\n"), c.method, c.inputs);
+        EXPECT_EQ(conv.result.outcome(), Outcome::Done) << conv.result.message();
         EXPECT_EQ(conv.file(), joinLines(expected, "\r\n"));
-        EXPECT_EQ(conv.result.text, joinLines(expected, "\r\n"));
-        EXPECT_TRUE(conv.result.written);
+        EXPECT_EQ(conv.details.text, joinLines(expected, "\r\n"));
+        EXPECT_TRUE(conv.details.written);
     }
 }
 
@@ -144,16 +165,58 @@ TEST(ConvertOperaPrefs, EdgeCases) {
          "Opera Preferences version 2.1\r\n"},
         {"damaged header repaired", 5, kAnn, "o;?Opera Preferences version 2.1\n",
          "Opera Preferences version 2.1\n"},
-        {"drive with separator keeps it", 11, kAnn, "a=D:\\x\nb=d:\\y\nc=D:z\n", "a=C:\\x\nb=C:\\y\nc=D:z\n"},
-        {"drive without separator", 11, {"ann", "C:", "", "E:"}, "a=E:\\x\nb=E:y\n", "a=C:\\x\nb=C:y\n"},
-        {"drive with a slash", 11, {"ann", "C:", "", "E:/"}, "a=E:/x\nb=E:\\y\n", "a=C:/x\nb=E:\\y\n"},
+        // The drive is changed where a path starts with it, whichever separator follows it and
+        // whichever form ("D:", "D:\\", "D:/") was typed.
+        {"drive typed with a backslash", 11, kAnn, "a=D:\\x\nb=d:/y\nc=D:z\n", "a=C:\\x\nb=C:/y\nc=D:z\n"},
+        {"drive typed without separator",
+         11,
+         {"ann", "C:", "", "E:"},
+         "a=E:\\x\nb=E:y\n",
+         "a=C:\\x\nb=E:y\n"},
+        {"drive typed with a slash", 11, {"ann", "C:", "", "E:/"}, "a=E:/x\nb=E:\\y\n", "a=C:/x\nb=C:\\y\n"},
+        {"letters before a colon are no drive",
+         11,
+         {"ann", "C:", "", "D:"},
+         "Home=http://host/?id:4&kid:/x\nP=D:\\x\n",
+         "Home=http://host/?id:4&kid:/x\nP=C:\\x\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Converted conv(c.before, c.method, c.inputs);
         EXPECT_EQ(conv.file(), c.after);
-        EXPECT_TRUE(conv.result.written);
+        EXPECT_EQ(conv.result.outcome(), Outcome::Done) << conv.result.message();
+        EXPECT_TRUE(conv.details.written);
     }
+}
+
+TEST(ReplaceDriveAtPathStarts, OnlyWhereAPathStarts) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string expected;
+        std::size_t count;
+    };
+    const std::vector<Case> cases = {
+        {"start of the text and of each line", "D:\\a\r\nd:\\b\rD:/c\n", "C:\\a\r\nC:\\b\rC:/c\n", 3},
+        {"a value, a list, quotes and blanks", "P=D:\\a;d:/b,\"D:\\c\" 'D:\\d' D:\\e\tD:\\f",
+         "P=C:\\a;C:/b,\"C:\\c\" 'C:\\d' C:\\e\tC:\\f", 6},
+        {"file addresses", "U=file:///D:/a\nV=FILE://localhost/d:/b\n",
+         "U=file:///C:/a\nV=FILE://localhost/C:/b\n", 2},
+        {"inside a word or an address", "?id:4 kid:\\x abd:/y http://host/D:/z",
+         "?id:4 kid:\\x abd:/y http://host/D:/z", 0},
+        {"no separator after the colon", "P=D:\nQ=D:x\nR=D:", "P=D:\nQ=D:x\nR=D:", 0},
+        {"another drive", "P=E:\\x;DD:\\y", "P=E:\\x;DD:\\y", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text = c.text;
+        EXPECT_EQ(ReplaceDriveAtPathStarts(text, "D:", "C:"), c.count);
+        EXPECT_EQ(text, c.expected);
+    }
+    // A network system drive takes the drive's place; the separator stays.
+    std::string text = "P=D:\\x";
+    EXPECT_EQ(ReplaceDriveAtPathStarts(text, "d:", "\\\\server\\share"), 1u);
+    EXPECT_EQ(text, "P=\\\\server\\share\\x");
 }
 
 TEST(ConvertOperaPrefs, NothingToReplaceLeavesTheFileAlone) {
@@ -173,14 +236,16 @@ TEST(ConvertOperaPrefs, NothingToReplaceLeavesTheFileAlone) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Converted conv(sample, c.method, c.inputs);
+        EXPECT_EQ(conv.result.outcome(), Outcome::NothingDone);
+        EXPECT_EQ(conv.result.message(), kNothingToChangeMessage);
         EXPECT_EQ(conv.file(), sample);
-        EXPECT_FALSE(conv.result.written);
+        EXPECT_FALSE(conv.details.written);
         EXPECT_FALSE(conv.hasBackup());
     }
     Converted skipped(sample, 12, {"ann", "C:", "", ""});
-    ASSERT_EQ(skipped.result.pairs.size(), 2u);
-    EXPECT_TRUE(skipped.result.pairs[0].skipped);
-    EXPECT_FALSE(skipped.result.pairs[1].skipped);
+    ASSERT_EQ(skipped.details.pairs.size(), 2u);
+    EXPECT_TRUE(skipped.details.pairs[0].skipped);
+    EXPECT_FALSE(skipped.details.pairs[1].skipped);
 }
 
 TEST(ConvertOperaPrefs, KeepsNonAsciiTextAndLineBreaksByteForByte) {
@@ -199,62 +264,144 @@ TEST(ConvertOperaPrefs, KeepsNonAsciiTextAndLineBreaksByteForByte) {
 TEST(ConvertOperaPrefs, KeepsThePreviousVersionAsBackup) {
     const std::string original = "\xEF\xBB\xBFOpera Preferences version 2.1\nP=C:\\Program Files\\Opera\n";
     Converted conv(original, 5, kAnn);
-    EXPECT_EQ(conv.result.backupPath, conv.path + ".bak");
+    EXPECT_EQ(conv.details.backupPath, conv.path + ".bak");
     EXPECT_EQ(readFile(conv.dir / "operaprefs.ini.bak"), original);
     const std::string first = conv.file();
     EXPECT_EQ(first, "Opera Preferences version 2.1\nP=C:\\Program Files (x86)\\Opera\n");
 
-    ConvertOperaPrefs(conv.path, 6, kAnn);
+    ConversionResult details;
+    EXPECT_EQ(ConvertOperaPrefs(conv.path, 6, kAnn, details).outcome(), Outcome::Done);
     EXPECT_EQ(readFile(conv.dir / "operaprefs.ini.bak"), first);
     EXPECT_EQ(conv.file(), "Opera Preferences version 2.1\nP=C:\\Program Files\\Opera\n");
+    EXPECT_EQ(namesIn(conv.dir.path()), (std::vector<std::string>{"operaprefs.ini", "operaprefs.ini.bak"}));
 
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(conv.dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"operaprefs.ini", "operaprefs.ini.bak"}));
+#ifndef _WIN32
+    // A backup that is a link is replaced, not written through.
+    writeFile(conv.dir / "elsewhere.txt", "keep me");
+    fs::remove(conv.dir / "operaprefs.ini.bak");
+    fs::create_symlink(conv.dir / "elsewhere.txt", conv.dir / "operaprefs.ini.bak");
+    EXPECT_EQ(ConvertOperaPrefs(conv.path, 5, kAnn, details).outcome(), Outcome::Done);
+    EXPECT_EQ(readFile(conv.dir / "elsewhere.txt"), "keep me");
+    EXPECT_FALSE(fs::is_symlink(conv.dir / "operaprefs.ini.bak"));
+    EXPECT_EQ(readFile(conv.dir / "operaprefs.ini.bak"),
+              "Opera Preferences version 2.1\nP=C:\\Program Files\\Opera\n");
+#endif
 }
 
-TEST(ConvertOperaPrefs, FailuresNameTheFileAndChangeNothing) {
-    const std::string original = "P=C:\\Program Files\\Opera\n";
+TEST(ConvertOperaPrefs, RemovesLeftoversOfKilledRunsFromTheFilesFolder) {
+    for (const bool changes : {true, false}) {
+        SCOPED_TRACE(changes ? "a conversion" : "nothing to change");
+        TempDir tmp;
+        writeFile(tmp / "operaprefs.ini", "P=C:\\Program Files\\Opera\n");
+        // What killed runs left: the name older versions wrote, and Kelvora's temporary names.
+        writeFile(tmp / "operaprefs.ini.new", "half a file");
+        writeFile(tmp / "~kv0123456789abcdef.tmp", "half a file");
+        // Files of the same look that are not Kelvora's stay.
+        writeFile(tmp / "~kvnothex.tmp", "mine");
+        writeFile(tmp / "other.ini.new", "mine");
+        ConversionResult details;
+        const TaskResult result =
+            ConvertOperaPrefs(tmp.str() + "/operaprefs.ini", changes ? 5 : 6, kAnn, details);
+        EXPECT_EQ(result.outcome(), changes ? Outcome::Done : Outcome::NothingDone);
+        std::vector<std::string> expected = {"operaprefs.ini", "other.ini.new", "~kvnothex.tmp"};
+        if (changes)
+            expected.insert(expected.begin() + 1, "operaprefs.ini.bak");
+        EXPECT_EQ(namesIn(tmp.path()), expected);
+    }
+}
+
+#ifndef _WIN32
+// While it lives, files this process writes can't grow beyond `bytes` (the write fails with EFBIG),
+// as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+#endif
+
+TEST(ConvertOperaPrefs, FailuresNameTheFileAndLeaveFileAndBackupWhole) {
+    // Method 6 makes the file shorter, method 5 longer.
+    const std::string original = "P=C:\\Program Files (x86)\\Opera\nQ=C:\\Program Files (x86)\\Opera\n";
+    const std::string oldBackup = "the backup of an earlier conversion\n";
     struct Case {
         const char* what;
-        const char* blocker;  // a folder in the way of a file the save writes
-        const char* named;    // the file the message names
+        int method;
         const char* reason;
+        // What stands in the way; returns what keeps it there while the conversion runs.
+        std::function<std::shared_ptr<void>(const TempDir&)> obstruct;
+        bool backupIsAFolder = false;
     };
-    const std::vector<Case> cases = {
-        {"temporary file can't be written", "operaprefs.ini.new", "operaprefs.ini.new", "Can't write"},
-        {"backup can't be written", "operaprefs.ini.bak", "operaprefs.ini.bak",
-         "Can't keep the previous version"},
+    std::vector<Case> cases = {
+        {"the backup's name is taken by a folder", 6, "Can't keep the previous version of",
+         [](const TempDir& tmp) {
+             fs::remove(tmp / "operaprefs.ini.bak");
+             writeFile(tmp / "operaprefs.ini.bak/inside.txt", "x");
+             return std::shared_ptr<void>();
+         },
+         true},
+#ifndef _WIN32
+        {"the new version can't be written", 5, "Can't write the new version of",
+         [&](const TempDir&) { return std::make_shared<FileSizeLimit>(original.size()); }},
+        {"the previous version can't be copied", 6, "Can't keep the previous version of",
+         [&](const TempDir&) { return std::make_shared<FileSizeLimit>(original.size() - 1); }},
+#else
+        // Opera holds its file open without letting anyone replace it.
+        {"the file is held open", 5, "Can't replace the preference file",
+         [](const TempDir& tmp) {
+             return std::make_shared<platform::File>(
+                 platform::File::openRead(tmp.str() + "\\operaprefs.ini", platform::Share::DenyWrite));
+         }},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir tmp;
         writeFile(tmp / "operaprefs.ini", original);
-        fs::create_directories(tmp / c.blocker);
+        writeFile(tmp / "operaprefs.ini.bak", oldBackup);
         const std::string path = tmp.str() + "/operaprefs.ini";
-        try {
-            ConvertOperaPrefs(path, 5, kAnn);
-            ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
-            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
-            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+        ConversionResult details;
+        TaskResult result;
+        {
+            const auto obstruction = c.obstruct(tmp);
+            result = ConvertOperaPrefs(path, c.method, kAnn, details);
         }
+        EXPECT_EQ(result.outcome(), Outcome::Failed);
+        EXPECT_NE(result.message().find(c.reason), std::string::npos) << result.message();
+        EXPECT_NE(result.message().find("operaprefs.ini"), std::string::npos) << result.message();
+        EXPECT_FALSE(details.written);
         EXPECT_EQ(readFile(tmp / "operaprefs.ini"), original);
-        EXPECT_FALSE(fs::is_regular_file(tmp / "operaprefs.ini.new"));
+        if (c.backupIsAFolder) {
+            EXPECT_EQ(readFile(tmp / "operaprefs.ini.bak/inside.txt"), "x");
+        } else {
+            EXPECT_EQ(readFile(tmp / "operaprefs.ini.bak"), oldBackup);
+        }
+        EXPECT_EQ(namesIn(tmp.path()), (std::vector<std::string>{"operaprefs.ini", "operaprefs.ini.bak"}))
+            << "no temporary file stays";
     }
 
     TempDir tmp;
     const std::string missing = tmp.str() + "/operaprefs.ini";
-    try {
-        ConvertOperaPrefs(missing, 5, kAnn);
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("Can't read the preference file \"" + missing + "\""),
-                  std::string::npos)
-            << e.what();
-    }
+    ConversionResult details;
+    const TaskResult result = ConvertOperaPrefs(missing, 5, kAnn, details);
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
+    EXPECT_NE(result.message().find("Can't read the preference file \"" + missing + "\""), std::string::npos)
+        << result.message();
     EXPECT_FALSE(fs::exists(tmp / "operaprefs.ini"));
 }
 
@@ -283,12 +430,11 @@ TEST(ConvertOperaPrefs, RejectsInputsThatWouldDamageTheFile) {
         SCOPED_TRACE(c.what);
         TempDir tmp;
         writeFile(tmp / "operaprefs.ini", original);
-        try {
-            ConvertOperaPrefs(tmp.str() + "/operaprefs.ini", c.method, c.inputs);
-            ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
-            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-        }
+        ConversionResult details;
+        const TaskResult result =
+            ConvertOperaPrefs(tmp.str() + "/operaprefs.ini", c.method, c.inputs, details);
+        EXPECT_EQ(result.outcome(), Outcome::Failed);
+        EXPECT_NE(result.message().find(c.message), std::string::npos) << result.message();
         EXPECT_EQ(readFile(tmp / "operaprefs.ini"), original);
     }
 }

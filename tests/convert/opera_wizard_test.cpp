@@ -63,12 +63,9 @@ TEST(OperaPrefsFolders, SixCandidatesPerVersion) {
 TEST(OperaConversion, NextWithoutAFileChangesNothing) {
     OperaConversion conversion;
     EXPECT_FALSE(conversion.hasFile());
-    try {
-        conversion.Convert(1, "Olduser", "D:\\");
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), kNoFileMessage);
-    }
+    const TaskResult result = conversion.Convert(1, "Olduser", "D:\\");
+    EXPECT_EQ(result.outcome(), Outcome::NothingDone);
+    EXPECT_EQ(result.message(), kNoFileMessage);
 }
 
 #ifndef _WIN32
@@ -124,15 +121,18 @@ TEST(OperaConversion, ConvertsTheFoundFileAndKeepsItAcrossAFailedSearch) {
     OperaConversion conversion;
     ASSERT_TRUE(conversion.Activate());
 
-    const auto result = conversion.Convert(5, "Olduser", "D:\\");
-    EXPECT_TRUE(result.written);
+    EXPECT_EQ(conversion.Convert(5, "Olduser", "D:\\").outcome(), Outcome::Done);
+    EXPECT_TRUE(conversion.details().written);
     EXPECT_EQ(readFile(file), "Opera Preferences version 2.1\nP=C:\\Program Files (x86)\\x\n");
 
     // The file vanishes; a later activation keeps the earlier hit, and "Next >" names the file.
     fs::remove(file);
     EXPECT_FALSE(conversion.Activate());
     EXPECT_TRUE(conversion.hasFile());
-    EXPECT_THROW(conversion.Convert(6, "", ""), Error);
+    const TaskResult missing = conversion.Convert(6, "", "");
+    EXPECT_EQ(missing.outcome(), Outcome::Failed);
+    EXPECT_NE(missing.message().find("Can't read the preference file"), std::string::npos)
+        << missing.message();
 }
 
 TEST(OperaConversion, DriveAndUserChangeTakeTheEditsAndTheMachine) {
@@ -141,9 +141,9 @@ TEST(OperaConversion, DriveAndUserChangeTakeTheEditsAndTheMachine) {
     writeFile(file, "a=E:\\Music\\olduser\n");
     OperaConversion conversion;
     ASSERT_TRUE(conversion.Activate());
-    conversion.Convert(kDriveLetterChange, "ignored", "E:\\");
+    EXPECT_EQ(conversion.Convert(kDriveLetterChange, "ignored", "E:\\").outcome(), Outcome::Done);
     EXPECT_EQ(readFile(file), "a=C:\\Music\\olduser\n");
-    conversion.Convert(kUsernameChange, "Olduser", "ignored");
+    EXPECT_EQ(conversion.Convert(kUsernameChange, "Olduser", "ignored").outcome(), Outcome::Done);
     EXPECT_EQ(readFile(file), "a=C:\\Music\\ann\n");
 }
 #endif

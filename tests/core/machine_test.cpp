@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/core.h"
+#include "core/machine_options.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -73,6 +75,110 @@ TEST(Machine, EnvironmentFillsWhatOptionsLeaveOut) {
     EXPECT_EQ(resolved.root, tmp.str());
     EXPECT_EQ(resolved.user, "optuser");
     EXPECT_EQ(resolved.windowsVersion, "5");
+}
+
+// Sets (or, with nullptr, removes) an environment variable for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            saved_ = old;
+        set(value);
+    }
+    ~ScopedEnv() { set(saved_ ? saved_->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    void set(const char* value) {
+        if (value)
+            ::setenv(name_, value, 1);
+        else
+            ::unsetenv(name_);
+    }
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+TEST(MachineOptions, BothProgramsReadTheSameOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<platform::MachineOptions> expected;  // nothing: a usage error
+    };
+    const Case cases[] = {
+        {{}, platform::MachineOptions{}},
+        {{"--root", "/w", "--user", "ann", "--windows-version", "5"},
+         platform::MachineOptions{"/w", "ann", "5", {}}},
+        {{"--root=/w", "-style", "fusion", "file.dat"}, platform::MachineOptions{"/w", "", "", {}}},
+        {{"--user"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (const auto& arg : c.args)
+            joined += arg + " ";
+        SCOPED_TRACE(joined);
+        std::string error;
+        const auto given = MachineOptionsFromArguments(c.args, error);
+        ASSERT_EQ(given.has_value(), c.expected.has_value()) << error;
+        if (!given) {
+            EXPECT_NE(error.find("--user"), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(given->root, c.expected->root);
+        EXPECT_EQ(given->user, c.expected->user);
+        EXPECT_EQ(given->windowsVersion, c.expected->windowsVersion);
+    }
+}
+
+TEST(MachineOptions, OptionsThenEnvironmentThenTheStoredMachine) {
+    const platform::MachineOptions stored{"/stored", "sam", "5", {}};
+    struct Case {
+        const char* what;
+        platform::MachineOptions given;
+        const char* envRoot;
+        const char* envVersion;
+        std::optional<platform::MachineOptions> stored;
+        platform::MachineOptions expected;  // before the platform's defaults
+        std::string forcedVersion;
+    };
+    const Case cases[] = {
+        {"nothing given: the stored machine", {}, nullptr, nullptr, stored, stored, ""},
+        {"nothing at all", {}, nullptr, nullptr, std::nullopt, {}, ""},
+        {"an option's folder: the stored user and version belong to another",
+         {"/given", "", "", {}},
+         nullptr,
+         nullptr,
+         stored,
+         {"/given", "", "", {}},
+         ""},
+        {"the environment's folder", {}, "/env", nullptr, stored, {"/env", "", "", {}}, ""},
+        {"a user given for the stored folder",
+         {"", "bob", "", {}},
+         nullptr,
+         nullptr,
+         stored,
+         {"/stored", "bob", "5", {}},
+         ""},
+        {"a version forced by the environment", {}, nullptr, "6", stored, {"/stored", "sam", "6", {}}, "6"},
+        {"the option's version wins",
+         {"", "", "5", {}},
+         nullptr,
+         "6",
+         stored,
+         {"/stored", "sam", "5", {}},
+         "5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScopedEnv root("KELVORA_ROOT", c.envRoot);
+        const ScopedEnv user("KELVORA_USER", nullptr);
+        const ScopedEnv version("KELVORA_WINDOWS_VERSION", c.envVersion);
+        const platform::MachineOptions chosen = ChooseMachine(c.given, c.stored);
+        EXPECT_EQ(chosen.root, c.expected.root);
+        EXPECT_EQ(chosen.user, c.expected.user);
+        EXPECT_EQ(chosen.windowsVersion, c.expected.windowsVersion);
+        EXPECT_EQ(ForcedWindowsVersion(c.given), c.forcedVersion);
+    }
 }
 
 TEST(Machine, NoRootMakesSystemDriveAnError) {

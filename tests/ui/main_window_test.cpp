@@ -17,11 +17,15 @@
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/machine_panel.h"
 #include "app/ribbon.h"
 #include "app/tform1.h"
+#include "core/machine_options.h"
 #include "gui_support.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -437,10 +441,18 @@ TEST_F(MainWindowTest, AFailedSettingsWriteStillSwitchesTheLook) {
     EXPECT_FALSE(QFile::exists(unwritable));
 }
 
-TEST_F(MainWindowTest, ActivationDeletesUpdateExeInTheCurrentFolder) {
+TEST_F(MainWindowTest, ActivationDeletesUpdateExeInKelvorasDownloadFolder) {
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir_.path().string())));
-    writeText("Update.exe", "old setup");
+#ifndef _WIN32
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((dir_ / "cache").string()));
+#endif
+    const QString downloads =
+        QString::fromStdString(platform::nativePath(platform::downloadFolder()).string());
+    ASSERT_FALSE(downloads.isEmpty());
+    writeText(downloads + "/Update.exe", "old setup");
+    writeText("Update.exe", "the person's own program");  // the current folder is not Kelvora's
     writeText(ini_, "[Preferences]\nLayout=Silver\n");
 
     // Another program was active, then this window is again.
@@ -450,12 +462,19 @@ TEST_F(MainWindowTest, ActivationDeletesUpdateExeInTheCurrentFolder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     form_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    EXPECT_FALSE(QFile::exists("Update.exe"));
+    EXPECT_FALSE(QFile::exists(downloads + "/Update.exe"));
+    EXPECT_EQ(readText("Update.exe"), "the person's own program");
     EXPECT_EQ(form_->ribbonStyle(), ui::Style::Silver);
 
     form_->FormActivate();  // nothing to delete: no complaint
     EXPECT_EQ(shell_.modalBoxesClosed, 0);
     QDir::setCurrent(previous);
+#ifndef _WIN32
+    if (cache.isNull())
+        qunsetenv("XDG_CACHE_HOME");
+    else
+        qputenv("XDG_CACHE_HOME", cache);
+#endif
 }
 
 TEST_F(MainWindowTest, TwoWindowsOfOneCommandAreIndependent) {
@@ -520,6 +539,31 @@ TEST_F(MainWindowTest, ChildWindowsActivateEachTimeTheyBecomeActive) {
     EXPECT_EQ(b->activations, 3);
 }
 
+TEST_F(MainWindowTest, ClosingOrSteppingGoesBackToTheWindowUsedBefore) {
+    // Three windows made in the order a, b, c; then used in the order a, c, b.
+    std::vector<QMdiSubWindow*> subs;
+    for (int i = 0; i < 3; ++i)
+        subs.push_back(form_->addChildWindow(new CountingForm));
+    QMdiSubWindow* a = subs[0];
+    QMdiSubWindow* b = subs[1];
+    QMdiSubWindow* c = subs[2];
+    for (QMdiSubWindow* used : {a, c, b})
+        form_->mdiArea()->setActiveSubWindow(used);
+
+    // The next window is the one used before the active one, whatever the order they were made in.
+    form_->mdiArea()->activatePreviousSubWindow();
+    EXPECT_EQ(form_->mdiArea()->activeSubWindow(), c);
+    form_->mdiArea()->setActiveSubWindow(b);
+
+    // Ctrl+F4 closes b and goes back to c, then a.
+    for (QMdiSubWindow* expected : {c, a}) {
+        activate();
+        QTest::keyClick(form_.get(), Qt::Key_F4, Qt::ControlModifier);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(form_->mdiArea()->activeSubWindow(), expected);
+    }
+}
+
 }  // namespace
 }  // namespace kelvora::app
 
@@ -567,6 +611,111 @@ TEST_F(MainWindowTest, MachineGroupChoosesTheWindowsFolderAndStoresIt) {
 
 namespace kelvora::app {
 namespace {
+
+// Sets (or, with nullopt, removes) an environment variable for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::optional<QByteArray>& value)
+        : name_(name), saved_(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
+        set(value);
+    }
+    ~ScopedEnv() { set(saved_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    void set(const std::optional<QByteArray>& value) {
+        if (value)
+            qputenv(name_, *value);
+        else
+            qunsetenv(name_);
+    }
+    const char* name_;
+    std::optional<QByteArray> saved_;
+};
+
+TEST_F(MainWindowTest, CommandLineAndEnvironmentNameTheMachineAsForTheCli) {
+    if (!platform::usesMachineFolder())
+        GTEST_SKIP() << "Windows is its own machine";
+    const platform::MachineOptions previous = platform::currentMachine();
+    const ScopedEnv root("KELVORA_ROOT", std::nullopt);
+    const ScopedEnv user("KELVORA_USER", std::nullopt);
+    const std::string stored = (dir_ / "stored").string();
+    const std::string given = (dir_ / "given").string();
+    std::filesystem::create_directories(dir_ / "stored/Documents and Settings/sam");
+    for (const char* folder : {"given/Users/ann", "given/Users/bob"})
+        std::filesystem::create_directories(dir_ / folder);
+
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;           // the program's command line
+        std::optional<QByteArray> versionInEnv;  // KELVORA_WINDOWS_VERSION
+        std::string root, user, version;         // the machine in use; an empty user is not checked
+        QString versionShown;
+    };
+    const std::vector<Case> cases = {
+        {"the stored machine", {}, std::nullopt, stored, "sam", "5", "Windows 2000 or XP"},
+        {"options win over the stored machine",
+         {"--root", given, "--user", "bob"},
+         std::nullopt,
+         given,
+         "bob",
+         "6",
+         "Detect from the folder"},
+        {"a version forced by the option",
+         {"-style", "fusion", "--root=" + given, "--windows-version", "5"},
+         std::nullopt,
+         given,
+         "",
+         "5",
+         "Windows 2000 or XP (forced)"},
+        {"a version forced by the environment", {}, "6", stored, "sam", "6", "Windows Vista or 7 (forced)"},
+        {"the option wins over the environment",
+         {"--windows-version", "5"},
+         "6",
+         stored,
+         "sam",
+         "5",
+         "Windows 2000 or XP (forced)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Settings(ini_).setMachine({stored, "sam", "5", {}});
+        const ScopedEnv version("KELVORA_WINDOWS_VERSION", c.versionInEnv);
+        std::string error;
+        const auto options = MachineOptionsFromArguments(c.args, error);
+        ASSERT_TRUE(options.has_value()) << error;
+        platform::setMachine({});
+        TForm1 next(ini_, *options);
+
+        const platform::MachineOptions machine = platform::currentMachine();
+        EXPECT_EQ(machine.root, c.root);
+        if (!c.user.empty()) {
+            EXPECT_EQ(machine.user, c.user);
+        }
+        EXPECT_EQ(machine.windowsVersion, c.version);
+        MachinePanel* panel = next.machinePanel();
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->FolderLabel->toolTip().toStdString(), c.root);
+        EXPECT_EQ(panel->VersionBox->currentText(), c.versionShown);
+        const bool forced = c.versionShown.endsWith("(forced)");
+        EXPECT_EQ(panel->VersionBox->isEnabled(), !forced);
+        if (forced) {
+            EXPECT_EQ(panel->VersionBox->count(), 1) << "nothing else to choose";
+            // Another folder chosen in the window keeps the forced version; the settings file keeps
+            // the person's own choice.
+            shell_.folderAnswer = QString::fromStdString(given);
+            panel->FolderButton->click();
+            EXPECT_EQ(platform::currentMachine().root, given);
+            EXPECT_EQ(platform::currentMachine().windowsVersion, c.version);
+            EXPECT_EQ(panel->VersionBox->currentText(), c.versionShown);
+            ASSERT_TRUE(Settings(ini_).machine().has_value());
+            EXPECT_EQ(Settings(ini_).machine()->root, given);
+            EXPECT_EQ(Settings(ini_).machine()->windowsVersion, "5");
+        }
+    }
+    platform::setMachine(previous);
+}
 
 TEST_F(MainWindowTest, FirstStartWithoutAMachineOffersTheSampleMachine) {
     if (!platform::usesMachineFolder())

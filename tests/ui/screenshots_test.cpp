@@ -13,12 +13,14 @@
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QTest>
+#include <filesystem>
 #include <set>
 
 #include "app/commands.h"
 #include "app/ribbon.h"
 #include "app/tform1.h"
 #include "gui_support.h"
+#include "platform/platform.h"
 #include "support/temp_dir.h"
 #include "ui/directory_edit.h"
 #include "ui/radio_list.h"
@@ -74,6 +76,21 @@ TEST(ScreenshotTest, MainWindowInEachLook) {
     form.ribbon()->hideKeyTips();
     form.ribbon()->setCurrentTab(5);
     saveScreenshot(&form, QStringLiteral("main_preferences"));
+}
+
+TEST(ScreenshotTest, MachineGroupWithAForcedVersion) {
+    if (!platform::usesMachineFolder())
+        GTEST_SKIP() << "Windows is its own machine";
+    test::ShellRecorder shell;
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "win/Users/ann");
+    const platform::MachineOptions previous = platform::currentMachine();
+    app::TForm1 form(QString::fromStdString((dir / "kelvora.ini").string()),
+                     {(dir / "win").string(), "ann", "6", {}});
+    form.show();
+    form.ribbon()->setCurrentTab(5);
+    EXPECT_GT(distinctColours(QImage(saveScreenshot(&form, QStringLiteral("main_preferences_forced")))), 50);
+    platform::setMachine(previous);
 }
 
 TEST(ScreenshotTest, EveryCommandsChildWindow) {

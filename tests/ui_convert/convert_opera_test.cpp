@@ -157,6 +157,20 @@ TEST_F(TfcOperaTest, WithoutAPreferenceFileSaysSoAndChangesNothing) {
     EXPECT_FALSE(fs::exists(prefsFile()));
 }
 
+TEST_F(TfcOperaTest, NothingToReplaceShowsTheFileWithoutAMessage) {
+    writePrefs();
+    Tfc_Opera window;
+    window.FormActivate();
+    choose(window, 6);  // no "Program Files (x86)" in the file
+    window.Button2->click();
+    EXPECT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
+    EXPECT_EQ(readFile(prefsFile()), kPrefs);
+    EXPECT_FALSE(fs::exists(prefsFile().string() + ".bak"));
+    EXPECT_EQ(window.RichEdit1->toPlainText().toStdString(),
+              QString::fromStdString(kPrefs).replace("\r\n", "\n").toStdString());
+    EXPECT_FALSE(window.Button1->isHidden());
+}
+
 TEST_F(TfcOperaTest, AFailedConversionShowsTheErrorAndKeepsTheFile) {
     writePrefs();
     Tfc_Opera window;

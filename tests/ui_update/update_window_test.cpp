@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "local_server.h"
 #include "platform/platform.h"
@@ -113,9 +114,16 @@ class UpdateWindow : public ::testing::Test {
         previousEnd_ = setEndProgramHandler([this] { ++programEnds_; });
         previousFolder_ = fs::current_path();
         fs::current_path(work_.path());
+        if (const char* cache = std::getenv("XDG_CACHE_HOME"))
+            previousCache_ = cache;
+        ::setenv("XDG_CACHE_HOME", cache_.str().c_str(), 1);
     }
     void TearDown() override {
         fs::current_path(previousFolder_);
+        if (previousCache_)
+            ::setenv("XDG_CACHE_HOME", previousCache_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CACHE_HOME");
         setUpdatePrompts(std::move(previousPrompts_));
         setEndProgramHandler(previousEnd_);
         ::unsetenv("KELVORA_UPDATE_URL");
@@ -131,9 +139,14 @@ class UpdateWindow : public ::testing::Test {
         return std::unique_ptr<QWidget>(entry->make());
     }
 
+    // Kelvora's download folder, below the cache folder of the test's own.
+    fs::path downloads() const { return cache_.path() / "kelvora" / "downloads"; }
+
     test::TempDir root_;
     fs::path www_ = root_.path() / "www";
-    test::TempDir work_;
+    test::TempDir work_;   // the current folder
+    test::TempDir cache_;  // $XDG_CACHE_HOME
+    std::optional<std::string> previousCache_;
     std::unique_ptr<test::LocalServer> server_;
     Script script_;
     int programEnds_ = 0;
@@ -143,6 +156,8 @@ class UpdateWindow : public ::testing::Test {
 };
 
 TEST_F(UpdateWindow, DownloadsStartsTheSetupAndEndsTheProgram) {
+    // A file of the setup's name in the current folder is the person's, not Kelvora's.
+    test::writeFile(work_.path() / "Update.exe", "the person's own program");
     auto window = open("newer.html");
     ASSERT_TRUE(window);
     const std::string offer =
@@ -159,8 +174,9 @@ TEST_F(UpdateWindow, DownloadsStartsTheSetupAndEndsTheProgram) {
     EXPECT_EQ(script_.okGeometry, QRect((491 - 75 - 75 - 6) / 2, 6, 75, 25));
     EXPECT_EQ(script_.cancelGeometry, QRect((491 - 75 - 75 - 6) / 2 + 78, 6, 75, 25));
 
-    const fs::path file = work_.path() / "Update.exe";
+    const fs::path file = downloads() / "Update.exe";
     EXPECT_EQ(test::readFile(file), setupProgram());
+    EXPECT_EQ(test::readFile(work_.path() / "Update.exe"), "the person's own program");
     ASSERT_EQ(script_.started.size(), 1u);
     EXPECT_EQ(fs::path(platform::nativePath(script_.started[0].first)), file);
     EXPECT_EQ(script_.started[0].second, "/silent");
@@ -204,24 +220,37 @@ TEST_F(UpdateWindow, AnswersAndFailuresShowTheirMessages) {
         script_.update = c.update;
         script_.changelog = c.changelog;
         script_.infoOk = c.infoOk;
-        fs::remove(work_.path() / "Update.exe");
+        fs::remove(downloads() / "Update.exe");
         auto window = open(c.page);
         EXPECT_EQ(script_.boxes, c.boxes);
         EXPECT_EQ(!script_.infoTitle.isEmpty(), c.infoWindow);
-        EXPECT_EQ(fs::exists(work_.path() / "Update.exe"), c.downloads);
+        EXPECT_EQ(fs::exists(downloads() / "Update.exe"), c.downloads);
+        EXPECT_FALSE(fs::exists(work_.path() / "Update.exe"));
         EXPECT_EQ(script_.started.size(), c.downloads ? 1u : 0u);
     }
 }
 
-TEST_F(UpdateWindow, AnUnverifiedSetupIsKeptAndNotStarted) {
-    auto window = open("unsigned.html");
-    const std::string file = (work_.path() / "Update.exe").string();
-    ASSERT_FALSE(script_.boxes.empty());
-    EXPECT_EQ(script_.boxes.back(),
-              "Notice: The downloaded file " + file + " could not be verified, so it was not started.");
-    EXPECT_EQ(test::readFile(file), setupProgram());
-    EXPECT_TRUE(script_.started.empty());
-    EXPECT_EQ(programEnds_, 0);
+TEST_F(UpdateWindow, AnUnverifiedSetupIsRemovedAndNotStarted) {
+    for (const bool earlier : {false, true}) {
+        SCOPED_TRACE(earlier ? "over an earlier download" : "nothing there before");
+        script_ = Script{};
+        fs::remove_all(downloads());
+        if (earlier)
+            test::writeFile(downloads() / "Update.exe", "an earlier download");
+        auto window = open("unsigned.html");
+        const std::string file = (downloads() / "Update.exe").string();
+        ASSERT_FALSE(script_.boxes.empty());
+        EXPECT_EQ(script_.boxes.back(), "Notice: The downloaded file " + file +
+                                            " could not be verified against the update page's SHA-256, so it "
+                                            "was removed and not started.");
+        EXPECT_EQ(fs::exists(file), earlier);
+        if (earlier) {
+            EXPECT_EQ(test::readFile(file), "an earlier download");
+        }
+        EXPECT_FALSE(fs::exists(file + ".part"));
+        EXPECT_TRUE(script_.started.empty());
+        EXPECT_EQ(programEnds_, 0);
+    }
 }
 
 TEST(UpdateInfoWindow, CentresItsButtonsWheneverTheStripChanges) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/result.h"
 #include "local_server.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -155,7 +156,8 @@ TEST_F(UpdateHttp, DownloadsVerifiesAndStartsANewerVersion) {
             update.ProductInfo.SetURL("127.0.0.1/offer.html");
             update.HTTPPort = static_cast<std::uint16_t>(server_->port());
         }
-        ASSERT_TRUE(update.CheckForAnUpdate()) << update.LastError();
+        const TaskResult result = update.CheckForAnUpdate();
+        ASSERT_EQ(result.outcome(), Outcome::Done) << result.message();
 
         EXPECT_EQ(update.events,
                   (std::vector<std::string>{"BeforeGetInfo", "AfterGetInfo", "UpdateAvailable 2.1.3 2.2",
@@ -191,7 +193,9 @@ TEST_F(UpdateHttp, NoNewerVersionEndsTheCheck) {
     test::TempDir target;
     RecordingUpdate update;
     prepare(update, "same.html", target);
-    EXPECT_FALSE(update.CheckForAnUpdate());
+    const TaskResult result = update.CheckForAnUpdate();
+    EXPECT_EQ(result.outcome(), Outcome::NothingDone);
+    EXPECT_EQ(result.message(), kNoUpdateMessage);
     EXPECT_EQ(update.events, (std::vector<std::string>{"BeforeGetInfo", "AfterGetInfo", "NoUpdateFound"}));
     EXPECT_EQ(requestsFor("/files/setup.exe"), 0);
 }
@@ -209,7 +213,11 @@ TEST_F(UpdateHttp, AnswersNoOrCancelEndTheCheckWithoutMessages) {
         update.canUpdate = c.canUpdate;
         update.showInfo = c.showInfo;
         update.infoAnswer = c.infoAnswer;
-        EXPECT_EQ(update.CheckForAnUpdate(), c.downloads);
+        const TaskResult result = update.CheckForAnUpdate();
+        EXPECT_EQ(result.outcome(), c.downloads ? Outcome::Done : Outcome::NothingDone);
+        if (!c.downloads) {
+            EXPECT_EQ(result.message(), kDeclinedMessage);
+        }
         EXPECT_EQ(fs::exists(target.path() / "setup.exe"), c.downloads);
         EXPECT_EQ(update.count("DownloadError"), 0);
         // Declining the changelog downloads at once, without the window.
@@ -226,7 +234,7 @@ TEST_F(UpdateHttp, FollowsRedirectionPagesToTheLastOne) {
     RecordingUpdate update;
     prepare(update, "chain1.html", target);
     update.canUpdate = false;
-    EXPECT_FALSE(update.CheckForAnUpdate());
+    EXPECT_EQ(update.CheckForAnUpdate().outcome(), Outcome::NothingDone);
     EXPECT_EQ(update.Page().ProductName, "Kelvora");
     EXPECT_EQ(update.Page().Version, "2.5");
     EXPECT_EQ(update.Page().Redirection, "");
@@ -240,11 +248,12 @@ TEST_F(UpdateHttp, ARedirectionLoopStopsAfterTenRedirections) {
     test::TempDir target;
     RecordingUpdate update;
     prepare(update, "loop.html", target);
-    EXPECT_FALSE(update.CheckForAnUpdate());
+    const TaskResult result = update.CheckForAnUpdate();
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
     EXPECT_EQ(requestsFor("/loop.html"), 1 + TWebUpdate::kMaxRedirections);
     EXPECT_GE(update.count("DownloadError"), 1);
     EXPECT_EQ(update.Page().Version, "");
-    EXPECT_NE(update.LastError().find("redirects"), std::string::npos) << update.LastError();
+    EXPECT_NE(result.message().find("redirects"), std::string::npos) << result.message();
 }
 
 TEST_F(UpdateHttp, HttpRedirectionsAreFollowedUpToTen) {
@@ -274,10 +283,11 @@ TEST_F(UpdateHttp, APageWithoutProductOrVersionOrAtAllIsAnError) {
         test::TempDir target;
         RecordingUpdate update;
         prepare(update, name, target);
-        EXPECT_FALSE(update.CheckForAnUpdate()) << name;
+        const TaskResult result = update.CheckForAnUpdate();
+        EXPECT_EQ(result.outcome(), Outcome::Failed) << name;
         EXPECT_EQ(update.count("DownloadError"), errors) << name;
         EXPECT_EQ(update.count("NoUpdateFound"), 0) << name;
-        EXPECT_FALSE(update.LastError().empty()) << name;
+        EXPECT_FALSE(result.message().empty()) << name;
     }
 }
 
@@ -308,9 +318,10 @@ TEST_F(UpdateHttp, AFailedDownloadLeavesNoFileAndAnEarlierOneWhole) {
                 writeFile(target.path() / "setup.exe", "old");
             RecordingUpdate update;
             prepare(update, "failing.html", target);
-            EXPECT_FALSE(update.CheckForAnUpdate());
+            const TaskResult result = update.CheckForAnUpdate();
+            EXPECT_EQ(result.outcome(), Outcome::Failed);
             EXPECT_EQ(update.count("DownloadError"), 1);
-            EXPECT_FALSE(update.LastError().empty());
+            EXPECT_FALSE(result.message().empty());
             EXPECT_TRUE(update.started.empty());
             EXPECT_EQ(fs::exists(target.path() / "setup.exe"), existing);
             if (existing) {
@@ -327,9 +338,10 @@ TEST_F(UpdateHttp, ADownloadFileThatCannotBeCreatedEndsTheCheckQuietly) {
     fs::create_directories(target.path() / "setup.exe.part");  // in the way of the temporary file
     RecordingUpdate update;
     prepare(update, "offer.html", target);
-    EXPECT_FALSE(update.CheckForAnUpdate());
+    const TaskResult result = update.CheckForAnUpdate();
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
     EXPECT_EQ(update.count("DownloadError"), 0);
-    EXPECT_NE(update.LastError().find("setup.exe"), std::string::npos) << update.LastError();
+    EXPECT_NE(result.message().find("setup.exe"), std::string::npos) << result.message();
     EXPECT_FALSE(fs::exists(target.path() / "setup.exe"));
 }
 
@@ -343,7 +355,7 @@ TEST_F(UpdateHttp, AnExistingClientFileIsReplacedOnlyWhenAllowed) {
         prepare(update, "offer.html", target);
         if (!overwrite)
             update.Options = {uoRunUpdate, uoTerminate};
-        EXPECT_EQ(update.CheckForAnUpdate(), overwrite);
+        EXPECT_EQ(update.CheckForAnUpdate().outcome(), overwrite ? Outcome::Done : Outcome::Failed);
         EXPECT_EQ(update.count(overwrite ? "ClientFileExists overwrite" : "ClientFileExists keep"), 1);
         EXPECT_EQ(update.count("DownloadError"), overwrite ? 0 : 1);
         EXPECT_EQ(readFile(target.path() / "setup.exe"), overwrite ? setupProgram() : "old");
@@ -351,22 +363,44 @@ TEST_F(UpdateHttp, AnExistingClientFileIsReplacedOnlyWhenAllowed) {
     }
 }
 
-TEST_F(UpdateHttp, AnUnverifiedDownloadIsKeptButNotStarted) {
-    const std::pair<const char*, TVerification> cases[] = {
-        {"", TVerification::Missing},
-        {"0000000000000000000000000000000000000000000000000000000000000000", TVerification::Mismatch},
+TEST_F(UpdateHttp, AnUnverifiedDownloadIsRemovedBeforeItTakesTheName) {
+    const struct {
+        const char* digest;
+        TVerification verification;
+        const char* message;
+    } cases[] = {
+        {"", TVerification::Missing, "The update page gives no SHA-256 for "},
+        {"0000000000000000000000000000000000000000000000000000000000000000", TVerification::Mismatch,
+         "The download does not match the SHA-256 the update page gives for "},
     };
-    for (const auto& [digest, verification] : cases) {
-        serve("unverified.html", offeringPage("2.2", "/files/setup.exe", digest));
-        test::TempDir target;
-        RecordingUpdate update;
-        prepare(update, "unverified.html", target);
-        EXPECT_FALSE(update.CheckForAnUpdate());
-        EXPECT_EQ(update.Verification(), verification);
-        EXPECT_EQ(update.count("NotVerified"), 1);
-        EXPECT_EQ(readFile(target.path() / "setup.exe"), setupProgram());
-        EXPECT_TRUE(update.started.empty());
-        EXPECT_EQ(update.terminated, 0);
+    for (const auto& c : cases) {
+        for (const bool existing : {false, true}) {
+            SCOPED_TRACE(std::string(c.message) + (existing ? " over an existing file" : ""));
+            serve("unverified.html", offeringPage("2.2", "/files/setup.exe", c.digest));
+            server_->clearRequests();
+            test::TempDir target;
+            if (existing)
+                writeFile(target.path() / "setup.exe", "old");
+            RecordingUpdate update;
+            prepare(update, "unverified.html", target);
+            // Without starting it, too: an unverified file is never kept.
+            update.Options = {uoOverwrite};
+            const TaskResult result = update.CheckForAnUpdate();
+            EXPECT_EQ(result.outcome(), Outcome::Failed);
+            EXPECT_NE(result.message().find(c.message), std::string::npos) << result.message();
+            EXPECT_NE(result.message().find("setup.exe, so"), std::string::npos) << result.message();
+            EXPECT_EQ(update.Verification(), c.verification);
+            EXPECT_EQ(update.count("NotVerified"), 1);
+            EXPECT_EQ(update.count("DownloadError"), 0);
+            EXPECT_EQ(requestsFor("/files/setup.exe"), 1);
+            EXPECT_FALSE(fs::exists(target.path() / "setup.exe.part"));
+            EXPECT_EQ(fs::exists(target.path() / "setup.exe"), existing);
+            if (existing) {
+                EXPECT_EQ(readFile(target.path() / "setup.exe"), "old");
+            }
+            EXPECT_TRUE(update.started.empty());
+            EXPECT_EQ(update.terminated, 0);
+        }
     }
     // The digest may be written in capitals.
     std::string upper = sha256(setupProgram());
@@ -376,8 +410,22 @@ TEST_F(UpdateHttp, AnUnverifiedDownloadIsKeptButNotStarted) {
     test::TempDir target;
     RecordingUpdate update;
     prepare(update, "upper.html", target);
-    EXPECT_TRUE(update.CheckForAnUpdate());
+    EXPECT_EQ(update.CheckForAnUpdate().outcome(), Outcome::Done);
     EXPECT_EQ(update.started.size(), 1u);
+}
+
+TEST_F(UpdateHttp, AFailedRenameRemovesTheDownload) {
+    serve("offer.html", offeringPage());
+    test::TempDir target;
+    writeFile(target.path() / "setup.exe" / "inside.txt", "a folder holds the download's name");
+    RecordingUpdate update;
+    prepare(update, "offer.html", target);
+    const TaskResult result = update.CheckForAnUpdate();
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
+    EXPECT_NE(result.message().find("Cannot replace"), std::string::npos) << result.message();
+    EXPECT_FALSE(fs::exists(target.path() / "setup.exe.part"));
+    EXPECT_EQ(readFile(target.path() / "setup.exe" / "inside.txt"), "a folder holds the download's name");
+    EXPECT_TRUE(update.started.empty());
 }
 
 TEST_F(UpdateHttp, AClientFileNameMustStayInTheTargetFolder) {
@@ -390,7 +438,7 @@ TEST_F(UpdateHttp, AClientFileNameMustStayInTheTargetFolder) {
         test::TempDir target;
         RecordingUpdate update;
         prepare(update, "escape.html", target);
-        EXPECT_FALSE(update.CheckForAnUpdate()) << name;
+        EXPECT_EQ(update.CheckForAnUpdate().outcome(), Outcome::Failed) << name;
         EXPECT_EQ(update.count("DownloadError"), 1) << name;
         EXPECT_EQ(requestsFor("/files/setup.exe"), 0) << name;
     }
@@ -408,7 +456,7 @@ TEST_F(UpdateHttp, AbortStopsTheDownloadWithoutAnErrorMessage) {
         if (downloading && downloaded > 0)
             self.Abort();
     };
-    EXPECT_FALSE(update.CheckForAnUpdate());
+    EXPECT_EQ(update.CheckForAnUpdate().outcome(), Outcome::Failed);
     EXPECT_EQ(update.count("DownloadError"), 0);
     EXPECT_TRUE(update.started.empty());
     EXPECT_EQ(readFile(target.path() / "setup.exe"), "old");
@@ -421,10 +469,11 @@ TEST_F(UpdateHttp, ACheckDuringACheckReturnsAtOnce) {
     RecordingUpdate update;
     prepare(update, "offer.html", target);
     update.canUpdate = false;
-    bool nested = true;
+    TaskResult nested;
     update.OnBeforeGetInfo = [&](TWebUpdate& self) { nested = self.CheckForAnUpdate(); };
     update.CheckForAnUpdate();
-    EXPECT_FALSE(nested);
+    EXPECT_EQ(nested.outcome(), Outcome::NothingDone);
+    EXPECT_EQ(nested.message(), kBusyMessage);
     EXPECT_FALSE(update.Active());
     EXPECT_EQ(server_->requests().size(), 1u);
 }
@@ -446,8 +495,9 @@ TEST_F(UpdateHttp, HttpsIsVerified) {
     prepare(update, "offer.html", target);
     update.ProductInfo.SetURL("https://127.0.0.1:" + std::to_string(tls.port()) + "/offer.html");
     EXPECT_EQ(update.ProductInfo.URL().rfind("https://", 0), 0u);
-    EXPECT_FALSE(update.CheckForAnUpdate());
-    EXPECT_NE(update.LastError().find("certificate"), std::string::npos) << update.LastError();
+    const TaskResult result = update.CheckForAnUpdate();
+    EXPECT_EQ(result.outcome(), Outcome::Failed);
+    EXPECT_NE(result.message().find("certificate"), std::string::npos) << result.message();
     EXPECT_TRUE(tls.requests().empty());
 }
 

@@ -2,10 +2,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gio/gio.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,8 +14,6 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix_util.h"
-
-extern char** environ;
 
 namespace kelvora::platform {
 
@@ -707,13 +703,7 @@ void File::close() {
 // ---- Shell ----------------------------------------------------------------------------------
 
 bool openWithShell(std::string_view target) {
-    const std::string arg(target);
-    char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(arg.c_str()), nullptr};
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0)
-        return false;
-    int status = 0;
-    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return spawnDetached("xdg-open", std::string(target));
 }
 
 }  // namespace kelvora::platform

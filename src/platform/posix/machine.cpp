@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix/posix_util.h"
@@ -82,13 +83,18 @@ MachineOptions snapshot() {
 
 }  // namespace
 
-MachineOptions resolveMachine(MachineOptions given) {
+MachineOptions machineFromEnvironment(MachineOptions given) {
     if (given.root.empty())
         given.root = envOr("KELVORA_ROOT");
     if (given.user.empty())
         given.user = envOr("KELVORA_USER");
     if (given.windowsVersion.empty())
         given.windowsVersion = envOr("KELVORA_WINDOWS_VERSION");
+    return given;
+}
+
+MachineOptions resolveMachine(MachineOptions given) {
+    given = machineFromEnvironment(std::move(given));
     if (given.root.empty()) {
         const std::string wine = homeFolder() + "/.wine/drive_c";
         if (isDir(wine))

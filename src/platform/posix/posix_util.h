@@ -26,4 +26,9 @@ inline SystemError lastError() {
 
 std::string posixHomeFolder();
 
+// Starts `program` (looked up on PATH) with the one argument `argument` in a session of its own
+// and returns without waiting for it; the child is reaped when it ends. False when it could not be
+// started.
+bool spawnDetached(const char* program, const std::string& argument);
+
 }  // namespace kelvora::platform

@@ -6,6 +6,9 @@
 
 namespace kelvora::platform {
 
+MachineOptions machineFromEnvironment(MachineOptions given) {
+    return given;
+}
 MachineOptions resolveMachine(MachineOptions given) {
     return given;
 }

@@ -1,4 +1,4 @@
-// The temporary folder and the start of a downloaded program on Windows.
+// The temporary and download folders and the start of a downloaded program on Windows.
 #include <windows.h>
 // after windows.h
 #include <shellapi.h>
@@ -16,6 +16,16 @@ std::string temporaryDirectory() {
     if (n == 0 || n > MAX_PATH + 1)
         return {};
     return toUtf8(std::wstring_view(buffer, n));
+}
+
+std::string downloadFolder(bool create) {
+    const std::string local = specialFolderPath(28);  // CSIDL_LOCAL_APPDATA
+    if (local.empty())
+        return {};
+    const std::string folder = local + "\\Kelvora\\Downloads";
+    if (create && !createDirectories(folder))
+        return {};
+    return folder;
 }
 
 bool startFile(std::string_view path, std::string_view parameters) {
