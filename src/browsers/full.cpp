@@ -175,6 +175,7 @@ bool searchOpera(State& state, const std::string& name) {
     if (hit.empty())
         return false;
     state.dataRoot = operaDataFolder(hit, name);
+    ProtectFolder(parentFolder(state.dataRoot));
     return true;
 }
 
@@ -345,6 +346,7 @@ void activate(const Descriptor& browser, State& state, Host& host) {
         return;
     }
     state.dataRoot = ReplaceTextIgnoreCase(hit, browser.suffix, "");
+    ProtectFolder(parentFolder(state.dataRoot));
 }
 
 TaskResult backup(const Descriptor& browser, State& state, Host& host) {

@@ -485,6 +485,11 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
             break;
     }
 
+    // The folder holding the profiles is never removed or copied over, nor anything above it.
+    // Safari's profiles sit beside the "Preferences" folder a restore writes into, so there the
+    // folder above is the one kept.
+    ProtectFolder(browser.listRule == ProfileListRule::RootLessPreferences ? parentFolder(root) : listed);
+
     std::vector<std::string> found;
     GetSubDirectories(listed, found);
     if (browser.listRule == ProfileListRule::RootLessPreferences) {

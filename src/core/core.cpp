@@ -104,6 +104,14 @@ std::string SearchFileInFolders(const std::string& name, const std::string& fold
     return {};
 }
 
+std::string parentFolder(const std::string& path) {
+    std::string folder = path;
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+        folder.pop_back();
+    const std::size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
+
 bool FileExists(const std::string& path) {
     return platform::fileExists(path);
 }

@@ -1,6 +1,7 @@
 // Selective backup and restore of the five browsers against the sample machine.
 #include <gtest/gtest.h>
 
+#include "core/core.h"
 #include "core/error.h"
 #include "core/result.h"
 #include "selective_fixture.h"
@@ -423,6 +424,39 @@ TEST(SelectiveStaging, BackupIntoUserDataLeavesTheProfileUntouched) {
     state.backupLocationText = (userData / "Default").string();
     EXPECT_EQ(browsers::runSelectiveBackup(browsers::chrome(), state, fx.host).outcome(), Outcome::Failed);
     EXPECT_EQ(snapshot(userData / "Default"), before);
+}
+
+// Once discovery knows where a browser keeps its profiles, that folder and every folder above it
+// are never removed or copied over.
+TEST(SelectiveStaging, DiscoveryProtectsTheFoldersAboveTheProfiles) {
+    ClearProtectedFolders();
+    SelectiveFixture fx("6");
+    fx.discover(browsers::firefox(), WizardKind::Backup);
+    fx.discover(browsers::chrome(), WizardKind::Backup);
+    const fs::path firefox = fx.machine.roaming() / "Mozilla/Firefox";
+    const fs::path userData = fx.machine.local() / "Google/Chrome/User Data";
+    const struct {
+        fs::path folder;
+        bool kept;
+    } cases[] = {
+        {firefox / "Profiles", true},  {firefox, true},
+        {fx.machine.roaming(), true},  {userData, true},
+        {fx.machine.root, true},       {firefox / "Profiles/abcd1234.default/extensions", false},
+        {userData / "Default", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder.string());
+        std::string reason;
+        EXPECT_EQ(DelTree(c.folder.string(), &reason), !c.kept) << reason;
+        EXPECT_EQ(fs::is_directory(c.folder), c.kept);
+    }
+    // A folder copy whose target would be the profiles' folder is refused as well.
+    writeFile(fx.tmp / "Profiles/x.txt", "x");
+    std::string reason;
+    EXPECT_FALSE(CopyDir((fx.tmp / "Profiles").string(), firefox.string(), nullptr, &reason));
+    EXPECT_NE(reason.find("protected"), std::string::npos) << reason;
+    EXPECT_FALSE(fs::exists(firefox / "Profiles/x.txt"));
+    ClearProtectedFolders();
 }
 
 // What a killed run left (a staging folder with a truncated copy, a temporary archive) is removed

@@ -27,6 +27,15 @@ class CurrentFolder {
     fs::path saved_;
 };
 
+TEST(ParentFolder, TheFolderAbove) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\a\\b\\", "C:\\a"}, {"C:\\a\\b", "C:\\a"}, {"/home/ann/x/", "/home/ann"},
+        {"C:\\a", "C:"},         {"name", ""},
+    };
+    for (const auto& [path, parent] : cases)
+        EXPECT_EQ(parentFolder(path), parent) << path;
+}
+
 TEST(SearchFileInFolders, SearchesBareNameThenEachFolderInOrder) {
     TempDir tmp;
     const std::string a = tmp.str() + "\\a";
