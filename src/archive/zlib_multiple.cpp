@@ -15,6 +15,7 @@
 #include "core/core.h"
 #include "core/error.h"
 #include "core/temp_names.h"
+#include "platform/platform.h"
 
 namespace kelvora {
 
@@ -287,6 +288,24 @@ archive::RecordPlan TZlibMultiple::PlanRecord(archive::ArchiveInput& in, const s
         reason = archive::unsafeNameReason(record.name);
     if (!reason.empty())
         return record;
+
+    // Nothing is written through a link met on the record's way down from the target folder (it
+    // could lead out of it); the target folder itself may be one.
+    if (relativePaths && !directory.empty()) {
+        std::string through = directory;
+        for (std::size_t start = 0; start < record.path.size();) {
+            std::size_t end = record.path.find('\\', start);
+            if (end == std::string::npos)
+                end = record.path.size();
+            through += record.path.substr(start, end - start);
+            if (platform::entryKind(through) == platform::EntryKind::Link) {
+                reason = "the folder \"" + through + "\" on its way is a link, which is not written through";
+                return record;
+            }
+            through += '\\';
+            start = end + 1;
+        }
+    }
 
     if (ForceDirectoriesFlag && !(directory + record.path).empty())
         ForceDirectories(directory + record.path);

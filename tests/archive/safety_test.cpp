@@ -104,6 +104,36 @@ TEST(ArchiveWalk, PackedFolderMayItselfBeALink) {
     EXPECT_TRUE(z.LeftOut.empty());
 }
 
+// Extracting into a folder where a link stands on a record's way (a folder of the data replaced by
+// a link to elsewhere) writes nothing through it: those records are left out, the rest restored.
+TEST(ArchiveExtract, NothingIsWrittenThroughALinkInTheTarget) {
+    TempDir dir;
+    writeFile(dir / "in/sub/deeper/a.txt", "a");
+    writeFile(dir / "in/b.txt", "b");
+    TZlibMultiple writer;
+    writer.CompressDirectory((dir / "in").string(), true, (dir / "a.dat").string());
+    fs::create_directories(dir / "out");
+    fs::create_directories(dir / "elsewhere");
+    if (!makeLink(dir / "elsewhere", dir / "out/sub"))
+        GTEST_SKIP() << "this system does not let the test make symbolic links";
+
+    TZlibMultiple z;
+    z.DecompressFile((dir / "a.dat").string(), (dir / "out").string(), true, true);
+    EXPECT_EQ(readFile(dir / "out/b.txt"), "b");
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+    ASSERT_EQ(z.LeftOut.size(), 1u);
+    EXPECT_THAT(z.LeftOut[0].reason, HasSubstr("is a link, which is not written through"));
+
+    // The folder extracted into may itself be a link.
+    if (!makeLink(dir / "out", dir / "via-link"))
+        GTEST_SKIP();
+    TZlibMultiple again;
+    fs::remove(dir / "out/sub");
+    again.DecompressFile((dir / "a.dat").string(), (dir / "via-link").string(), true, true);
+    EXPECT_EQ(readFile(dir / "out/sub/deeper/a.txt"), "a");
+    EXPECT_TRUE(again.LeftOut.empty());
+}
+
 #ifndef _WIN32
 TEST(ArchiveOutput, ArchiveIsReadableByItsOwnerOnly) {
     TempDir dir;
