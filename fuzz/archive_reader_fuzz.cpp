@@ -55,7 +55,7 @@ class CheckingFiles : public archive::FileSystem {
         check(path);
         return std::make_unique<DiscardOutput>();
     }
-    bool replaceFile(std::string_view from, std::string_view to) override {
+    bool replaceFile(std::string_view from, std::string_view to, std::string*) override {
         check(from);
         check(to);
         return true;

@@ -46,8 +46,8 @@ std::unique_ptr<OutputFile> FileSystem::create(std::string_view path, platform::
     return std::make_unique<PlatformOutput>(platform::File::create(path, access));
 }
 
-bool FileSystem::replaceFile(std::string_view from, std::string_view to) {
-    return platform::replaceFile(from, to);
+bool FileSystem::replaceFile(std::string_view from, std::string_view to, std::string* reason) {
+    return platform::replaceFile(from, to, reason);
 }
 
 bool FileSystem::removeFile(std::string_view path) {

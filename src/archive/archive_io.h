@@ -38,7 +38,8 @@ class FileSystem {
     virtual std::unique_ptr<InputFile> openRead(std::string_view path, platform::Share share);
     // Archives are made readable by their owner only; extracted files get the usual rights.
     virtual std::unique_ptr<OutputFile> create(std::string_view path, platform::Access access);
-    virtual bool replaceFile(std::string_view from, std::string_view to);
+    // False with the system's reason in `reason` when the file could not take its name.
+    virtual bool replaceFile(std::string_view from, std::string_view to, std::string* reason);
     virtual bool removeFile(std::string_view path);
 
     // The platform's file system, shared by every component that is not given another.

@@ -94,9 +94,9 @@ void ArchiveOutput::commit() {
     } catch (const std::exception& e) {
         writeFailed(e);
     }
-    if (!files_->replaceFile(tempName_, archiveName_))
-        throw Error(Format("Cannot create file \"%s\". The finished archive could not take its name.",
-                           archiveName_.c_str()));
+    if (std::string why; !files_->replaceFile(tempName_, archiveName_, &why))
+        throw Error(Format("Cannot create file \"%s\". The finished archive could not take its name: %s.",
+                           archiveName_.c_str(), why.c_str()));
     committed_ = true;
 }
 

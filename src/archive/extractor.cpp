@@ -190,10 +190,10 @@ struct Extractor::Impl {
                 std::rethrow_exception(o.fileError);
             owner.RaiseProgress(0, o.size, record.unpackedSize, false);
             owner.RaiseProgress(o.size, o.size, record.unpackedSize, true);
-            if (!owner.Files->replaceFile(o.tempName, record.target)) {
+            if (std::string why; !owner.Files->replaceFile(o.tempName, record.target, &why)) {
                 forget();
-                throw Error(Format("Cannot create file \"%s\". The file could not be replaced.",
-                                   record.target.c_str()));
+                throw Error(Format("Cannot create file \"%s\". The file could not be replaced: %s.",
+                                   record.target.c_str(), why.c_str()));
             }
             o.tempName.clear();
         } else {

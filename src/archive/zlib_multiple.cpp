@@ -460,9 +460,10 @@ void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::Record
             throw Error(Format("Cannot write file \"%s\". %s", target.c_str(), e.what()));
         }
         out.reset();
-        if (!Files->replaceFile(tempName, target)) {
+        if (std::string why; !Files->replaceFile(tempName, target, &why)) {
             Files->removeFile(tempName);
-            throw Error(Format("Cannot create file \"%s\". The file could not be replaced.", target.c_str()));
+            throw Error(Format("Cannot create file \"%s\". The file could not be replaced: %s.",
+                               target.c_str(), why.c_str()));
         }
     }
     guard.keep = true;

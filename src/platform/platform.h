@@ -84,7 +84,7 @@ bool createDirectory(std::string_view path, std::string* reason = nullptr);
 bool createDirectories(std::string_view path);  // every missing level; true when the folder exists after
 bool removeFile(std::string_view path);
 // Moves `from` over `to`, replacing it in one step where the file system allows.
-bool replaceFile(std::string_view from, std::string_view to);
+bool replaceFile(std::string_view from, std::string_view to, std::string* reason = nullptr);
 std::optional<std::uint64_t> fileSize(std::string_view path);
 // True when both paths name the same existing file or folder (links followed).
 bool sameFile(std::string_view a, std::string_view b);

@@ -23,6 +23,7 @@ using test::writeFile;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
 // A path from a name's bytes: UTF-8 on Windows; on POSIX the bytes as they are (a name need not be
@@ -132,6 +133,21 @@ TEST(ArchiveExtract, NothingIsWrittenThroughALinkInTheTarget) {
     again.DecompressFile((dir / "a.dat").string(), (dir / "via-link").string(), true, true);
     EXPECT_EQ(readFile(dir / "out/sub/deeper/a.txt"), "a");
     EXPECT_TRUE(again.LeftOut.empty());
+}
+
+// A file that can't take its place says why, in the system's words.
+TEST(ArchiveExtract, AFileThatCannotBeReplacedSaysWhy) {
+    TempDir dir;
+    writeFile(dir / "in/a.txt", "a");
+    TZlibMultiple writer;
+    writer.CompressDirectory((dir / "in").string(), true, (dir / "a.dat").string());
+    writeFile(dir / "out/a.txt/kept.txt", "a folder stands where the file goes");
+    TZlibMultiple z;
+    const std::string error =
+        errorOf([&] { z.DecompressFile((dir / "a.dat").string(), (dir / "out").string(), true, true); });
+    EXPECT_THAT(error, HasSubstr("The file could not be replaced: "));
+    EXPECT_THAT(error, Not(EndsWith("replaced: .")));
+    EXPECT_EQ(readFile(dir / "out/a.txt/kept.txt"), "a folder stands where the file goes");
 }
 
 #ifndef _WIN32

@@ -114,10 +114,14 @@ bool removeFile(std::string_view path) {
     return !p.empty() && ::unlink(p.c_str()) == 0;
 }
 
-bool replaceFile(std::string_view from, std::string_view to) {
+bool replaceFile(std::string_view from, std::string_view to, std::string* reason) {
     const fs::path a = nativePath(from);
     const fs::path b = nativePath(to);
-    return !a.empty() && !b.empty() && ::rename(a.c_str(), b.c_str()) == 0;
+    if (!a.empty() && !b.empty() && ::rename(a.c_str(), b.c_str()) == 0)
+        return true;
+    if (reason)
+        *reason = std::strerror(a.empty() || b.empty() ? ENOENT : errno);
+    return false;
 }
 
 std::optional<std::uint64_t> fileSize(std::string_view path) {

@@ -102,9 +102,13 @@ bool removeFile(std::string_view path) {
     return DeleteFileW(toWide(path).c_str());
 }
 
-bool replaceFile(std::string_view from, std::string_view to) {
-    return MoveFileExW(toWide(from).c_str(), toWide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+bool replaceFile(std::string_view from, std::string_view to, std::string* reason) {
+    if (MoveFileExW(toWide(from).c_str(), toWide(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (reason)
+        *reason = systemMessage(GetLastError());
+    return false;
 }
 
 std::optional<std::uint64_t> fileSize(std::string_view path) {
