@@ -129,6 +129,10 @@ TEST_F(RegistryTest, SaveAndLoadRoundTripReplacesTheWholeSubtree) {
     SaveKeyToFile(key_, hive);
     ASSERT_TRUE(FileExists(hive));
     EXPECT_TRUE(savedByRegistry(readFile(hive)));
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(platform::nativePath(hive)).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+#endif
 
     // Changes after the backup: a new value, a changed value, a new subkey, a removed subkey.
     RegistryTree changed = original;

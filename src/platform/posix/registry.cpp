@@ -388,7 +388,8 @@ int createHiveFile(const std::string& target, const RegistryTree& tree) {
         if (!writeTree(h.get(), hivex_root(h.get()), tree) || hivex_commit(h.get(), nullptr, 0) != 0)
             return fail(errno ? errno : EIO);
     }
-    if ((error = syncFile(temp)) != 0 || ::chmod(temp.c_str(), 0666 & ~currentUmask()) != 0)
+    // A saved key may hold passwords and form data: readable by its owner only.
+    if ((error = syncFile(temp)) != 0 || ::chmod(temp.c_str(), 0600) != 0)
         return fail(error ? error : errno);
     if (::link(temp.c_str(), target.c_str()) != 0) {
         error = errno;
