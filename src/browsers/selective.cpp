@@ -184,25 +184,9 @@ bool recordMatches(const Browser& browser, const SelectiveState& state, const st
     return false;
 }
 
-// A folder that is, or lies inside, another (after links are resolved, where both exist).
-bool insideOrSame(const std::string& folder, const std::string& container) {
-    const auto comparable = [](std::string path) {
-        for (char& c : path) {
-            if (c == '\\')
-                c = '/';
-        }
-        if (path.back() != '/')
-            path += '/';
-        return lower(path);
-    };
-    const std::string inner = platform::canonicalPath(folder);
-    const std::string outer = platform::canonicalPath(container);
-    return !inner.empty() && !outer.empty() && comparable(inner).starts_with(comparable(outer));
-}
-
 // The staging or extraction folder lies in the backup location: never in the profile itself.
 std::optional<TaskResult> checkOutsideProfile(const SelectiveState& state) {
-    if (!insideOrSame(state.backups, state.ffpath))
+    if (!FolderIsWithin(state.backups, state.ffpath))
         return std::nullopt;
     return TaskResult::failed(
         Format("The backup location \"%s\" is inside the profile folder \"%s\". Choose a "

@@ -50,9 +50,13 @@ bool DelTree(const std::string& DirName, std::string* reason = nullptr);
 // once they know them. Process-wide and safe to use from several threads; a folder need not
 // exist yet.
 void ProtectFolder(const std::string& path);
+void ClearProtectedFolders();
+
+// True when `folder` is `container` or lies inside it, links resolved as far as the paths exist and
+// letter case disregarded (the comparison CopyDir's nesting check makes).
+bool FolderIsWithin(const std::string& folder, const std::string& container);
 // The folder that holds `path` ("C:\\a\\b\\" and "C:\\a\\b" give "C:\\a"); empty when there is none.
 std::string parentFolder(const std::string& path);
-void ClearProtectedFolders();
 // The first existing file called `name`: the bare name first (in the working folder, and only
 // where that folder is part of the machine: never on a machine seen as a folder), then each folder
 // of the ";"-separated list in order. A hit `accept` turns down falls through to the next place.

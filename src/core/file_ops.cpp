@@ -315,6 +315,12 @@ bool DelTree(const std::string& DirName, std::string* reason) {
     }
 }
 
+bool FolderIsWithin(const std::string& folder, const std::string& container) {
+    const std::string inner = comparableFolder(folder);
+    const std::string outer = comparableFolder(container);
+    return !inner.empty() && !outer.empty() && sameOrInside(inner, outer);
+}
+
 void ProtectFolder(const std::string& path) {
     if (path.empty())
         return;

@@ -29,7 +29,9 @@ class TaskResult {
     TaskResult() = default;
 
     static TaskResult done() { return {}; }
-    static TaskResult nothingDone(std::string why) { return TaskResult(Outcome::NothingDone, std::move(why)); }
+    static TaskResult nothingDone(std::string why) {
+        return TaskResult(Outcome::NothingDone, std::move(why));
+    }
     static TaskResult failed(std::string message) { return TaskResult(Outcome::Failed, std::move(message)); }
 
     // Done or DoneLeftOut, as the list says; Failed and NothingDone stay what they are.

@@ -5,6 +5,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "archive/zlib_multiple.h"
 #include "support/temp_dir.h"
 
 namespace kelvora::test {
@@ -134,6 +135,22 @@ std::string randomBytes(std::size_t size, unsigned seed) {
     for (char& c : out)
         c = static_cast<char>(random() & 0xFF);
     return out;
+}
+
+std::vector<std::string> listOf(const std::filesystem::path& archive) {
+    TZlibMultiple z;
+    std::vector<std::string> names;
+    z.ListStoredFiles(archive.string(), names);
+    return names;
+}
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(no error)";
 }
 
 }  // namespace kelvora::test

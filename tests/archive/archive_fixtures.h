@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -38,5 +39,10 @@ std::vector<ParsedRecord> parseArchive(std::string_view bytes);
 
 std::string patterned(std::size_t size, unsigned seed = 1);  // compressible but not trivial
 std::string randomBytes(std::size_t size, unsigned seed = 1);
+
+// The archive's stored names, in the order of its records.
+std::vector<std::string> listOf(const std::filesystem::path& archive);
+// The message of the error `action` ends with, or "(no error)".
+std::string errorOf(const std::function<void()>& action);
 
 }  // namespace kelvora::test

@@ -17,6 +17,8 @@ namespace kelvora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::errorOf;
+using test::listOf;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -93,22 +95,6 @@ class FaultyFiles : public archive::FileSystem {
         std::atomic<std::int64_t>& space_;
     };
 };
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::vector<std::string> listOf(const fs::path& archive) {
-    TZlibMultiple z;
-    std::vector<std::string> names;
-    z.ListStoredFiles(archive.string(), names);
-    return names;
-}
 
 // A folder to pack and an earlier archive that a failed run must leave as it was.
 struct PackScene {

@@ -17,6 +17,8 @@ namespace kelvora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::errorOf;
+using test::listOf;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -34,22 +36,6 @@ fs::path utf8Path(const std::string& text) {
 #else
     return fs::path(text);
 #endif
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::vector<std::string> listOf(const fs::path& archive) {
-    TZlibMultiple z;
-    std::vector<std::string> names;
-    z.ListStoredFiles(archive.string(), names);
-    return names;
 }
 
 // The last component of each left-out path with its reason.

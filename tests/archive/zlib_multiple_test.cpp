@@ -16,6 +16,8 @@ namespace kelvora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::errorOf;
+using test::listOf;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -51,22 +53,6 @@ void unpack(const fs::path& archive, const fs::path& folder, bool overwrite = tr
     TZlibMultiple z;
     z.Tuning.ExtractionThreads = extractionThreads;
     z.DecompressFile(str(archive), str(folder), overwrite, relative);
-}
-
-std::vector<std::string> listOf(const fs::path& archive) {
-    TZlibMultiple z;
-    std::vector<std::string> names;
-    z.ListStoredFiles(str(archive), names);
-    return names;
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 TEST(ArchiveFormat, OneFileGivesTheDocumentedHeaderAndAZlibStream) {
