@@ -1,34 +1,17 @@
 #include "app/commands.h"
 
+#include "ui/browser_looks.h"
 #include "ui/maker.h"
 
 namespace kelvora::app {
 
 namespace {
 
-struct BrowserRow {
-    const char* id;       // "Firefox"
-    const char* name;     // "Firefox"
-    const char* caption;  // "&Firefox"
-    const char* backupKeyTip;
-    const char* otherKeyTip;
-    const char* classSuffix;  // "Firefox", "IE"
-    const char* letter;       // shortcut letter
-};
-
-const BrowserRow kBrowsers[] = {
-    {"InternetExplorer", "Internet Explorer", "&Internet Explorer", "I", "I", "IE", "I"},
-    {"Firefox", "Firefox", "&Firefox", "F", "F", "Firefox", "F"},
-    {"Chrome", "Chrome", "&Chrome", "C", "C", "Chrome", "C"},
-    {"Opera", "Opera", "&Opera", "O", "O", "Opera", "O"},
-    {"Safari", "Safari", "&Safari", "S", "S", "Safari", "S"},
-    // Flock: key tip "F" on the Backup tab, "L" elsewhere; shortcut letter L everywhere.
-    {"Flock", "Flock", "F&lock", "F", "L", "Flock", "L"},
-};
+const QString kWebBrowser = QStringLiteral("Web Browser");
+const QString kMoreBrowsers = QStringLiteral("More browsers");
 
 std::vector<Command> buildTable() {
     std::vector<Command> table;
-    const QString webBrowser = QStringLiteral("Web Browser");
     struct Task {
         const char* prefix;
         int tab;
@@ -46,20 +29,23 @@ std::vector<Command> buildTable() {
          CommandKind::FullWizard},
     };
     for (const Task& task : tasks) {
-        for (const BrowserRow& b : kBrowsers) {
+        for (const ui::BrowserLook& b : ui::browserLooks()) {
             Command c;
-            c.name = QLatin1String(task.prefix) + QLatin1String(b.id);
+            c.name = QLatin1String(task.prefix) + b.commandId;
             c.tab = task.tab;
-            c.group = webBrowser;
-            c.caption = QString::fromLatin1(b.caption);
+            c.group = b.moreBrowsers ? kMoreBrowsers : kWebBrowser;
+            c.caption = b.caption;
             c.actionCaption = c.caption;
-            c.hint = QString::fromLatin1(task.hint).arg(QLatin1String(b.name));
-            c.keyTip = QLatin1String(task.tab == 0 ? b.backupKeyTip : b.otherKeyTip);
-            c.shortcut = QKeySequence(QLatin1String(task.modifiers) + QLatin1String(b.letter));
+            c.hint = QString::fromLatin1(task.hint).arg(b.name);
+            c.keyTip = task.tab == 0 ? b.backupKeyTip : b.otherKeyTip;
+            if (!b.shortcutLetter.isEmpty())
+                c.shortcut = QKeySequence(QLatin1String(task.modifiers) + b.shortcutLetter);
             c.kind = task.kind;
-            c.windowClass = QLatin1String(task.classPrefix) + QLatin1String(b.classSuffix);
-            c.windowCaption =
-                QStringLiteral("%1 %2 Web Browser").arg(QLatin1String(task.verb), QLatin1String(b.name));
+            // A browser without window classes of its own opens the wizards made from its descriptor.
+            c.windowClass = b.classSuffix.isEmpty()
+                                ? QString::fromLatin1(task.kind == CommandKind::FullWizard ? "FullWizard" : "SelectiveWizard")
+                                : QLatin1String(task.classPrefix) + b.classSuffix;
+            c.windowCaption = QStringLiteral("%1 %2 Web Browser").arg(QLatin1String(task.verb), b.name);
             table.push_back(c);
         }
     }
@@ -120,10 +106,14 @@ const std::vector<RibbonTabSpec>& ribbonTabs() {
 
 const std::vector<RibbonGroupSpec>& ribbonGroups() {
     static const std::vector<RibbonGroupSpec> groups = {
-        {0, QStringLiteral("Web Browser"), QStringLiteral("Select web browser you want to backup")},
-        {1, QStringLiteral("Web Browser"), QStringLiteral("Select web browser you want to restore")},
-        {2, QStringLiteral("Web Browser"), QStringLiteral("Select web browser you want to backup")},
-        {3, QStringLiteral("Web Browser"), QString()},
+        {0, kWebBrowser, QStringLiteral("Select web browser you want to backup")},
+        {0, kMoreBrowsers, QStringLiteral("Select web browser you want to backup")},
+        {1, kWebBrowser, QStringLiteral("Select web browser you want to restore")},
+        {1, kMoreBrowsers, QStringLiteral("Select web browser you want to restore")},
+        {2, kWebBrowser, QStringLiteral("Select web browser you want to backup")},
+        {2, kMoreBrowsers, QStringLiteral("Select web browser you want to backup")},
+        {3, kWebBrowser, QString()},
+        {3, kMoreBrowsers, QString()},
         {4, QStringLiteral("Profile"), QString()},
         {5, QStringLiteral("Layout"), QString()},
         {6, QStringLiteral("Software"), QString()},

@@ -29,7 +29,8 @@
 #include "ui/radio_list.h"
 #include "ui/shell.h"
 #include "ui/tf_about.h"
-#include "ui/tfb_ie.h"
+#include "ui/browser_looks.h"
+#include "ui/selective_frame.h"
 #include "ui/tffb_ie.h"
 #include "ui/window_factory.h"
 #include "ui/window_list.h"
@@ -99,14 +100,11 @@ void addMissingNote(QWidget* window, int x, int y) {
     note->adjustSize();
 }
 
-class PlaceholderSelective : public ui::Tfb_IE {
+class PlaceholderSelective : public ui::SelectiveFrame {
   public:
-    PlaceholderSelective(const Command& c, ui::Browser browser) : title_(wizardTitle(c)) {
+    PlaceholderSelective(const Command& c, const QString& browser) : title_(wizardTitle(c)) {
         setWindowTitle(c.windowCaption);
         setBrowserIcon(browser);
-        for (QCheckBox* box : tickBoxes())
-            box->hide();
-        ListBox1->clear();
         if (c.name.startsWith(QLatin1String("R_")))
             Label18->setText(tr("Restore the following:"));
         Label18->adjustSize();
@@ -124,7 +122,7 @@ class PlaceholderSelective : public ui::Tfb_IE {
 
 class PlaceholderFull : public ui::Tffb_IE {
   public:
-    PlaceholderFull(const Command& c, ui::Browser browser) : title_(wizardTitle(c)) {
+    PlaceholderFull(const Command& c, const QString& browser) : title_(wizardTitle(c)) {
         setWindowTitle(c.windowCaption);
         setBrowserIcon(browser);
         addMissingNote(this, 40, 189);
@@ -143,7 +141,7 @@ class PlaceholderConversion : public ui::WizardFrame {
   public:
     explicit PlaceholderConversion(const Command& c) : ui::WizardFrame(QColor(242, 242, 242)) {
         setWindowTitle(c.windowCaption);
-        setBrowserIcon(ui::Browser::Opera);
+        setBrowserIcon(QStringLiteral("opera"));
         addSectionCaption(QStringLiteral("Label2"), 33, 80, tr("Instructions:"));
         addMissingNote(this, 39, 109);
         Button2->setEnabled(false);
@@ -337,8 +335,8 @@ QWidget* TForm1::openCommandWindow(const QString& name) {
 }
 
 QWidget* TForm1::placeholderWindow(const Command& command) {
-    ui::Browser browser = ui::Browser::InternetExplorer;
-    ui::browserOfCommand(command.name, browser);
+    const ui::BrowserLook* look = ui::lookOfCommand(command.name);
+    const QString browser = look ? look->keyword : QStringLiteral("ie");
     switch (command.kind) {
         case CommandKind::SelectiveWizard:
             return new PlaceholderSelective(command, browser);

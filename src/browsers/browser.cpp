@@ -1,9 +1,10 @@
-// The five browsers with profiles in folders, as data.
+// The browsers with profiles in folders, as data.
 #include "browsers/browser.h"
 
 #include <stdexcept>
 
 #include "core/core.h"
+#include "core/text.h"
 
 namespace kelvora::browsers {
 
@@ -57,28 +58,83 @@ std::vector<TickBoxInfo> boxes(std::initializer_list<std::pair<const char*, cons
     return out;
 }
 
+// The window texts and the full archive's name follow from the name and the keyword.
 void fillTexts(Browser& b) {
     b.backupCaption = "Backup " + b.name + " Web Browser";
     b.restoreCaption = "Restore " + b.name + " Web Browser";
     b.backupTitle = "Welcome to " + b.name + " Backup Wizard";
     b.restoreTitle = "Welcome to " + b.name + " Restore Wizard";
+    b.fullBackupTitle = "Welcome to " + b.name + " Full Backup Wizard";
+    b.fullRestoreTitle = "Welcome to " + b.name + " Full Restore Wizard";
+    b.fullArchiveName = "allsave_" + b.keyword + ".dat";
 }
 
-// Firefox's rows; Flock shares most of them.
+// Firefox's rows; Flock shares most of them. Each row keeps the file names of 2010's Firefox, so an
+// old profile still restores, and adds those of today's.
 ItemRow ffRow(const char* caption, std::vector<std::string> files, std::vector<std::string> folders = {},
               int step = 5) {
     return {caption, std::move(files), std::move(folders), step, ItemPlace::Profile, false};
 }
 
+const std::vector<std::string> kFfPasswords = {"key3.db",   "signons2.txt",  "signons3.txt",
+                                               "signons.sqlite", "logins.json", "logins-backup.json",
+                                               "key4.db",   "cert9.db",      "cert_override.txt",
+                                               "pkcs11.txt"};
+
+// The rows Firefox and Flock share, by caption.
+ItemRow mozillaRow(const std::string& caption) {
+    if (caption == "Preferences")
+        return ffRow("Preferences", {"prefs.js", "user.js", "containers.json"}, {"preferences"});
+    if (caption == "Search engines")
+        return ffRow("Search engines", {"search.rdf", "search.sqlite", "search.json.mozlz4"}, {"searchplugins"});
+    if (caption == "User set preferences")
+        return ffRow("User set preferences", {}, {"chrome"}, 0);
+    if (caption == "Sessions")
+        return ffRow("Sessions", {"sessionstore.js", "sessionstore.jsonlz4"}, {"sessionstore-backups"});
+    if (caption == "Spelling dictionary")
+        return ffRow("Spelling dictionary", {"persdict.dat"});
+    if (caption == "Toolbar size settings")
+        return ffRow("Toolbar size settings", {"localstore.rdf", "xulstore.json"});
+    if (caption == "Bookmarks")
+        return ffRow("Bookmarks", {"bookmarks.html", "places.sqlite", "favicons.sqlite"}, {"bookmarkbackups"});
+    if (caption == "Cookies")
+        return ffRow("Cookies", {"cookies.txt", "cookies.sqlite"});
+    if (caption == "Download history")
+        return ffRow("Download history", {"downloads.rdf", "downloads.sqlite"});
+    if (caption == "History")
+        return ffRow("History", {"history.dat", "places.sqlite"});
+    if (caption == "Mime types")
+        return ffRow("Mime types", {"mimeTypes.rdf", "handlers.json"});
+    if (caption == "Saved form data")
+        return ffRow("Saved form data", {"formhistory.dat", "formhistory.sqlite"});
+    if (caption == "Saved passwords")
+        return ffRow("Saved passwords", kFfPasswords);
+    if (caption == "Site(s) preferences")
+        return ffRow("Site(s) preferences", {"hostperm.1", "content-prefs.sqlite", "permissions.sqlite"});
+    throw std::logic_error("no shared Firefox row " + caption);
+}
+
+// Today's add-on files, carried by "Extensions" in both browsers.
+const std::vector<std::string> kFfExtensionFiles = {"extensions.json", "addonStartup.json.lz4",
+                                                    "extension-preferences.json", "extension-settings.json"};
+
+ItemRow ffExtensions(std::vector<std::string> oldFiles, std::vector<std::string> folders) {
+    oldFiles.insert(oldFiles.end(), kFfExtensionFiles.begin(), kFfExtensionFiles.end());
+    folders.push_back("browser-extension-data");
+    return ffRow("Extensions", std::move(oldFiles), std::move(folders));
+}
+
+// The way Firefox and Flock are found: profiles.ini in their data folder.
+Discovery profilesIni(const std::string& suffix) {
+    return {"profiles.ini", fourCandidates(suffix, true), {"profiles.ini"}};
+}
+
 Browser makeFirefox() {
     Browser b;
-    b.id = BrowserId::Firefox;
     b.name = "Firefox";
     b.keyword = "firefox";
     fillTexts(b);
-    b.marker = "profiles.ini";
-    b.candidates = fourCandidates("\\Mozilla\\Firefox", true);
-    b.rootCut = {"profiles.ini"};
+    b.discovery = {profilesIni("\\Mozilla\\Firefox")};
     b.listRule = ProfileListRule::ProfilesFolder;
     b.profilesFolder = "Profiles";
     b.backupCustomName = "123456789ff_custom";
@@ -101,21 +157,21 @@ Browser makeFirefox() {
                          {"CheckBox15", "User set preferences"},
                          {"CheckBox18", "Themes and personas"}});
     b.backupItems = {
-        ffRow("Extensions", {"extensions.ini", "addons.sqlite"}, {"extensions", "adblockplus"}),
-        ffRow("Preferences", {"prefs.js", "user.js"}, {"preferences"}),
-        ffRow("Search engines", {"search.rdf", "search.sqlite"}, {"searchplugins"}),
-        ffRow("User set preferences", {}, {"chrome"}, 0),
-        ffRow("Sessions", {"sessionstore.js"}),
-        ffRow("Spelling dictionary", {"persdict.dat"}),
-        ffRow("Toolbar size settings", {"localstore.rdf"}),
-        ffRow("Bookmarks", {"bookmarks.html", "places.sqlite"}),
-        ffRow("Cookies", {"cookies.txt", "cookies.sqlite"}),
-        ffRow("Download history", {"downloads.rdf", "downloads.sqlite"}),
-        ffRow("History", {"history.dat", "places.sqlite"}),
-        ffRow("Mime types", {"mimeTypes.rdf"}),
-        ffRow("Saved form data", {"formhistory.dat", "formhistory.sqlite"}),
-        ffRow("Saved passwords", {"key3.db", "signons2.txt", "signons3.txt", "signons.sqlite"}),
-        ffRow("Site(s) preferences", {"hostperm.1", "content-prefs.sqlite"}),
+        ffExtensions({"extensions.ini", "addons.sqlite"}, {"extensions", "adblockplus"}),
+        mozillaRow("Preferences"),
+        mozillaRow("Search engines"),
+        mozillaRow("User set preferences"),
+        mozillaRow("Sessions"),
+        mozillaRow("Spelling dictionary"),
+        mozillaRow("Toolbar size settings"),
+        mozillaRow("Bookmarks"),
+        mozillaRow("Cookies"),
+        mozillaRow("Download history"),
+        mozillaRow("History"),
+        mozillaRow("Mime types"),
+        mozillaRow("Saved form data"),
+        mozillaRow("Saved passwords"),
+        mozillaRow("Site(s) preferences"),
         ffRow("Themes and personas",
               {"lightweighttheme-footer", "lightweighttheme-header", "stylish.sqlite"}),
     };
@@ -142,11 +198,10 @@ Browser makeFirefox() {
 
 Browser makeFlock() {
     Browser b = makeFirefox();
-    b.id = BrowserId::Flock;
     b.name = "Flock";
     b.keyword = "flock";
     fillTexts(b);
-    b.candidates = fourCandidates("\\Flock\\Browser", true);
+    b.discovery = {profilesIni("\\Flock\\Browser")};
     b.tickBoxes = boxes({{"CheckBox1", "Bookmarks"},
                          {"CheckBox2", "Cookies"},
                          {"CheckBox3", "Download history"},
@@ -165,23 +220,23 @@ Browser makeFlock() {
                          {"CheckBox14", "Toolbar size settings"},
                          {"CheckBox15", "User set preferences"}});
     b.backupItems = {
-        ffRow("Extensions", {"extensions.ini"}, {"extensions"}),
-        ffRow("Preferences", {"prefs.js", "user.js"}, {"preferences"}),
-        ffRow("Search engines", {"search.rdf", "search.sqlite"}, {"searchplugins"}),
-        ffRow("User set preferences", {}, {"chrome"}, 0),
-        ffRow("Sessions", {"sessionstore.js"}),
-        ffRow("Spelling dictionary", {"persdict.dat"}),
-        ffRow("Toolbar size settings", {"localstore.rdf"}),
-        ffRow("Bookmarks", {"bookmarks.html", "places.sqlite"}),
-        ffRow("Cookies", {"cookies.txt", "cookies.sqlite"}),
-        ffRow("Download history", {"downloads.rdf", "downloads.sqlite"}),
-        ffRow("History", {"history.dat", "places.sqlite"}),
-        ffRow("Mime types", {"mimeTypes.rdf"}),
-        ffRow("Saved form data", {"formhistory.dat", "formhistory.sqlite"}),
+        ffExtensions({"extensions.ini"}, {"extensions"}),
+        mozillaRow("Preferences"),
+        mozillaRow("Search engines"),
+        mozillaRow("User set preferences"),
+        mozillaRow("Sessions"),
+        mozillaRow("Spelling dictionary"),
+        mozillaRow("Toolbar size settings"),
+        mozillaRow("Bookmarks"),
+        mozillaRow("Cookies"),
+        mozillaRow("Download history"),
+        mozillaRow("History"),
+        mozillaRow("Mime types"),
+        mozillaRow("Saved form data"),
         ffRow("Flock specific data", {"flock-data.sqlite", "webdetective.sqlite"}),
         ffRow("Feed data", {"feedcontent.sqlite"}),
-        ffRow("Saved passwords", {"key3.db", "signons2.txt", "signons3.txt", "signons.sqlite"}),
-        ffRow("Site(s) preferences", {"hostperm.1", "content-prefs.sqlite"}),
+        mozillaRow("Saved passwords"),
+        mozillaRow("Site(s) preferences"),
     };
     b.restoreItems = reorder(b.backupItems, {{"Extensions", 5},
                                              {"User set preferences", 0},
@@ -203,71 +258,102 @@ Browser makeFlock() {
     return b;
 }
 
-Browser makeChrome() {
-    Browser b;
-    b.id = BrowserId::Chrome;
-    b.name = "Chrome";
-    b.keyword = "chrome";
-    fillTexts(b);
-    b.marker = "Bookmarks";
-    b.candidates = fourCandidates("\\Google\\Chrome\\User Data\\Default", false);
-    b.rootCut = {"Default\\Bookmarks"};
-    b.defaultProfileName = "Default";
-    b.listRule = ProfileListRule::RootSubfolders;
-    b.backupCustomName = "ch_custom";
-    b.restoreCustomName = "ch_custom";
-    b.stagingCut = 0;
-    b.tickBoxes = boxes({{"", "Bookmarks"},
-                         {"", "Cache"},
-                         {"", "Cookies"},
-                         {"", "Current session"},
-                         {"", "Current tabs"},
-                         {"", "Extensions"},
-                         {"", "Extension cookies"},
-                         {"", "History"},
-                         {"", "Last session"},
-                         {"", "Last tabs"},
-                         {"", "Plugin data"},
-                         {"", "Preferences"},
-                         {"", "Thumbnails"},
-                         {"", "Visited links"},
-                         {"", "Web data"},
-                         {"", "Login data"},
-                         {"", "Top sites"}});
-    b.tickBoxes[1].enabled = false;  // "Cache": shown ticked, carries nothing
-    b.backupItems = {
-        {"Extensions", {}, {"Extensions"}, 7},
+// Chrome's tick boxes and rows, shared by every Chromium browser. Each row keeps Chrome 2010's names
+// and adds today's. "Local State" lives in the User Data folder, not in a profile: it travels with
+// the preferences (it holds the key that decrypts the passwords and cookies).
+std::vector<TickBoxInfo> chromiumBoxes() {
+    auto out = boxes({{"", "Bookmarks"},
+                      {"", "Cache"},
+                      {"", "Cookies"},
+                      {"", "Current session"},
+                      {"", "Current tabs"},
+                      {"", "Extensions"},
+                      {"", "Extension cookies"},
+                      {"", "History"},
+                      {"", "Last session"},
+                      {"", "Last tabs"},
+                      {"", "Plugin data"},
+                      {"", "Preferences"},
+                      {"", "Thumbnails"},
+                      {"", "Visited links"},
+                      {"", "Web data"},
+                      {"", "Login data"},
+                      {"", "Top sites"}});
+    out[1].enabled = false;  // "Cache": shown ticked, carries nothing
+    return out;
+}
+
+Rows chromiumRows() {
+    return {
+        {"Extensions", {}, {"Extensions", "Local Extension Settings", "Extension State"}, 7},
         {"Plugin data", {}, {"Plugin Data"}, 7},
-        {"Bookmarks", {"Bookmarks"}, {}, 7},
-        {"Cookies", {"Cookies"}, {}, 7},
-        {"Current session", {"Current Session"}, {}, 7},
+        {"Bookmarks", {"Bookmarks", "Favicons"}, {}, 7},
+        {"Cookies", {"Cookies", "Network\\Cookies"}, {}, 7},
+        {"Current session", {"Current Session"}, {"Sessions"}, 7},
         {"Current tabs", {"Current Tabs"}, {}, 0},
         {"Extension cookies", {"Extension Cookies"}, {}, 7},
-        {"History", {"History", "Archived History", "History-journal"}, {}, 7},
+        {"History", {"History", "Archived History", "History-journal", "Shortcuts"}, {}, 7},
         {"Last session", {"Last Session"}, {}, 0},
         {"Last tabs", {"Last Tabs"}, {}, 7},
-        {"Preferences", {"Preferences", "QuotaManager", "TransportSecurity"}, {}, 0},
+        {"Preferences",
+         {"Preferences", "QuotaManager", "TransportSecurity", "Secure Preferences", "Network\\TransportSecurity"},
+         {},
+         0},
+        {"Preferences", {"Local State"}, {}, 0, ItemPlace::PreferencesRoot},
         {"Thumbnails", {"Thumbnails"}, {}, 7},
         {"Visited links", {"Visited Links"}, {}, 7},
-        {"Login data", {"Login Data"}, {}, 0},
+        {"Login data", {"Login Data", "Login Data For Account"}, {}, 0},
         {"Web data", {"Web Data", "Web Data-journal"}, {}, 0},
         {"Top sites", {"Top Sites"}, {}, 0},
     };
-    b.restoreItems = withSteps(b.backupItems, {7, 7, 7, 7, 7, 0, 7, 7, 0, 0, 7, 7, 7, 0, 0, 0});
+}
+
+constexpr const char* kChromiumNote =
+    "Saved passwords and cookies stay encrypted with a key of the Windows user they were saved by: "
+    "restored for another user or on another system, the browser can't read them.";
+
+// A browser of the Chromium family: found by the "Local State" of its data folder `suffix` (in the
+// local application-data folder unless `roaming`).
+Browser chromiumBrowser(const std::string& keyword, const std::string& name,
+                        const std::vector<std::string>& suffixes, bool roaming) {
+    Browser b;
+    b.name = name;
+    b.keyword = keyword;
+    fillTexts(b);
+    b.note = kChromiumNote;
+    Discovery way{"Local State", {}, {"Local State"}};
+    for (const auto& suffix : suffixes) {
+        const std::string folder = (roaming ? "{sfp}" : "{loc}") + suffix;
+        way.candidates.push_back({folder, folder, false});
+    }
+    b.discovery = {way};
+    b.listRule = ProfileListRule::ChromiumProfiles;
+    b.defaultProfileName = "Default";
+    b.backupCustomName = "ch_custom";
+    b.restoreCustomName = "ch_custom";
+    b.tickBoxes = chromiumBoxes();
+    b.backupItems = chromiumRows();
+    b.restoreItems = withSteps(b.backupItems, {7, 7, 7, 7, 7, 0, 7, 7, 0, 0, 7, 0, 7, 7, 0, 0, 0});
     b.backupStartStep = 7;
     b.backupEndStep = 7;
     return b;
 }
 
+Browser makeChrome() {
+    Browser b = chromiumBrowser("chrome", "Chrome", {"\\Google\\Chrome\\User Data"}, false);
+    // Chrome of 2010 is found by its default profile's bookmarks when there is no "Local State".
+    b.discovery.push_back(
+        {"Bookmarks", fourCandidates("\\Google\\Chrome\\User Data\\Default", false), {"Default\\Bookmarks"}});
+    b.discovery.front().candidates = fourCandidates("\\Google\\Chrome\\User Data", false);
+    return b;
+}
+
 Browser makeSafari() {
     Browser b;
-    b.id = BrowserId::Safari;
     b.name = "Safari";
     b.keyword = "safari";
     fillTexts(b);
-    b.marker = "Bookmarks.plist";
-    b.candidates = fourCandidates("\\Apple Computer\\Safari", false);
-    b.rootCut = {"Safari\\Bookmarks.plist"};
+    b.discovery = {{"Bookmarks.plist", fourCandidates("\\Apple Computer\\Safari", false), {"Safari\\Bookmarks.plist"}}};
     b.listRule = ProfileListRule::RootLessPreferences;
     b.backupCustomName = "ch_custom";
     b.restoreCustomName = "ch_custom";
@@ -301,29 +387,31 @@ Browser makeSafari() {
 
 Browser makeOpera() {
     Browser b;
-    b.id = BrowserId::Opera;
     b.name = "Opera";
     b.keyword = "opera";
     fillTexts(b);
-    b.marker = "speeddial.ini";
     const std::string xp = "{drv}\\Documents and Settings\\{uzer}";
     const std::string vista = "{drv}\\Users\\{uzer}\\AppData";
-    b.candidates = {
-        {"{sfp}\\Opera\\Opera", "{sfp}\\Opera\\Opera", true},
-        {xp + "\\Application Data\\Opera\\Opera", vista + "\\Local\\Opera\\Opera", false},
-        {"{sfp}\\Opera\\Opera\\profile", "{sfp}\\Opera\\Opera\\profile", false},
-        {xp + "\\Application Data\\Opera\\Opera\\profile", vista + "\\Local\\Opera\\Opera\\profile", false},
-        {xp + "\\Local Settings\\Application Data\\Opera\\Opera\\profile",
-         vista + "\\Roaming\\Opera\\Opera\\profile", false},
-        {"{loc}\\Opera\\Opera\\profile", "{loc}\\Opera\\Opera\\profile", false},
-    };
-    b.rootCut = {"Opera\\profile\\speeddial.ini", "Opera\\speeddial.ini"};
+    b.discovery = {{"speeddial.ini",
+                    {
+                        {"{sfp}\\Opera\\{name}", "{sfp}\\Opera\\{name}", true},
+                        {xp + "\\Application Data\\Opera\\{name}", vista + "\\Local\\Opera\\{name}", false},
+                        {"{sfp}\\Opera\\{name}\\profile", "{sfp}\\Opera\\{name}\\profile", false},
+                        {xp + "\\Application Data\\Opera\\{name}\\profile",
+                         vista + "\\Local\\Opera\\{name}\\profile", false},
+                        {xp + "\\Local Settings\\Application Data\\Opera\\{name}\\profile",
+                         vista + "\\Roaming\\Opera\\{name}\\profile", false},
+                        {"{loc}\\Opera\\{name}\\profile", "{loc}\\Opera\\{name}\\profile", false},
+                    },
+                    {"{name}\\profile\\speeddial.ini", "{name}\\speeddial.ini"}}};
+    b.installName = "Opera";
     b.listRule = ProfileListRule::RootSubfolders;
-    b.layoutTest = "Opera\\profile\\speeddial.ini";
+    b.layoutTest = "{name}\\profile\\speeddial.ini";
     b.layoutSubfolder = "profile\\";
     b.backupCustomName = "op_custom";
     b.restoreCustomName = "ch_custom";
     b.localMailParent = "\\Opera\\";
+    b.mailArchiveName = "allsave_opera2.dat";
     b.tickBoxes = boxes({{"CheckBox1", "Bookmarks"},
                          {"CheckBox2", "Certificate data"},
                          {"CheckBox3", "Contacts"},
@@ -370,16 +458,24 @@ Browser makeOpera() {
     return b;
 }
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
+// The browsers of the program, in the order it lists them.
+std::vector<Browser> makeAll() {
+    std::vector<Browser> all;
+    all.push_back(makeFirefox());
+    all.push_back(makeFlock());
+    all.push_back(makeChrome());
+    all.push_back(makeSafari());
+    all.push_back(makeOpera());
+    all.push_back(chromiumBrowser("edge", "Edge", {"\\Microsoft\\Edge\\User Data"}, false));
+    all.push_back(chromiumBrowser("brave", "Brave", {"\\BraveSoftware\\Brave-Browser\\User Data"}, false));
+    all.push_back(chromiumBrowser("vivaldi", "Vivaldi", {"\\Vivaldi\\User Data"}, false));
+    all.push_back(chromiumBrowser("chromium", "Chromium", {"\\Chromium\\User Data"}, false));
+    all.push_back(chromiumBrowser("opera-chromium", "Opera (Chromium)",
+                                  {"\\Opera Software\\Opera Stable", "\\Opera Software\\Opera GX Stable"}, true));
+    return all;
 }
 
-std::string expand(const std::string& pattern, const EnvironmentFacts& facts) {
+std::string expand(const std::string& pattern, const EnvironmentFacts& facts, const std::string& installName) {
     std::string out;
     for (std::size_t i = 0; i < pattern.size();) {
         if (pattern[i] == '{') {
@@ -393,6 +489,8 @@ std::string expand(const std::string& pattern, const EnvironmentFacts& facts) {
                 out += facts.sfp;
             else if (key == "loc")
                 out += facts.loc;
+            else if (key == "name")
+                out += installName;
             else
                 throw std::logic_error("unknown placeholder in a candidate folder");
             i = end + 1;
@@ -401,6 +499,14 @@ std::string expand(const std::string& pattern, const EnvironmentFacts& facts) {
         }
     }
     return out;
+}
+
+// The profile root a hit gives: the hit less the way's cuts.
+std::string rootOf(const Discovery& way, const std::string& hit, const std::string& installName) {
+    std::string root = hit;
+    for (const auto& cut : way.rootCut)
+        root = ReplaceTextIgnoreCase(root, expand(cut, {}, installName), "");
+    return root;
 }
 
 }  // namespace
@@ -419,55 +525,82 @@ EnvironmentFacts readEnvironmentFacts() {
     return facts;
 }
 
-const Browser& firefox() {
-    static const Browser b = makeFirefox();
-    return b;
-}
-const Browser& flock() {
-    static const Browser b = makeFlock();
-    return b;
-}
-const Browser& chrome() {
-    static const Browser b = makeChrome();
-    return b;
-}
-const Browser& safari() {
-    static const Browser b = makeSafari();
-    return b;
-}
-const Browser& opera() {
-    static const Browser b = makeOpera();
-    return b;
-}
-
-const std::vector<const Browser*>& selectiveBrowsers() {
-    static const std::vector<const Browser*> all = {&firefox(), &flock(), &chrome(), &safari(), &opera()};
+const std::vector<const Browser*>& allBrowsers() {
+    static const std::vector<Browser> browsers = makeAll();
+    static const std::vector<const Browser*> all = [] {
+        std::vector<const Browser*> out;
+        for (const auto& b : browsers)
+            out.push_back(&b);
+        return out;
+    }();
     return all;
 }
 
 const Browser* findBrowser(std::string_view keywordOrName) {
-    const std::string wanted = lower(keywordOrName);
-    for (const Browser* b : selectiveBrowsers()) {
-        if (b->keyword == wanted || lower(b->name) == wanted)
+    for (const Browser* b : allBrowsers()) {
+        if (equalsIgnoreCase(b->keyword, keywordOrName) || equalsIgnoreCase(b->name, keywordOrName))
             return b;
     }
     return nullptr;
 }
 
-std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
-                                          const std::vector<std::string>& previous) {
+const Browser& browser(std::string_view keyword) {
+    for (const Browser* b : allBrowsers()) {
+        if (b->keyword == keyword)
+            return *b;
+    }
+    throw std::logic_error("no browser " + std::string(keyword));
+}
+
+std::vector<std::string> candidateFolders(const Discovery& way, const EnvironmentFacts& facts,
+                                          const std::vector<std::string>& previous,
+                                          const std::string& installName) {
     std::vector<std::string> dirs = previous;
-    dirs.resize(browser.candidates.size());
-    for (std::size_t i = 0; i < browser.candidates.size(); ++i) {
-        const auto& c = browser.candidates[i];
+    dirs.resize(way.candidates.size());
+    for (std::size_t i = 0; i < way.candidates.size(); ++i) {
+        const auto& c = way.candidates[i];
         if (!c.onlyForFive || facts.windoze == "5")
-            dirs[i] = expand(c.versionFive, facts);
+            dirs[i] = expand(c.versionFive, facts, installName);
     }
     if (facts.windoze == "6") {
-        for (std::size_t i = 0; i < browser.candidates.size(); ++i)
-            dirs[i] = expand(browser.candidates[i].versionSix, facts);
+        for (std::size_t i = 0; i < way.candidates.size(); ++i)
+            dirs[i] = expand(way.candidates[i].versionSix, facts, installName);
     }
     return dirs;
+}
+
+std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
+                                          const std::vector<std::string>& previous,
+                                          const std::string& installName) {
+    std::vector<std::string> all;
+    for (const auto& way : browser.discovery) {
+        const std::size_t at = all.size();
+        std::vector<std::string> before;
+        for (std::size_t i = at; i < at + way.candidates.size() && i < previous.size(); ++i)
+            before.push_back(previous[i]);
+        const auto dirs = candidateFolders(way, facts, before, installName);
+        all.insert(all.end(), dirs.begin(), dirs.end());
+    }
+    return all;
+}
+
+Found locate(const Browser& browser, const std::vector<std::string>& candidates, const std::string& installName) {
+    std::size_t at = 0;
+    for (const auto& way : browser.discovery) {
+        std::string folders;
+        for (std::size_t i = at; i < at + way.candidates.size() && i < candidates.size(); ++i) {
+            if (!candidates[i].empty())
+                folders += candidates[i] + ";";
+        }
+        at += way.candidates.size();
+        const std::string hit = SearchFileInFolders(way.marker, folders, [&](const std::string& found) {
+            const std::string root = rootOf(way, found, installName);
+            return !root.empty() && DirectoryExists(root);
+        });
+        if (!hit.empty())
+            return {hit, rootOf(way, hit, installName)};
+    }
+    return {};
 }
 
 }  // namespace kelvora::browsers

@@ -1,7 +1,8 @@
 // A browser as data: where its profiles are found, how they are named, which files and folders
-// each tick box carries, and the progress steps of its selective tasks. The shared procedures in
-// selective.h (and the full and Internet Explorer tasks) read these descriptors; no procedure is
-// written per browser.
+// each tick box carries, the progress steps of its selective tasks and the archives of its full
+// tasks. The shared procedures in selective.h and full.h read these descriptors; no procedure is
+// written per browser, and the list below is the one place a browser is added. (Internet Explorer
+// keeps its data in the registry and system folders; its tasks are in ie.h.)
 #pragma once
 
 #include <string>
@@ -10,7 +11,8 @@
 
 namespace kelvora::browsers {
 
-enum class BrowserId { Firefox, Flock, Chrome, Safari, Opera };
+// What a wizard does: back up or restore.
+enum class Task { Backup, Restore };
 
 // The five environment facts a wizard reads when it is activated.
 struct EnvironmentFacts {
@@ -25,7 +27,7 @@ struct EnvironmentFacts {
 EnvironmentFacts readEnvironmentFacts();
 
 // One candidate folder of the marker search. The templates hold the placeholders {uzer}, {drv},
-// {sfp} and {loc}. `onlyForFive`: the version-"5" column assigns this folder only when the
+// {sfp}, {loc} and {name} (the installation folder name, Opera 10's "Opera"). `onlyForFive`: the version-"5" column assigns this folder only when the
 // version text is "5"; under any other version (but "6") it keeps its earlier value.
 struct CandidateFolder {
     std::string versionFive;  // also used for every version other than "6"
@@ -60,38 +62,55 @@ struct TickBoxInfo {
 
 // How the profile list is formed from the profile root.
 enum class ProfileListRule {
-    ProfilesFolder,       // subfolders of root + "Profiles" (Firefox, Flock)
-    RootSubfolders,       // subfolders of the root itself (Chrome, Opera)
+    // Subfolders of root + "Profiles", and the profiles profiles.ini names elsewhere: relative to
+    // the root or, with IsRelative=0, anywhere (Firefox, Flock).
+    ProfilesFolder,
+    RootSubfolders,       // subfolders of the root itself (Opera 10)
     RootLessPreferences,  // subfolders of the root less the first "Preferences" (Safari)
+    // The root's subfolders that hold a "Preferences" file, and the root itself when it holds one
+    // (Opera of today keeps its only profile there). Display names come from the root's
+    // "Local State" (the Chromium family).
+    ChromiumProfiles,
+};
+
+// One way of finding the browser's data: the marker file, the folders searched for it in order,
+// and the parts cut from a hit to leave the profile root ("Local State" leaves "...\User Data\").
+struct Discovery {
+    std::string marker;
+    std::vector<CandidateFolder> candidates;
+    std::vector<std::string> rootCut;  // removed from the hit, in order, ignoring case; {name} allowed
 };
 
 struct Browser {
-    BrowserId id;
+    std::string keyword;  // "firefox": the command line's name, and the full archive's
     std::string name;     // "Firefox"
-    std::string keyword;  // "firefox", for the command line
 
     // Window texts.
-    std::string backupCaption;   // "Backup Firefox Web Browser"
-    std::string restoreCaption;  // "Restore Firefox Web Browser"
-    std::string backupTitle;     // "Welcome to Firefox Backup Wizard"
-    std::string restoreTitle;    // "Welcome to Firefox Restore Wizard"
+    std::string backupCaption;       // "Backup Firefox Web Browser"
+    std::string restoreCaption;      // "Restore Firefox Web Browser"
+    std::string backupTitle;         // "Welcome to Firefox Backup Wizard"
+    std::string restoreTitle;        // "Welcome to Firefox Restore Wizard"
+    std::string fullBackupTitle;     // "Welcome to Firefox Full Backup Wizard"
+    std::string fullRestoreTitle;    // "Welcome to Firefox Full Restore Wizard"
+    std::string note;                // said in the wizards and by the command line; may be empty
 
-    // Discovery.
-    std::string marker;                       // "profiles.ini"
-    std::vector<CandidateFolder> candidates;  // in search order
-    std::vector<std::string> rootCut;         // removed from the hit, in order, ignoring case
+    // Discovery: the ways tried in order (today's layout first, then the older one).
+    std::vector<Discovery> discovery;
     ProfileListRule listRule = ProfileListRule::ProfilesFolder;
     std::string profilesFolder;      // "Profiles" for ProfilesFolder, else empty
     std::string defaultProfileName;  // the profile the browser starts with when it names one ("Default")
-    // Opera: when root + layoutTest exists, a profile's data lies in its subfolder layoutSubfolder.
+    // Opera 10: when root + layoutTest exists, a profile's data lies in its subfolder layoutSubfolder.
     std::string layoutTest;
     std::string layoutSubfolder;
+    // Opera 10: the installation folder name that {name} stands for unless the full wizard is
+    // given another; empty for the others.
+    std::string installName;
 
     // Profile and staging names.
     std::string backupCustomName;   // profile name for a custom folder: "123456789ff_custom"
     std::string restoreCustomName;  // Opera restores under "ch_custom"
     std::size_t stagingCut = 0;     // characters cut from the profile name (Firefox, Flock: 9)
-    std::string localMailParent;    // Opera: below loc, "\Opera\" (+ profile name + "\")
+    std::string localMailParent;    // Opera 10: below loc, "\Opera\" (+ profile name + "\")
 
     // Tick boxes and item tables.
     std::vector<TickBoxInfo> tickBoxes;
@@ -101,22 +120,61 @@ struct Browser {
     int backupEndStep = 9;
     int restoreStartStep = 5;
     int restoreEndStep = 9;
+
+    // Full tasks: the whole data root (the profile root without its trailing "\") into one archive;
+    // Opera 10 also its local mail folder into a second one.
+    std::string fullArchiveName;  // "allsave_firefox.dat"
+    std::string mailArchiveName;  // "allsave_opera2.dat"; empty for the others
+
+    const std::string& caption(Task task) const { return task == Task::Backup ? backupCaption : restoreCaption; }
+    const std::string& title(Task task) const { return task == Task::Backup ? backupTitle : restoreTitle; }
+    const std::string& fullTitle(Task task) const {
+        return task == Task::Backup ? fullBackupTitle : fullRestoreTitle;
+    }
 };
 
-const Browser& firefox();
-const Browser& flock();
-const Browser& chrome();
-const Browser& safari();
-const Browser& opera();
-
-// All five, in the order above.
-const std::vector<const Browser*>& selectiveBrowsers();
+// The browsers with profiles in folders, in the order the program lists them.
+const std::vector<const Browser*>& allBrowsers();
 // The browser with this keyword or name (any letter case); nullptr when none.
 const Browser* findBrowser(std::string_view keywordOrName);
+// The descriptor of a keyword the program was built with; throws std::logic_error for another.
+const Browser& browser(std::string_view keyword);
+inline const Browser& firefox() {
+    return browser("firefox");
+}
+inline const Browser& flock() {
+    return browser("flock");
+}
+inline const Browser& chrome() {
+    return browser("chrome");
+}
+inline const Browser& safari() {
+    return browser("safari");
+}
+inline const Browser& opera() {
+    return browser("opera");
+}
 
-// The candidate folders for these facts, in search order, starting from `previous` (the values
-// the window kept from an earlier activation; empty strings in a new window).
+// The candidate folders of one way of discovery for these facts, in search order, starting from
+// `previous` (the values the window kept from an earlier activation; empty strings in a new
+// window). {name} stands for `installName`.
+std::vector<std::string> candidateFolders(const Discovery& way, const EnvironmentFacts& facts,
+                                          const std::vector<std::string>& previous = {},
+                                          const std::string& installName = {});
+// Every way's candidates, one after the other, as a wizard keeps them.
 std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
-                                          const std::vector<std::string>& previous = {});
+                                          const std::vector<std::string>& previous = {},
+                                          const std::string& installName = {});
+
+// Where discovery found the browser: the marker file and the profile root it gives (ending in
+// "\"). Empty when none of the ways found it.
+struct Found {
+    std::string marker;
+    std::string root;
+};
+// Searches every way in order through `candidates` (as candidateFolders gives them). A hit whose
+// root is no folder (a stray marker in the working folder) falls through to the next place.
+Found locate(const Browser& browser, const std::vector<std::string>& candidates,
+             const std::string& installName = {});
 
 }  // namespace kelvora::browsers

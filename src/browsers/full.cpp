@@ -2,7 +2,6 @@
 // with the wizard's own bar and file label, and the completion display.
 #include "browsers/full.h"
 
-#include <cctype>
 #include <optional>
 
 #include "archive/zlib_multiple.h"
@@ -10,38 +9,12 @@
 #include "browsers/task_support.h"
 #include "core/core.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "platform/platform.h"
 
 namespace kelvora::browsers::full {
 
 namespace {
-
-Descriptor make(const Browser& browser, std::string suffix, std::string archiveName) {
-    Descriptor d;
-    d.browser = &browser;
-    d.backupTitle = "Welcome to " + browser.name + " Full Backup Wizard";
-    d.restoreTitle = "Welcome to " + browser.name + " Full Restore Wizard";
-    d.suffix = std::move(suffix);
-    d.archiveName = std::move(archiveName);
-    return d;
-}
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string join(const std::vector<std::string>& folders) {
-    std::string out;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        if (i > 0)
-            out += ';';
-        out += folders[i];
-    }
-    return out;
-}
 
 // The wizard's bar and file label, kept in the state and shown through the host.
 void setBar(State& state, Host& host, int position, int maximum) {
@@ -151,48 +124,46 @@ std::optional<TaskResult> readyToWrite(const State& state, const std::vector<std
 }
 
 // A data root with no file in it gives no archive.
-std::optional<TaskResult> nothingToPack(const Descriptor& browser, const State& state) {
+std::optional<TaskResult> nothingToPack(const Browser& browser, const State& state) {
     if (holdsAnyFile(state.dataRoot))
         return std::nullopt;
     return TaskResult::nothingDone(Format("The %s data folder \"%s\" holds no file; no backup was written.",
-                                          browser.browser->name.c_str(), shownPath(state.dataRoot).c_str()));
+                                          browser.name.c_str(), shownPath(state.dataRoot).c_str()));
 }
 
 std::string archivePath(const State& state, const std::string& name) {
-    return state.backupLocationText + "\\" + name;
+    return joinPath(state.backupLocationText, name);
 }
 
 std::string mailFolderFor(const EnvironmentFacts& facts, const std::string& name) {
     return facts.loc + "\\Opera\\" + name + "\\mail";
 }
 
-// Opera's marker search for the installation folder `name`; on a hit the data root follows it.
-bool searchOpera(State& state, const std::string& name) {
-    state.candidates = operaCandidates(name, state.facts, state.candidates);
-    const std::string hit = SearchFileInFolders(
-        opera().browser->marker, join(state.candidates),
-        [&](const std::string& found) { return DirectoryExists(operaDataFolder(found, name)); });
-    if (hit.empty())
+// The marker search for the installation folder `name`; on a hit the data root follows it.
+bool search(const Browser& browser, State& state, const std::string& name) {
+    state.candidates = candidateFolders(browser, state.facts, state.candidates, name);
+    const Found found = locate(browser, state.candidates, name);
+    if (found.marker.empty())
         return false;
-    state.dataRoot = operaDataFolder(hit, name);
+    state.dataRoot = dataRootOf(browser, found.marker, name);
     ProtectFolder(parentFolder(state.dataRoot));
-    return true;
+    return !state.dataRoot.empty();
 }
 
 // Opera's "Next >" up to the data root: the one found on activation, or the one for a typed
 // name. Returns the installation folder name, or nothing when the task ends here (the window then
 // asks for the name).
-std::optional<std::string> operaInstallation(State& state, Host& host) {
+std::optional<std::string> operaInstallation(const Browser& browser, State& state, Host& host) {
     if (state.operaNameText.empty()) {
         if (!hasDataRoot(state)) {
             host.showMessage(kOperaTypeName);
             state.operaNameVisible = true;
             return std::nullopt;
         }
-        return std::string(kOperaDefaultName);
+        return browser.installName;
     }
     state.facts = state.readFacts();
-    if (!searchOpera(state, state.operaNameText) || !hasDataRoot(state)) {
+    if (!search(browser, state, state.operaNameText) || !hasDataRoot(state)) {
         host.showMessage(kOperaRecheckName);
         state.operaNameVisible = true;
         return std::nullopt;
@@ -200,12 +171,12 @@ std::optional<std::string> operaInstallation(State& state, Host& host) {
     return state.operaNameText;
 }
 
-TaskResult operaBackup(const Descriptor& browser, State& state, Host& host) {
-    const auto name = operaInstallation(state, host);
+TaskResult operaBackup(const Browser& browser, State& state, Host& host) {
+    const auto name = operaInstallation(browser, state, host);
     if (!name)
         return TaskResult::failed(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
     state.mailFolder = mailFolderFor(state.facts, *name);
-    const std::string archive = archivePath(state, browser.archiveName);
+    const std::string archive = archivePath(state, browser.fullArchiveName);
     const std::string mailArchive = archivePath(state, browser.mailArchiveName);
     if (auto stop = readyToWrite(state, {archive, mailArchive}, host))
         return *stop;
@@ -219,11 +190,11 @@ TaskResult operaBackup(const Descriptor& browser, State& state, Host& host) {
     return finished(state, host, std::move(result));
 }
 
-TaskResult operaRestore(const Descriptor& browser, State& state, Host& host) {
-    const std::string archive = archivePath(state, browser.archiveName);
+TaskResult operaRestore(const Browser& browser, State& state, Host& host) {
+    const std::string archive = archivePath(state, browser.fullArchiveName);
     if (!FileExists(archive))
-        return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
-    const auto name = operaInstallation(state, host);
+        return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.fullArchiveName.c_str()));
+    const auto name = operaInstallation(browser, state, host);
     if (!name)
         return TaskResult::failed(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
     TaskResult result;
@@ -237,127 +208,53 @@ TaskResult operaRestore(const Descriptor& browser, State& state, Host& host) {
 
 }  // namespace
 
-const Descriptor& firefox() {
-    static const Descriptor d = make(browsers::firefox(), "\\profiles.ini", "allsave_firefox.dat");
-    return d;
-}
-
-const Descriptor& chrome() {
-    static const Descriptor d = make(browsers::chrome(), "\\Default\\Bookmarks", "allsave_chrome.dat");
-    return d;
-}
-
-const Descriptor& safari() {
-    static const Descriptor d = make(browsers::safari(), "\\Safari\\Bookmarks.plist", "allsave_safari.dat");
-    return d;
-}
-
-const Descriptor& flock() {
-    static const Descriptor d = make(browsers::flock(), "\\profiles.ini", "allsave_flock.dat");
-    return d;
-}
-
-const Descriptor& opera() {
-    static const Descriptor d = [] {
-        Descriptor o = make(browsers::opera(), "", "allsave_opera.dat");
-        o.opera = true;
-        o.mailArchiveName = "allsave_opera2.dat";
-        return o;
-    }();
-    return d;
-}
-
-const std::vector<const Descriptor*>& descriptors() {
-    static const std::vector<const Descriptor*> all = {&firefox(), &chrome(), &safari(), &flock(), &opera()};
-    return all;
-}
-
-const Descriptor* find(std::string_view keywordOrName) {
-    const std::string wanted = lower(keywordOrName);
-    for (const Descriptor* d : descriptors()) {
-        if (d->browser->keyword == wanted || lower(d->browser->name) == wanted)
-            return d;
+std::string dataRootOf(const Browser& browser, const std::string& hit, const std::string& name) {
+    for (const auto& way : browser.discovery) {
+        if (!endsWithIgnoreCase(hit, way.marker))
+            continue;
+        std::string root = hit;
+        for (const auto& cut : way.rootCut)
+            root = ReplaceTextIgnoreCase(root, "\\" + ReplaceTextIgnoreCase(cut, "{name}", name), "");
+        return root;
     }
-    return nullptr;
+    return {};
 }
 
-std::vector<std::string> operaCandidates(const std::string& name, const EnvironmentFacts& facts,
-                                         const std::vector<std::string>& previous) {
-    // v101, v102, dir1 to dir4.
-    std::vector<std::string> dirs = previous;
-    dirs.resize(6);
-    const std::string opera = "\\Opera\\" + name;
-    const std::string xp = facts.drv + "\\Documents and Settings\\" + facts.uzer;
-    if (facts.windoze == "5")
-        dirs[0] = facts.sfp + opera;
-    dirs[1] = xp + "\\Application Data" + opera;
-    dirs[2] = facts.sfp + opera + "\\profile";
-    dirs[3] = xp + "\\Application Data" + opera + "\\profile";
-    dirs[4] = xp + "\\Local Settings\\Application Data" + opera + "\\profile";
-    dirs[5] = facts.loc + opera + "\\profile";
-    if (facts.windoze == "6") {
-        const std::string vista = facts.drv + "\\Users\\" + facts.uzer + "\\AppData";
-        dirs[0] = facts.sfp + opera;
-        dirs[1] = vista + "\\Local" + opera;
-        dirs[2] = facts.sfp + opera + "\\profile";
-        dirs[3] = vista + "\\Local" + opera + "\\profile";
-        dirs[4] = vista + "\\Roaming" + opera + "\\profile";
-        dirs[5] = facts.loc + opera + "\\profile";
-    }
-    return dirs;
-}
-
-std::string operaDataFolder(const std::string& hit, const std::string& name) {
-    const std::string marker = opera().browser->marker;
-    const std::string layered = ReplaceTextIgnoreCase(hit, "\\" + name + "\\profile\\" + marker, "");
-    return ReplaceTextIgnoreCase(layered, "\\" + name + "\\" + marker, "");
-}
-
-State makeState(const Descriptor& browser, Task task) {
+State makeState(const Browser& browser, Task task) {
     State state;
     state.task = task;
-    state.caption = task == Task::Backup ? browser.browser->backupCaption : browser.browser->restoreCaption;
-    state.title = task == Task::Backup ? browser.backupTitle : browser.restoreTitle;
+    state.caption = browser.caption(task);
+    state.title = browser.fullTitle(task);
     return state;
 }
 
-void activate(const Descriptor& browser, State& state, Host& host) {
-    state.title = state.task == Task::Backup ? browser.backupTitle : browser.restoreTitle;
+void activate(const Browser& browser, State& state, Host& host) {
+    state.title = browser.fullTitle(state.task);
     state.finishVisible = false;
     state.facts = state.readFacts();
-    if (browser.opera) {
+    if (asksInstallName(browser)) {
         // Without a hit the data root stays as it was; the window asks for the folder name.
-        if (!searchOpera(state, kOperaDefaultName)) {
+        if (!search(browser, state, browser.installName)) {
             host.showMessage(kOperaTypeName);
             state.operaNameVisible = true;
         }
         return;
     }
-    state.candidates = candidateFolders(*browser.browser, state.facts, state.candidates);
-    // A hit that gives no data root (a stray marker in the working folder) falls through.
-    const std::string hit =
-        SearchFileInFolders(browser.browser->marker, join(state.candidates), [&](const std::string& found) {
-            const std::string root = ReplaceTextIgnoreCase(found, browser.suffix, "");
-            return !root.empty() && DirectoryExists(root);
-        });
-    if (hit.empty()) {
+    if (!search(browser, state, {})) {
         state.dataRoot.clear();
         host.showMessage(kNotFound);
-        return;
     }
-    state.dataRoot = ReplaceTextIgnoreCase(hit, browser.suffix, "");
-    ProtectFolder(parentFolder(state.dataRoot));
 }
 
-TaskResult backup(const Descriptor& browser, State& state, Host& host) {
+TaskResult backup(const Browser& browser, State& state, Host& host) {
     return guarded([&]() -> TaskResult {
         if (state.backupLocationText == kLocationPrompt)
             return endedHere(host, kSelectLocation);
-        if (browser.opera)
+        if (asksInstallName(browser))
             return operaBackup(browser, state, host);
         if (!hasDataRoot(state))
             return stoppedHere(host, kNotFound);
-        const std::string archive = archivePath(state, browser.archiveName);
+        const std::string archive = archivePath(state, browser.fullArchiveName);
         if (auto stop = readyToWrite(state, {archive}, host))
             return *stop;
         if (auto empty = nothingToPack(browser, state))
@@ -368,15 +265,15 @@ TaskResult backup(const Descriptor& browser, State& state, Host& host) {
     });
 }
 
-TaskResult restore(const Descriptor& browser, State& state, Host& host) {
+TaskResult restore(const Browser& browser, State& state, Host& host) {
     return guarded([&]() -> TaskResult {
         if (state.backupLocationText == kLocationPrompt)
             return endedHere(host, kSelectLocation);
-        if (browser.opera)
+        if (asksInstallName(browser))
             return operaRestore(browser, state, host);
-        const std::string archive = archivePath(state, browser.archiveName);
+        const std::string archive = archivePath(state, browser.fullArchiveName);
         if (!FileExists(archive))
-            return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.archiveName.c_str()));
+            return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.fullArchiveName.c_str()));
         if (!hasDataRoot(state))
             return stoppedHere(host, kNotFound);
         TaskResult result;

@@ -1,6 +1,6 @@
 // The full backup and restore of a browser: its whole data folder packed into one archive with a
 // fixed name, and unpacked over the data folder found on the machine where it is restored. Written
-// once for Firefox, Chrome, Safari, Flock and Opera; the per-browser values are in a Descriptor.
+// once for every browser of browser.h; the per-browser values are in its descriptor.
 //
 // A front end keeps one full::State per wizard window. It copies its widgets into the state (the
 // backup-location edit and Opera's name edit), calls activate() when the window becomes active and
@@ -32,32 +32,6 @@ inline constexpr const char* kOperaInstruction =
     "Please enter Opera browser installation directory name. For example: if your browser is "
     "installed in C:\\Program Files\\Opera 10, just type \"Opera 10\" (without quotes and/or slash).";
 inline constexpr const char* kFinished = "Finished";
-// Opera's installation folder name unless the user types another.
-inline constexpr const char* kOperaDefaultName = "Opera";
-
-struct Descriptor {
-    const Browser* browser = nullptr;  // name, keyword, captions, marker and candidate folders
-    std::string backupTitle;           // "Welcome to Firefox Full Backup Wizard"
-    std::string restoreTitle;          // "Welcome to Firefox Full Restore Wizard"
-    std::string suffix;                // removed from the marker found: "\profiles.ini"
-    std::string archiveName;           // "allsave_firefox.dat"
-    // Opera: the candidates are built on the installation folder name, the suffix follows it, and
-    // the local mail folder travels in a second archive of this name.
-    bool opera = false;
-    std::string mailArchiveName;  // "allsave_opera2.dat"
-};
-
-const Descriptor& firefox();
-const Descriptor& chrome();
-const Descriptor& safari();
-const Descriptor& flock();
-const Descriptor& opera();
-// The five in the order above.
-const std::vector<const Descriptor*>& descriptors();
-// The descriptor whose browser has this keyword or name (any letter case); nullptr when none.
-const Descriptor* find(std::string_view keywordOrName);
-
-enum class Task { Backup, Restore };
 
 struct State {
     Task task = Task::Backup;
@@ -80,26 +54,29 @@ struct State {
     EnvironmentFacts facts;               // read on activation (Opera: again for a typed name)
     std::vector<std::string> candidates;  // kept between activations, as the window keeps them
     std::string dataRoot;                 // ffpath: the folder packed whole, no trailing "\"
-    std::string mailFolder;               // Opera's mdir: loc + "\Opera\" + name + "\mail"
+    std::string mailFolder;               // Opera 10's mdir: loc + "\Opera\" + name + "\mail"
 };
 
 // A new window's state: caption and title of the task.
-State makeState(const Descriptor& browser, Task task);
+State makeState(const Browser& browser, Task task);
 
 // Activation: sets the title, hides "Finish", reads the machine's facts and searches the data root.
-void activate(const Descriptor& browser, State& state, Host& host);
+void activate(const Browser& browser, State& state, Host& host);
 
 // "Next >" of the backup and of the restore window. Neither packs nor unpacks anything unless a
 // data root was found: without one they say so and end with "nothing done". A backup asks before
 // it replaces an existing archive and writes none for a data folder without files.
-TaskResult backup(const Descriptor& browser, State& state, Host& host);
-TaskResult restore(const Descriptor& browser, State& state, Host& host);
+TaskResult backup(const Browser& browser, State& state, Host& host);
+TaskResult restore(const Browser& browser, State& state, Host& host);
 
-// The candidate folders for Opera's installation folder `name`, in search order, starting from
-// `previous` as activation does.
-std::vector<std::string> operaCandidates(const std::string& name, const EnvironmentFacts& facts,
-                                         const std::vector<std::string>& previous = {});
-// Opera's data folder from a marker found for the installation folder `name`.
-std::string operaDataFolder(const std::string& hit, const std::string& name);
+// True for a browser whose full wizard asks for its installation folder's name when its data is
+// not found (Opera 10).
+inline bool asksInstallName(const Browser& browser) {
+    return !browser.installName.empty();
+}
+
+// The data root a marker found for the installation folder `name` gives (the profile root without
+// its trailing "\\"): the folder a full task packs and unpacks.
+std::string dataRootOf(const Browser& browser, const std::string& hit, const std::string& name);
 
 }  // namespace kelvora::browsers::full

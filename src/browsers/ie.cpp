@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "core/registry.h"
 #include "core/staging.h"
+#include "core/text.h"
 #include "core/temp_names.h"
 
 namespace kelvora::browsers::ie {
@@ -187,18 +188,13 @@ std::optional<TaskResult> nothingSaved(const std::string& staging, const std::ve
 
 // The start of every selective "Next >": facts, locations, marker search, location check.
 bool commonStart(SelectiveState& state, const EnvironmentFacts& facts, Locations& where) {
-    state.uzer = facts.uzer;
-    state.drv = facts.drv;
-    state.sfp = facts.sfp;
-    state.loc = facts.loc;
-    state.windoze = facts.windoze;
+    state.facts = facts;
     where = findLocations(facts);
-    state.fileName = kMarker;
-    state.dirs = where.candidates;
-    state.fullFilePath = where.fullFilePath;
-    state.ffpath = where.dataFolder;
-    state.backups = state.backupLocationText;
-    return state.backups != kBackupLocationPrompt;
+    state.candidates = where.candidates;
+    state.markerFound = where.fullFilePath;
+    state.profileFolder = where.dataFolder;
+    state.backupFolder = state.backupLocationText;
+    return state.backupFolder != kBackupLocationPrompt;
 }
 
 bool commonStart(full::State& state, Locations& where) {
@@ -328,11 +324,11 @@ std::string notFoundMessage(const std::string& archiveName) {
 
 // ---- Selective ----------------------------------------------------------------------------------
 
-SelectiveState makeState(WizardKind kind) {
+SelectiveState makeState(Task task) {
     SelectiveState state;
-    state.kind = kind;
-    state.caption = kind == WizardKind::Backup ? kBackupCaption : kRestoreCaption;
-    state.title = kind == WizardKind::Backup ? kBackupTitle : kRestoreTitle;
+    state.task = task;
+    state.caption = task == Task::Backup ? kBackupCaption : kRestoreCaption;
+    state.title = task == Task::Backup ? kBackupTitle : kRestoreTitle;
     for (const TickBoxInfo& info : tickBoxes())
         state.tickBoxes.push_back({info.caption, info.enabled, info.enabled});
     state.profiles = {kProfileName};
@@ -342,7 +338,7 @@ SelectiveState makeState(WizardKind kind) {
 }
 
 void activate(SelectiveState& state) {
-    if (state.kind == WizardKind::Backup) {
+    if (state.task == Task::Backup) {
         state.title = kBackupTitle;
         state.finishVisible = false;
     } else {
@@ -367,14 +363,14 @@ TaskResult runBackup(SelectiveState& state, Host& host, const EnvironmentFacts& 
         Locations where;
         if (!commonStart(state, facts, where))
             return endedHere(host, kSelectBackupLocation);
-        const std::string archive = state.backups + "\\" + kSelectiveArchive;
-        if (auto stop = readyToWrite(state.backups, archive, host))
+        const std::string archive = joinPath(state.backupFolder, kSelectiveArchive);
+        if (auto stop = readyToWrite(state.backupFolder, archive, host))
             return *stop;
         host.progressShow();
         host.progressStep(kStep);
 
-        CleanLeftoverTemporaries(state.backups);
-        StagingFolder staging = StagingFolder::create(state.backups);
+        CleanLeftoverTemporaries(state.backupFolder);
+        StagingFolder staging = StagingFolder::create(state.backupFolder);
         Job job{true,   false,        staging.path(), where, host, [&host] { host.progressStep(kStep); },
                 &state, state.leftOut};
         processItems(job);
@@ -401,15 +397,15 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
         Locations where;
         if (!commonStart(state, facts, where))
             return endedHere(host, kSelectBackupLocation);
-        const std::string archive = state.backups + "\\" + kSelectiveArchive;
+        const std::string archive = joinPath(state.backupFolder, kSelectiveArchive);
         if (!FileExists(archive))
             return stoppedHere(host, notFoundMessage(kSelectiveArchive));
         host.progressShow();
         host.progressStep(kStep);
 
         TaskResult result;
-        CleanLeftoverTemporaries(state.backups);
-        StagingFolder staging = StagingFolder::create(state.backups);
+        CleanLeftoverTemporaries(state.backupFolder);
+        StagingFolder staging = StagingFolder::create(state.backupFolder);
         unpack(archive, staging.path(), host, result);
         host.progressStep(kStep);
         Job job{false,  false,        staging.path(), where, host, [&host] { host.progressStep(kStep); },
@@ -422,16 +418,16 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
 
 // ---- Full ---------------------------------------------------------------------------------------
 
-full::State makeFullState(full::Task task) {
+full::State makeFullState(Task task) {
     full::State state;
     state.task = task;
-    state.caption = task == full::Task::Backup ? kBackupCaption : kRestoreCaption;
-    state.title = task == full::Task::Backup ? kFullBackupTitle : kFullRestoreTitle;
+    state.caption = task == Task::Backup ? kBackupCaption : kRestoreCaption;
+    state.title = task == Task::Backup ? kFullBackupTitle : kFullRestoreTitle;
     return state;
 }
 
 void activateFull(full::State& state) {
-    state.title = state.task == full::Task::Backup ? kFullBackupTitle : kFullRestoreTitle;
+    state.title = state.task == Task::Backup ? kFullBackupTitle : kFullRestoreTitle;
     state.finishVisible = false;
 }
 

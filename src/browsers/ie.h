@@ -81,7 +81,7 @@ Locations findLocations(const EnvironmentFacts& facts);
 // ---- Selective wizards ----------------------------------------------------------------------
 
 // A new window: ten tick boxes, "Default" as the only (disabled) profile, the edits at their prompts.
-SelectiveState makeState(WizardKind kind);
+SelectiveState makeState(Task task);
 // Activation: the title; the backup window also hides "Finish".
 void activate(SelectiveState& state);
 // "Select All" (true) and "Deselect" (false): the nine enabled boxes; "Dialup" stays as it is.
@@ -98,7 +98,7 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
 // ---- Full wizards ---------------------------------------------------------------------------
 
 // A new window's state: caption and title of the task. The facts come from state.readFacts.
-full::State makeFullState(full::Task task);
+full::State makeFullState(Task task);
 // Activation: the title, "Finish" hidden.
 void activateFull(full::State& state);
 // "Next >": every item, always; the window's own bar advances by 9 per group of items and stands

@@ -7,11 +7,13 @@
 
 #include "archive/zlib_multiple.h"
 #include "browsers/full.h"
+#include "browsers/profile_files.h"
 #include "browsers/task_support.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/staging.h"
 #include "core/temp_names.h"
+#include "core/text.h"
 #include "platform/platform.h"
 
 namespace kelvora::browsers {
@@ -25,18 +27,9 @@ constexpr const char* kFallbackExtraction = "kelvora_restore";
 
 constexpr const char* kCouldNotCopy = "could not be copied";
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-bool endsWithIgnoreCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && lower(text.substr(text.size() - suffix.size())) == lower(suffix);
-}
+// What SQLite keeps beside a database while it is written: copied with the database, so the copy
+// holds what is still waiting there.
+constexpr const char* kWalSuffix = "-wal";
 
 // A name that, appended to a folder, still names a folder of its own inside it.
 bool usableFolderName(const std::string& name) {
@@ -46,6 +39,8 @@ bool usableFolderName(const std::string& name) {
 
 void emptyProfileList(SelectiveState& state) {
     state.profiles.clear();
+    state.profileLabels.clear();
+    state.profileFolders.clear();
     state.profileIndex = -1;
 }
 
@@ -62,44 +57,63 @@ bool customProfileGiven(const std::string& text) {
 // Forms the profile folder and name for "Next >", always from the profile root, so a second
 // "Next >" after a failed task finds the same folder.
 void formProfileFolder(const Browser& browser, SelectiveState& state) {
-    state.cdir = state.customProfileText;
-    if (customProfileGiven(state.cdir)) {
-        state.ffpath = state.cdir + "\\";
-        state.profile =
-            state.kind == WizardKind::Backup ? browser.backupCustomName : browser.restoreCustomName;
+    state.customFolder = state.customProfileText;
+    if (customProfileGiven(state.customFolder)) {
+        state.profileFolder = IncludeTrailingBackslash(state.customFolder);
+        state.profileName = state.task == Task::Backup ? browser.backupCustomName : browser.restoreCustomName;
+        // A Chromium profile's "Local State" is in the folder above it, when that is a data folder.
+        if (browser.listRule == ProfileListRule::ChromiumProfiles) {
+            const std::string parent = parentFolder(state.customFolder);
+            state.preferencesRoot =
+                !parent.empty() && FileExists(joinPath(parent, "Local State")) ? IncludeTrailingBackslash(parent) : "";
+        }
         return;
     }
     if (state.profileIndex < 0 || state.profileIndex >= static_cast<int>(state.profiles.size()))
         listIndexError(state.profileIndex);
-    state.profile = state.profiles[static_cast<std::size_t>(state.profileIndex)];
-    std::string folder = state.profileRoot;
-    if (!browser.profilesFolder.empty())
-        folder += browser.profilesFolder + "\\";
-    folder += state.profile + "\\";
-    if (!browser.layoutTest.empty() && FileExists(state.profileRoot + browser.layoutTest))
+    const auto index = static_cast<std::size_t>(state.profileIndex);
+    state.profileName = state.profiles[index];
+    std::string folder = index < state.profileFolders.size() ? state.profileFolders[index]
+                                                              : state.profileRoot + state.profileName + "\\";
+    if (!browser.layoutTest.empty() &&
+        FileExists(state.profileRoot + ReplaceTextIgnoreCase(browser.layoutTest, "{name}", browser.installName)))
         folder += browser.layoutSubfolder;
-    state.ffpath = folder;
+    state.profileFolder = folder;
+    if (browser.listRule == ProfileListRule::ChromiumProfiles)
+        state.preferencesRoot = state.profileRoot;
 }
 
 std::string mailParent(const Browser& browser, const SelectiveState& state) {
-    return state.loc + browser.localMailParent + state.profile + "\\";
+    return state.facts.loc + browser.localMailParent + state.profileName + "\\";
 }
 
 // The browser-side folder of a row: the profile folder, or the preferences root.
 const std::string* placeFolder(const ItemRow& row, const SelectiveState& state) {
     if (row.place == ItemPlace::PreferencesRoot)
-        return state.prefRoot.empty() ? nullptr : &state.prefRoot;
-    return &state.ffpath;
+        return state.preferencesRoot.empty() ? nullptr : &state.preferencesRoot;
+    return &state.profileFolder;
 }
 
 // Copies one file of a row; one that exists but could not be copied is listed under its path on
-// the browser's side (the source of a backup, the target of a restore).
-void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target,
-                SelectiveState& state) {
+// the browser's side (the source of a backup, the target of a restore). A file in a subfolder
+// ("Network\Cookies") gets its folder on the target's side.
+void copyOneOf(const ItemRow& row, const std::string& source, const std::string& target, SelectiveState& state) {
+    if (!FileExists(source))
+        return;
     std::string reason;
-    if (!CopyOneFile(source, target, &reason) && FileExists(source))
-        state.leftOut.push_back({row.caption, state.kind == WizardKind::Backup ? source : target,
-                                 reason.empty() ? kCouldNotCopy : reason});
+    const std::string folder = parentFolder(target);
+    if (!folder.empty() && !DirectoryExists(folder) && !ForceDirectories(folder))
+        reason = "its folder could not be created";
+    else if (CopyOneFile(source, target, &reason))
+        return;
+    state.leftOut.push_back(
+        {row.caption, state.task == Task::Backup ? source : target, reason.empty() ? kCouldNotCopy : reason});
+}
+
+// A file of a row, with its database's write-ahead log when there is one.
+void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target, SelectiveState& state) {
+    copyOneOf(row, source, target, state);
+    copyOneOf(row, source + kWalSuffix, target + kWalSuffix, state);
 }
 
 void copyFolderOf(const ItemRow& row, const std::string& source, const std::string& targetParent,
@@ -116,31 +130,36 @@ void copyFolderOf(const ItemRow& row, const std::string& source, const std::stri
 }
 
 // One row of a backup: profile side -> staging folder.
-void backUpRow(const Browser& browser, const ItemRow& row, const std::string& staging,
-               SelectiveState& state) {
+void backUpRow(const Browser& browser, const ItemRow& row, const std::string& staging, SelectiveState& state) {
     const std::string* from = placeFolder(row, state);
     if (!from) {
-        state.leftOut.push_back({row.caption, "", "the " + browser.name + " data folder was not found"});
+        // Missing files are skipped silently; a missing folder (Safari's preferences) is told.
+        if (!row.folders.empty())
+            state.leftOut.push_back({row.caption, "", "the " + browser.name + " data folder was not found"});
         return;
     }
     for (const auto& file : row.files)
-        copyFileOf(row, *from + file, staging + "\\" + file, state);
+        copyFileOf(row, *from + file, joinPath(staging, file), state);
     for (const auto& folder : row.folders)
         copyFolderOf(row, *from + folder, staging, state);
     if (row.localMail) {
-        const std::string localMail = state.mdir + "mail";
+        const std::string localMail = state.mailFolder + "mail";
         if (DirectoryExists(localMail)) {
-            CreateDir(staging + "\\loc");
-            copyFolderOf(row, localMail, staging + "\\loc", state);
+            CreateDir(joinPath(staging, "loc"));
+            copyFolderOf(row, localMail, joinPath(staging, "loc"), state);
         }
     }
 }
 
 // One row of a restore: extraction folder -> profile side.
 void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& state) {
-    const std::string& from = state.backuploc;
+    const std::string& from = state.extractionFolder;
     const std::string* to = placeFolder(row, state);
     if (!to) {
+        for (const auto& file : row.files) {
+            if (FileExists(from + file))
+                state.leftOut.push_back({row.caption, from + file, "the " + browser.name + " data folder was not found"});
+        }
         for (const auto& folder : row.folders) {
             if (DirectoryExists(from + folder))
                 state.leftOut.push_back(
@@ -155,14 +174,14 @@ void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& stat
     if (row.localMail) {
         const std::string archived = from + "loc\\mail";
         if (DirectoryExists(archived)) {
-            ForceDirectories(state.mdir);
-            copyFolderOf(row, archived, state.mdir, state);
+            ForceDirectories(state.mailFolder);
+            copyFolderOf(row, archived, state.mailFolder, state);
         }
     }
 }
 
 // True when a record of the archive belongs to a ticked row of the restore table: a file the row
-// names, or a file inside one of its folders.
+// names (or its database's log), or a file inside one of its folders.
 bool recordMatches(const Browser& browser, const SelectiveState& state, const std::string& record) {
     // Letter case counts: the archive holds the names as the browser wrote them, and another
     // browser's archive differs from this one's often only there (Chrome's "Extensions" folder is
@@ -171,7 +190,7 @@ bool recordMatches(const Browser& browser, const SelectiveState& state, const st
         if (!state.isTicked(row.caption))
             continue;
         for (const auto& file : row.files) {
-            if (record == file)
+            if (record == file || record == file + kWalSuffix)
                 return true;
         }
         for (const auto& folder : row.folders) {
@@ -186,34 +205,12 @@ bool recordMatches(const Browser& browser, const SelectiveState& state, const st
 
 // The staging or extraction folder lies in the backup location: never in the profile itself.
 std::optional<TaskResult> checkOutsideProfile(const SelectiveState& state) {
-    if (!FolderIsWithin(state.backups, state.ffpath))
+    if (!FolderIsWithin(state.backupFolder, state.profileFolder))
         return std::nullopt;
     return TaskResult::failed(
         Format("The backup location \"%s\" is inside the profile folder \"%s\". Choose a "
                "folder outside the profile.",
-               shownPath(state.backups).c_str(), shownPath(state.ffpath).c_str()));
-}
-
-// The profile root a marker found gives: the hit less the browser's cuts.
-std::string profileRootOf(const Browser& browser, const std::string& hit) {
-    std::string root = hit;
-    for (const auto& cut : browser.rootCut)
-        root = ReplaceTextIgnoreCase(root, cut, "");
-    return root;
-}
-
-// The marker search: a hit that gives no profile root (a stray marker in the working folder) falls
-// through to the next place.
-std::string findMarker(const Browser& browser, const std::vector<std::string>& candidates) {
-    std::string folders;
-    for (const auto& folder : candidates) {
-        if (!folder.empty())
-            folders += folder + ";";
-    }
-    return SearchFileInFolders(browser.marker, folders, [&](const std::string& hit) {
-        const std::string root = profileRootOf(browser, hit);
-        return !root.empty() && DirectoryExists(root);
-    });
+               shownPath(state.backupFolder).c_str(), shownPath(state.profileFolder).c_str()));
 }
 
 // The text of a small file through the platform; empty when it can't be read.
@@ -222,7 +219,7 @@ std::string readSmallFile(const std::string& path) {
     try {
         platform::File file = platform::File::openRead(path, platform::Share::DenyNone);
         char buffer[4096];
-        while (text.size() < (1u << 20)) {
+        while (text.size() < (4u << 20)) {
             const std::size_t got = file.read(buffer, sizeof buffer);
             if (got == 0)
                 break;
@@ -234,61 +231,76 @@ std::string readSmallFile(const std::string& path) {
     return text;
 }
 
-// The profile folder name profiles.ini marks as the default: an install section's "Default=" first
-// (what today's Firefox starts with), then the profile section with "Default=1".
-std::string markedProfile(const std::string& ini) {
-    std::string installDefault, markedPath, sectionPath, section;
-    bool sectionDefault = false;
-    const auto endSection = [&] {
-        if (sectionDefault && markedPath.empty())
-            markedPath = sectionPath;
-        sectionPath.clear();
-        sectionDefault = false;
-    };
-    std::size_t start = 0;
-    while (start <= ini.size()) {
-        std::size_t end = ini.find('\n', start);
-        if (end == std::string::npos)
-            end = ini.size();
-        std::string line = ini.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        if (line.starts_with("[")) {
-            endSection();
-            section = lower(line);
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string key = lower(line.substr(0, equals));
-        const std::string value = line.substr(equals + 1);
-        if (section.starts_with("[install") && key == "default" && installDefault.empty())
-            installDefault = value;
-        else if (section.starts_with("[profile") && key == "path")
-            sectionPath = value;
-        else if (section.starts_with("[profile") && key == "default" && value == "1")
-            sectionDefault = true;
-    }
-    endSection();
-    std::string path = installDefault.empty() ? markedPath : installDefault;
+// The last part of a path written with either separator.
+std::string lastPart(std::string path) {
+    while (!path.empty() && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
     const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string windowsForm(std::string path) {
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+void addProfile(SelectiveState& state, const std::string& name, const std::string& folder,
+                const std::string& label = {}) {
+    for (const auto& known : state.profileFolders) {
+        if (equalsIgnoreCase(withoutTrailingSeparator(known), withoutTrailingSeparator(folder)))
+            return;
+    }
+    state.profiles.push_back(name);
+    state.profileFolders.push_back(IncludeTrailingBackslash(folder));
+    state.profileLabels.push_back(label.empty() ? name : label);
+}
+
+// The profiles a profiles.ini names beside those in the profiles folder: relative to the root (where
+// Firefox on Linux keeps them) or anywhere (IsRelative=0). Ones that are no folder are left out.
+void addIniProfiles(SelectiveState& state) {
+    const ProfilesIni ini = parseProfilesIni(readSmallFile(state.markerFound));
+    for (const auto& profile : ini.profiles) {
+        const std::string folder =
+            profile.isRelative ? joinPath(state.profileRoot, windowsForm(profile.path)) : windowsForm(profile.path);
+        if (DirectoryExists(folder))
+            addProfile(state, lastPart(profile.path), folder);
+    }
+}
+
+// A Chromium data folder's profiles: the folders holding "Preferences", with the display names
+// "Local State" gives ("Profile 1 (Work)").
+void addChromiumProfiles(SelectiveState& state, const std::vector<std::string>& subfolders) {
+    const auto names = chromiumProfileNames(readSmallFile(joinPath(state.profileRoot, "Local State")));
+    const auto labelOf = [&](const std::string& folder) {
+        const auto it = names.find(folder);
+        return it == names.end() || it->second == folder ? folder : folder + " (" + it->second + ")";
+    };
+    if (FileExists(joinPath(state.profileRoot, "Preferences"))) {
+        const std::string name = lastPart(state.profileRoot);
+        addProfile(state, name, state.profileRoot, labelOf(name));
+    }
+    for (const auto& name : subfolders) {
+        const std::string folder = joinPath(state.profileRoot, name);
+        if (FileExists(joinPath(folder, "Preferences")))
+            addProfile(state, name, folder, labelOf(name));
+    }
+}
+
 TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
-    state.backups = state.backupLocationText;
-    if (state.backups == kBackupLocationPrompt)
+    state.backupFolder = state.backupLocationText;
+    if (state.backupFolder == kBackupLocationPrompt)
         return endedHere(host, kSelectBackupLocation);
     formProfileFolder(browser, state);
-    state.datfile = stagingName(browser, state.profile);
-    const std::string archive = state.backups + state.datfile + ".dat";
-    if (auto missing = checkBackupFolder(state.backups, archive))
+    state.archivePath = state.backupFolder + stagingName(browser, state.profileName) + ".dat";
+    const std::string& archive = state.archivePath;
+    if (auto missing = checkBackupFolder(state.backupFolder, archive))
         return *missing;
-    if (customProfileGiven(state.cdir) && !DirectoryExists(state.ffpath))
-        return endedHere(host,
-                         Format("The profile folder \"%s\" does not exist.", shownPath(state.cdir).c_str()));
+    if (customProfileGiven(state.customFolder) && !DirectoryExists(state.profileFolder))
+        return endedHere(
+            host, Format("The profile folder \"%s\" does not exist.", shownPath(state.customFolder).c_str()));
     if (auto inside = checkOutsideProfile(state))
         return *inside;
     if (auto kept = confirmReplace(archive, host))
@@ -297,10 +309,10 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     host.progressShow();
     host.progressStep(browser.backupStartStep);
 
-    CleanLeftoverTemporaries(state.backups);
-    StagingFolder staging = StagingFolder::create(state.backups);
+    CleanLeftoverTemporaries(state.backupFolder);
+    StagingFolder staging = StagingFolder::create(state.backupFolder);
     if (!browser.localMailParent.empty())
-        state.mdir = mailParent(browser, state);
+        state.mailFolder = mailParent(browser, state);
 
     for (const auto& row : browser.backupItems) {
         if (!state.isTicked(row.caption))
@@ -316,9 +328,8 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
         result.leftOut = state.leftOut;
         emptyProfileList(state);
         host.progressHide();
-        result.setNothingDone(
-            Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
-                   browser.name.c_str(), shownPath(state.ffpath).c_str()));
+        result.setNothingDone(Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
+                                     browser.name.c_str(), shownPath(state.profileFolder).c_str()));
         return result;
     }
     {
@@ -334,15 +345,15 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
 }
 
 TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
-    state.backups = state.backupLocationText;
-    if (state.backups == kBackupLocationPrompt)
+    state.backupFolder = state.backupLocationText;
+    if (state.backupFolder == kBackupLocationPrompt)
         return endedHere(host, kSelectBackupLocation);
     if (state.backupFileIndex < 0 || state.backupFileIndex >= static_cast<int>(state.backupFiles.size()))
         return endedHere(host, kChooseBackupFile);
     formProfileFolder(browser, state);
-    state.atspaudziam = state.backupFiles[static_cast<std::size_t>(state.backupFileIndex)];
-    state.atspaudziam2 = extractionName(state.atspaudziam);
-    const std::string archive = state.backups + "\\" + state.atspaudziam;
+    state.backupFileName = state.backupFiles[static_cast<std::size_t>(state.backupFileIndex)];
+    state.archivePath = joinPath(state.backupFolder, state.backupFileName);
+    const std::string& archive = state.archivePath;
     if (auto inside = checkOutsideProfile(state))
         return *inside;
 
@@ -354,18 +365,18 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
         if (std::none_of(records.begin(), records.end(),
                          [&](const std::string& record) { return recordMatches(browser, state, record); }))
             return endedHere(host, Format("%s holds no %s items of those chosen; nothing was restored.",
-                                          state.atspaudziam.c_str(), browser.name.c_str()));
+                                          state.backupFileName.c_str(), browser.name.c_str()));
     }
-    if (customProfileGiven(state.cdir) && !ForceDirectories(state.cdir))
+    if (customProfileGiven(state.customFolder) && !ForceDirectories(state.customFolder))
         return TaskResult::failed(
-            Format("The profile folder \"%s\" could not be created.", shownPath(state.cdir).c_str()));
+            Format("The profile folder \"%s\" could not be created.", shownPath(state.customFolder).c_str()));
 
     host.progressShow();
     host.progressStep(browser.restoreStartStep);
 
     TaskResult result;
-    CleanLeftoverTemporaries(state.backups);
-    StagingFolder extraction = StagingFolder::create(state.backups);
+    CleanLeftoverTemporaries(state.backupFolder);
+    StagingFolder extraction = StagingFolder::create(state.backupFolder);
     {
         TZlibMultiple z;
         BusyCursor busy(host);
@@ -374,9 +385,9 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
         takeArchiveReport(z, result);
     }
 
-    state.backuploc = extraction.path() + "\\";
+    state.extractionFolder = IncludeTrailingBackslash(extraction.path());
     if (!browser.localMailParent.empty())
-        state.mdir = mailParent(browser, state);
+        state.mailFolder = mailParent(browser, state);
 
     for (const auto& row : browser.restoreItems) {
         if (!state.isTicked(row.caption))
@@ -405,14 +416,16 @@ void SelectiveState::setTicked(const std::string& caption, bool checked) {
     }
 }
 
-SelectiveState makeSelectiveState(const Browser& browser, WizardKind kind) {
+SelectiveState makeSelectiveState(const Browser& browser, Task task) {
     SelectiveState state;
-    state.kind = kind;
-    state.caption = kind == WizardKind::Backup ? browser.backupCaption : browser.restoreCaption;
-    state.title = kind == WizardKind::Backup ? browser.backupTitle : browser.restoreTitle;
+    state.task = task;
+    state.caption = browser.caption(task);
+    state.title = browser.title(task);
     for (const auto& info : browser.tickBoxes)
         state.tickBoxes.push_back({info.caption, true, info.enabled});
-    state.dirs.resize(browser.candidates.size());
+    state.candidates = candidateFolders(browser, {}, {}, browser.installName);
+    for (auto& folder : state.candidates)
+        folder.clear();
     return state;
 }
 
@@ -430,87 +443,99 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host)
     discoverProfiles(browser, state, host, readEnvironmentFacts());
 }
 
-void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
-                      const EnvironmentFacts& facts) {
-    state.title = state.kind == WizardKind::Backup ? browser.backupTitle : browser.restoreTitle;
+void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
+    state.title = browser.title(state.task);
     state.finishVisible = false;
     state.focusOnNext = false;
+    state.facts = facts;
 
-    state.uzer = facts.uzer;
-    state.drv = facts.drv;
-    state.sfp = facts.sfp;
-    state.loc = facts.loc;
-    state.windoze = facts.windoze;
-
-    state.fileName = browser.marker;
-    state.dirs = candidateFolders(browser, facts, state.dirs);
-    state.fullFilePath = findMarker(browser, state.dirs);
-    if (state.fullFilePath.empty()) {
+    state.candidates = candidateFolders(browser, facts, state.candidates, browser.installName);
+    const Found found = locate(browser, state.candidates, browser.installName);
+    state.markerFound = found.marker;
+    if (found.marker.empty()) {
         host.showMessage(kSettingsNotFound);
         return;
     }
 
-    const std::string root = profileRootOf(browser, state.fullFilePath);
-    state.ffpath = root;
+    const std::string& root = found.root;
+    state.profileFolder = root;
     state.profileRoot = root;
 
     std::string listed = root;
-    switch (browser.listRule) {
-        case ProfileListRule::ProfilesFolder:
-            state.ffpath2 = root + browser.profilesFolder;
-            listed = state.ffpath2;
-            break;
-        case ProfileListRule::RootLessPreferences:
-            state.prefRoot = root;
-            break;
-        case ProfileListRule::RootSubfolders:
-            if (!browser.layoutTest.empty())
-                state.ffpath2 = root + browser.layoutTest;
-            break;
-    }
+    if (browser.listRule == ProfileListRule::ProfilesFolder)
+        listed = root + browser.profilesFolder;
+    if (browser.listRule == ProfileListRule::RootLessPreferences ||
+        browser.listRule == ProfileListRule::ChromiumProfiles)
+        state.preferencesRoot = root;
 
     // The folder holding the profiles is never removed or copied over, nor anything above it.
     // Safari's profiles sit beside the "Preferences" folder a restore writes into, so there the
     // folder above is the one kept.
     ProtectFolder(browser.listRule == ProfileListRule::RootLessPreferences ? parentFolder(root) : listed);
 
-    std::vector<std::string> found;
-    GetSubDirectories(listed, found);
-    if (browser.listRule == ProfileListRule::RootLessPreferences) {
-        const auto prefs = std::find_if(found.begin(), found.end(),
-                                        [](const std::string& name) { return lower(name) == "preferences"; });
-        if (prefs != found.end())
-            found.erase(prefs);
+    std::vector<std::string> subfolders;
+    GetSubDirectories(listed, subfolders);
+    // The list is added to, as the window's list is: entries of an earlier activation stay.
+    switch (browser.listRule) {
+        case ProfileListRule::ProfilesFolder:
+            for (const auto& name : subfolders)
+                addProfile(state, name, joinPath(listed, name));
+            addIniProfiles(state);
+            break;
+        case ProfileListRule::RootLessPreferences: {
+            const auto prefs = std::find_if(subfolders.begin(), subfolders.end(),
+                                            [](const std::string& name) { return equalsIgnoreCase(name, "preferences"); });
+            if (prefs != subfolders.end())
+                subfolders.erase(prefs);
+            for (const auto& name : subfolders)
+                addProfile(state, name, joinPath(listed, name));
+            break;
+        }
+        case ProfileListRule::RootSubfolders:
+            for (const auto& name : subfolders)
+                addProfile(state, name, joinPath(listed, name));
+            break;
+        case ProfileListRule::ChromiumProfiles:
+            addChromiumProfiles(state, subfolders);
+            break;
     }
-    state.profiles.insert(state.profiles.end(), found.begin(), found.end());
     state.profileIndex = state.profiles.empty() ? -1 : 0;
     state.focusOnNext = true;
 }
 
+int profileIndexOf(const SelectiveState& state, const std::string& name) {
+    for (std::size_t i = 0; i < state.profiles.size(); ++i) {
+        if (!name.empty() && equalsIgnoreCase(state.profiles[i], name))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int defaultProfileIndex(const Browser& browser, const SelectiveState& state) {
-    const auto indexOf = [&](const std::string& name) {
-        for (std::size_t i = 0; i < state.profiles.size(); ++i) {
-            if (!name.empty() && lower(state.profiles[i]) == lower(name))
-                return static_cast<int>(i);
-        }
-        return -1;
-    };
     int marked = -1;
-    if (browser.listRule == ProfileListRule::ProfilesFolder && !state.fullFilePath.empty())
-        marked = indexOf(markedProfile(readSmallFile(state.fullFilePath)));
-    else if (!browser.defaultProfileName.empty())
-        marked = indexOf(browser.defaultProfileName);
+    if (browser.listRule == ProfileListRule::ProfilesFolder && !state.markerFound.empty()) {
+        // An install section's "Default=" first (what today's Firefox starts with), then the
+        // profile marked "Default=1".
+        const ProfilesIni ini = parseProfilesIni(readSmallFile(state.markerFound));
+        std::string path = ini.installDefault;
+        for (const auto& profile : ini.profiles) {
+            if (path.empty() && profile.markedDefault)
+                path = profile.path;
+        }
+        marked = profileIndexOf(state, lastPart(path));
+    } else if (!browser.defaultProfileName.empty()) {
+        marked = profileIndexOf(state, browser.defaultProfileName);
+    }
     if (marked < 0 && state.profiles.size() == 1)
         marked = 0;
     return marked;
 }
 
 void backupLocationChanged(SelectiveState& state) {
-    state.backups = state.backupLocationText;
+    state.backupFolder = state.backupLocationText;
     state.backupFiles.clear();
-    state.dfailas = state.backups + "\\*.dat";
     std::vector<platform::DirEntry> entries;
-    if (platform::listDirectory(state.backups, false, entries)) {
+    if (platform::listDirectory(state.backupFolder, false, entries)) {
         for (const auto& entry : entries) {
             if (!entry.isDirectory && endsWithIgnoreCase(entry.name, ".dat"))
                 state.backupFiles.push_back(entry.name);
@@ -518,7 +543,7 @@ void backupLocationChanged(SelectiveState& state) {
     }
     // The list box keeps its entries sorted, as the Windows listing returns them on NTFS.
     std::sort(state.backupFiles.begin(), state.backupFiles.end(),
-              [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+              [](const std::string& a, const std::string& b) { return lowerAscii(a) < lowerAscii(b); });
     state.backupFileIndex = state.backupFiles.empty() ? -1 : 0;
 }
 

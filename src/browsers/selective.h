@@ -1,5 +1,5 @@
 // The selective backup and restore of one browser profile, written once for every browser that
-// keeps profiles in folders (Firefox, Flock, Chrome, Safari, Opera).
+// keeps profiles in folders (every descriptor of browser.h).
 //
 // A front end keeps one SelectiveState per wizard window. It copies its widgets into the state,
 // calls one of the functions below with the browser's descriptor and its Host, and copies the
@@ -25,8 +25,6 @@ inline constexpr const char* kSelectBackupLocation = "Please Select Backup Locat
 inline constexpr const char* kSettingsNotFound = "Settings Files Not Found. Select Custom Profile.";
 inline constexpr const char* kChooseBackupFile = "Choose a backup file";
 
-enum class WizardKind { Backup, Restore };
-
 struct TickBox {
     std::string caption;
     bool checked = true;
@@ -36,8 +34,10 @@ struct TickBox {
 // A file or folder that exists but could not be copied, with the item (tick box caption) it belongs to.
 using LeftOut = LeftOutItem;
 
+// The wizard's own fields keep readable names; the names the window's design gives them follow in
+// the comments.
 struct SelectiveState {
-    WizardKind kind = WizardKind::Backup;
+    Task task = Task::Backup;
 
     // ---- What the window shows ----
     std::string caption;  // window caption, "Backup Firefox Web Browser"
@@ -45,7 +45,9 @@ struct SelectiveState {
     bool finishVisible = false;
     bool focusOnNext = false;        // discovery asks the window to focus "Next >"
     std::vector<TickBox> tickBoxes;  // in screen order
-    std::vector<std::string> profiles;
+    std::vector<std::string> profiles;       // the profile list: folder names
+    std::vector<std::string> profileLabels;  // what the list shows: the name, with the browser's own
+                                             // display name beside it where it has one
     int profileIndex = -1;
     bool profileListEnabled = true;
     std::vector<std::string> backupFiles;  // restore: the "*.dat" files of the location
@@ -54,26 +56,20 @@ struct SelectiveState {
     std::string customProfileText = kCustomProfilePrompt;
 
     // ---- The wizard's fields ----
-    std::string backups;  // backup location
-    std::string cdir;     // custom profile folder
-    std::string uzer, drv, sfp, loc, windoze;
-    std::string fileName;  // marker name
-    std::vector<std::string>
-        dirs;                  // candidate folders in search order (dir1..dir4; Opera v101, v102, dir1..dir4)
-    std::string fullFilePath;  // the marker found, or empty
-    std::string ffpath;        // profile root after discovery, profile folder after "Next >"
-    std::string ffpath2;       // profiles folder (Opera: the layout-test file)
-    std::string profile;       // profile name
-    std::string datfile;       // backup: staging name, "\" + name
-    std::string atspaudziam;   // restore: chosen backup file name
-    std::string atspaudziam2;  // restore: extraction folder name
-    std::string backuploc;     // restore: extraction folder, ending in "\"
-    std::string dfailas;       // restore: listing pattern, location + "\*.dat"
-    std::string mdir;          // Opera: mail parent folder
-    std::string prefRoot;      // Safari: preferences root
-    // The profile root found by discovery. "Next >" forms the profile folder from this, so a
-    // second "Next >" after a failed task starts from the root again.
-    std::string profileRoot;
+    std::string backupFolder;              // backups: the backup location
+    std::string customFolder;              // cdir: the custom profile folder
+    EnvironmentFacts facts;                // uzer, drv, sfp, loc, windoze
+    std::vector<std::string> candidates;   // dir1..dir4 (Opera: v101, v102, dir1..dir4), every way's
+    std::string markerFound;               // fullFilePath: the marker found, or empty
+    std::string profileRoot;               // the profile root discovery found, ending in "\"
+    std::vector<std::string> profileFolders;  // the folder of each entry of `profiles`
+    std::string profileFolder;             // ffpath: the profile folder "Next >" works on, ending in "\"
+    std::string profileName;               // profile
+    std::string archivePath;               // the archive written (datfile: "\" + its name) or read
+    std::string backupFileName;            // atspaudziam: restore's chosen backup file name
+    std::string extractionFolder;          // backuploc: where restore unpacked, ending in "\"
+    std::string mailFolder;                // mdir: Opera 10's local mail parent folder
+    std::string preferencesRoot;           // Safari's preferences root, Chromium's User Data folder
 
     // ---- After a task ----
     // Files and folders that existed but could not be copied. Reported to the user through the
@@ -85,7 +81,7 @@ struct SelectiveState {
 };
 
 // A new window's state: tick boxes all ticked, edits at their prompts, captions and title set.
-SelectiveState makeSelectiveState(const Browser& browser, WizardKind kind);
+SelectiveState makeSelectiveState(const Browser& browser, Task task);
 
 // "Select All" (true) and "Deselect" (false): every tick box, disabled ones included.
 void selectAll(SelectiveState& state, bool checked);
@@ -102,6 +98,9 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
 // (profiles.ini for Firefox and Flock, "Default" for Chrome), else the only one; -1 when there are
 // several and none is marked.
 int defaultProfileIndex(const Browser& browser, const SelectiveState& state);
+
+// The entry of the profile list named `name` (the folder name, any letter case); -1 when none.
+int profileIndexOf(const SelectiveState& state, const std::string& name);
 
 // Restore: the backup-location edit changed to state.backupLocationText; lists its "*.dat" files.
 void backupLocationChanged(SelectiveState& state);

@@ -1,5 +1,5 @@
-// kelvora-cli backup, restore, profiles and items: the selective wizards of Firefox, Flock,
-// Chrome, Safari and Opera from the command line. Item names are the wizards' tick-box captions.
+// kelvora-cli backup, restore, profiles and items: the selective wizards of every browser from the
+// command line. Item names are the wizards' tick-box captions.
 #include <ostream>
 
 #include "browsers/selective.h"
@@ -16,19 +16,17 @@ namespace {
 
 using browsers::Browser;
 using browsers::SelectiveState;
-using browsers::WizardKind;
-
-std::vector<std::string> browserKeywords() {
-    std::vector<std::string> names;
-    for (const auto* browser : browsers::selectiveBrowsers())
-        names.push_back(browser->keyword);
-    names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
-    return names;
-}
+using browsers::Task;
 
 std::string notFoundText(const Browser& browser) {
     return Format("No %s profile found (no \"%s\" in its usual folders); give the profile folder with --profile-dir.",
-                  browser.name.c_str(), browser.marker.c_str());
+                  browser.name.c_str(), browser.discovery.front().marker.c_str());
+}
+
+// What the browser's descriptor asks to be said after its task (Chromium's encrypted passwords).
+void tellNote(Context& ctx, const Browser& browser, const TaskResult& result) {
+    if (!browser.note.empty() && result.outcome() == Outcome::Done)
+        ctx.out << "Note: " << browser.note << '\n';
 }
 
 const Browser& browserNamed(const std::string& name) {
@@ -55,7 +53,7 @@ std::string itemCaptions(const SelectiveState& state) {
 // Ticks the boxes a comma-separated list names ("all": every box; "none": no box). A list that
 // names nothing is a usage error, as is an unknown name.
 void tickItems(SelectiveState& state, const std::string& list) {
-    const std::string wanted = lower(trim(list));
+    const std::string wanted = lowerAscii(trim(list));
     if (wanted == "all") {
         browsers::selectAll(state, true);
         return;
@@ -73,7 +71,7 @@ void tickItems(SelectiveState& state, const std::string& list) {
         if (!item.empty()) {
             bool found = false;
             for (auto& box : state.tickBoxes) {
-                if (lower(box.caption) == lower(item)) {
+                if (lowerAscii(box.caption) == lowerAscii(item)) {
                     box.checked = true;
                     found = true;
                 }
@@ -92,9 +90,9 @@ void tickItems(SelectiveState& state, const std::string& list) {
 class SelectiveCommand : public Command {
   protected:
     void configureCommon(CLI::App& app, bool backup) {
-        app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari, opera or ie")
+        app.add_option("BROWSER", browser_, keywordList(true))
             ->required()
-            ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
+            ->check(CLI::IsMember(browserKeywords(true), CLI::ignore_case));
         auto* profile = app.add_option(
             "--profile", profile_,
             std::string(backup ? "Profile to back up" : "Profile to restore into") +
@@ -114,14 +112,14 @@ class SelectiveCommand : public Command {
     }
 
     // Activation and the window's choices: profile, custom folder and ticked items.
-    SelectiveState prepare(const Browser& browser, WizardKind kind, CliHost& host) {
-        SelectiveState state = browsers::makeSelectiveState(browser, kind);
+    SelectiveState prepare(const Browser& browser, Task task, CliHost& host) {
+        SelectiveState state = browsers::makeSelectiveState(browser, task);
         host.quiet = true;  // the message's advice fits the window, not the command line
         browsers::discoverProfiles(browser, state, host);
         if (!profileDir_.empty()) {
             state.customProfileText = withoutTrailingSeparator(profileDir_);
             browsers::customProfileChanged(state);
-        } else if (state.fullFilePath.empty()) {
+        } else if (state.markerFound.empty()) {
             throw Error(notFoundText(browser));
         } else if (profile_.empty()) {
             state.profileIndex = browsers::defaultProfileIndex(browser, state);
@@ -138,10 +136,8 @@ class SelectiveCommand : public Command {
                 if (state.profiles[i] == profile_)
                     state.profileIndex = static_cast<int>(i);
             }
-            for (std::size_t i = 0; i < state.profiles.size() && state.profileIndex < 0; ++i) {
-                if (lower(state.profiles[i]) == lower(profile_))
-                    state.profileIndex = static_cast<int>(i);
-            }
+            if (state.profileIndex < 0)
+                state.profileIndex = browsers::profileIndexOf(state, profile_);
             if (state.profileIndex < 0)
                 throw Error(Format("No %s profile \"%s\". The profiles are %s.", browser.name.c_str(),
                                    profile_.c_str(), joined(state.profiles).c_str()));
@@ -171,13 +167,15 @@ class BackupCommand : public SelectiveCommand {
         }
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
-        SelectiveState state = prepare(browser, WizardKind::Backup, host);
+        SelectiveState state = prepare(browser, Task::Backup, host);
         state.backupLocationText = withoutTrailingSeparator(folder_);
         host.overwrite = overwrite_;
         const TaskResult result = browsers::runSelectiveBackup(browser, state, host);
-        return reportResult(ctx, host, result,
-                            "Backed up " + shownPath(state.ffpath) + " into " +
-                                shownPath(state.backups + state.datfile + ".dat"));
+        const int code = reportResult(ctx, host, result,
+                                      "Backed up " + shownPath(state.profileFolder) + " into " +
+                                          shownPath(state.archivePath));
+        tellNote(ctx, browser, result);
+        return code;
     }
 
   private:
@@ -203,21 +201,23 @@ class RestoreCommand : public SelectiveCommand {
             throw UsageError("--archive is required");
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
-        SelectiveState state = prepare(browser, WizardKind::Restore, host);
+        SelectiveState state = prepare(browser, Task::Restore, host);
         state.backupLocationText = withoutTrailingSeparator(folder_);
         browsers::backupLocationChanged(state);
         state.backupFileIndex = -1;
         for (std::size_t i = 0; i < state.backupFiles.size(); ++i) {
-            if (lower(state.backupFiles[i]) == lower(archive_))
+            if (lowerAscii(state.backupFiles[i]) == lowerAscii(archive_))
                 state.backupFileIndex = static_cast<int>(i);
         }
         if (state.backupFileIndex < 0)
-            throw Error(
-                Format("No backup file \"%s\" in \"%s\".", archive_.c_str(), shownPath(state.backups).c_str()));
+            throw Error(Format("No backup file \"%s\" in \"%s\".", archive_.c_str(),
+                               shownPath(state.backupFolder).c_str()));
         const TaskResult result = browsers::runSelectiveRestore(browser, state, host);
-        return reportResult(ctx, host, result,
-                            "Restored " + shownPath(state.backups + "\\" + state.atspaudziam) + " into " +
-                                shownPath(state.ffpath));
+        const int code = reportResult(ctx, host, result,
+                                      "Restored " + shownPath(state.archivePath) + " into " +
+                                          shownPath(state.profileFolder));
+        tellNote(ctx, browser, result);
+        return code;
     }
 
   private:
@@ -228,28 +228,35 @@ class RestoreCommand : public SelectiveCommand {
 class ProfilesCommand : public Command {
   public:
     void configure(CLI::App& app) override {
-        std::vector<std::string> keywords = browserKeywords();
-        keywords.pop_back();  // Internet Explorer keeps no profiles of its own
-        app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari or opera")
+        // Internet Explorer keeps no profiles of its own.
+        app.add_option("BROWSER", browser_, keywordList(false))
             ->required()
-            ->check(CLI::IsMember(keywords, CLI::ignore_case));
+            ->check(CLI::IsMember(browserKeywords(false), CLI::ignore_case));
     }
 
     int run(Context& ctx) override {
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
         host.quiet = true;  // the window's advice names its own edit; the command line has its own
-        SelectiveState state = browsers::makeSelectiveState(browser, WizardKind::Backup);
+        SelectiveState state = browsers::makeSelectiveState(browser, Task::Backup);
         browsers::discoverProfiles(browser, state, host);
-        if (state.fullFilePath.empty()) {
+        if (state.markerFound.empty()) {
             ctx.err << "kelvora-cli: " << notFoundText(browser) << '\n';
             return exitCodeOf(Outcome::Failed);
         }
-        ctx.out << "Found: " << shownPath(state.fullFilePath) << '\n';
-        ctx.out << "Profile root: " << shownPath(state.ffpath) << '\n';
+        ctx.out << "Found: " << shownPath(state.markerFound) << '\n';
+        ctx.out << "Profile root: " << shownPath(state.profileRoot) << '\n';
         const int marked = browsers::defaultProfileIndex(browser, state);
-        for (std::size_t i = 0; i < state.profiles.size(); ++i)
-            ctx.out << state.profiles[i] << (static_cast<int>(i) == marked ? " (default)" : "") << '\n';
+        // The name --profile takes, then the browser's own name for it and the folder where that is
+        // not in the profile root.
+        const std::string usual = withoutTrailingSeparator(joinPath(state.profileRoot, browser.profilesFolder));
+        for (std::size_t i = 0; i < state.profiles.size(); ++i) {
+            const std::string folder = withoutTrailingSeparator(state.profileFolders[i]);
+            ctx.out << printable(state.profileLabels[i]) << (static_cast<int>(i) == marked ? " (default)" : "");
+            if (!equalsIgnoreCase(parentFolder(folder), usual) && !equalsIgnoreCase(folder, usual))
+                ctx.out << " in " << shownPath(folder);
+            ctx.out << '\n';
+        }
         return 0;
     }
 
@@ -260,9 +267,9 @@ class ProfilesCommand : public Command {
 class ItemsCommand : public Command {
   public:
     void configure(CLI::App& app) override {
-        app.add_option("BROWSER", browser_, "firefox, flock, chrome, safari or opera")
+        app.add_option("BROWSER", browser_, keywordList(true))
             ->required()
-            ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
+            ->check(CLI::IsMember(browserKeywords(true), CLI::ignore_case));
     }
 
     int run(Context& ctx) override {

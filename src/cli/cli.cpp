@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <ostream>
 
+#include "browsers/browser.h"
 #include "browsers/task_support.h"
+#include "cli/ie_commands.h"
 #include "cli/command.h"
 #include "core/error.h"
 #include "core/machine_options.h"
@@ -10,12 +12,21 @@
 
 namespace kelvora::cli {
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
+std::vector<std::string> browserKeywords(bool withInternetExplorer) {
+    std::vector<std::string> names;
+    for (const auto* browser : browsers::allBrowsers())
+        names.push_back(browser->keyword);
+    if (withInternetExplorer)
+        names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
+    return names;
+}
+
+std::string keywordList(bool withInternetExplorer) {
+    const auto names = browserKeywords(withInternetExplorer);
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return out;
 }
 
 std::string trim(const std::string& text) {
@@ -23,13 +34,6 @@ std::string trim(const std::string& text) {
     if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string withoutTrailingSeparator(std::string folder) {
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
-           folder[folder.size() - 2] != ':')
-        folder.pop_back();
-    return folder;
 }
 
 std::string shownPath(const std::string& path) {

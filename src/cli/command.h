@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
+
 namespace kelvora::cli {
 
 // A command line that asks for something the command cannot do as given (exit code 2).
@@ -49,10 +51,11 @@ struct CommandInfo {
 std::vector<CommandInfo> allCommands();
 
 // Small text helpers the commands share.
-std::string lower(std::string text);  // ASCII letters lower-cased
 std::string trim(const std::string& text);
-// A folder as the wizards take it from the folder picker: without a trailing separator.
-std::string withoutTrailingSeparator(std::string folder);
+// The browser keywords a command takes, in the program's order, Internet Explorer's last when
+// asked; and the same as text for --help ("firefox, flock, ... or ie").
+std::vector<std::string> browserKeywords(bool withInternetExplorer);
+std::string keywordList(bool withInternetExplorer);
 
 // A path as the user of this machine writes it: native on POSIX, as it is on Windows.
 std::string shownPath(const std::string& path);

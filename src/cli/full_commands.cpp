@@ -44,23 +44,15 @@ class FullHost : public CliHost {
     Context& ctx_;
 };
 
-std::vector<std::string> browserKeywords() {
-    std::vector<std::string> names;
-    for (const auto* browser : full::descriptors())
-        names.push_back(browser->browser->keyword);
-    names.push_back(ie::kKeyword);  // handled by ie_commands.cpp
-    return names;
-}
-
 class FullCommand : public Command {
   public:
-    explicit FullCommand(full::Task task) : task_(task) {}
+    explicit FullCommand(browsers::Task task) : task_(task) {}
 
     void configure(CLI::App& app) override {
-        const bool backup = task_ == full::Task::Backup;
-        app.add_option("BROWSER", browser_, "firefox, chrome, safari, flock, opera or ie")
+        const bool backup = task_ == browsers::Task::Backup;
+        app.add_option("BROWSER", browser_, keywordList(true))
             ->required()
-            ->check(CLI::IsMember(browserKeywords(), CLI::ignore_case));
+            ->check(CLI::IsMember(browserKeywords(true), CLI::ignore_case));
         app.add_option(
                backup ? "--to" : "--from", folder_,
                backup ? "Backup folder the archive is written into" : "Backup folder holding the archive")
@@ -74,12 +66,12 @@ class FullCommand : public Command {
 
     int run(Context& ctx) override {
         if (ie::named(browser_))
-            return task_ == full::Task::Backup ? ie::fullBackup(folder_, overwrite_, ctx)
+            return task_ == browsers::Task::Backup ? ie::fullBackup(folder_, overwrite_, ctx)
                                                : ie::fullRestore(folder_, ctx);
-        const full::Descriptor* browser = full::find(browser_);
+        const browsers::Browser* browser = browsers::findBrowser(browser_);
         if (!browser)
             throw Error(Format("Unknown browser \"%s\".", browser_.c_str()));
-        if (!operaFolder_.empty() && !browser->opera)
+        if (!operaFolder_.empty() && !full::asksInstallName(*browser))
             throw UsageError("--opera-folder applies to opera only");
 
         full::State state = full::makeState(*browser, task_);
@@ -87,8 +79,9 @@ class FullCommand : public Command {
         host.quiet = true;  // the window's texts ask for its name edit; the command line says its own
         full::activate(*browser, state, host);
         if (operaFolder_.empty() && state.dataRoot.empty()) {
-            ctx.err << "kelvora-cli: " << browser->browser->name << "'s data folder was not found"
-                    << (browser->opera ? "; give Opera's installation folder name with --opera-folder." : ".")
+            ctx.err << "kelvora-cli: " << browser->name << "'s data folder was not found"
+                    << (full::asksInstallName(*browser) ? "; give Opera's installation folder name with --opera-folder."
+                                                        : ".")
                     << '\n';
             return exitCodeOf(Outcome::Failed);
         }
@@ -97,12 +90,13 @@ class FullCommand : public Command {
         state.operaNameText = operaFolder_;
         host.overwrite = overwrite_;
         const TaskResult result =
-            task_ == full::Task::Backup ? full::backup(*browser, state, host) : full::restore(*browser, state, host);
+            task_ == browsers::Task::Backup ? full::backup(*browser, state, host) : full::restore(*browser, state, host);
 
-        const std::string archives =
-            browser->opera ? browser->archiveName + " and " + browser->mailArchiveName : browser->archiveName;
+        const std::string archives = browser->mailArchiveName.empty()
+                                         ? browser->fullArchiveName
+                                         : browser->fullArchiveName + " and " + browser->mailArchiveName;
         const std::string done =
-            task_ == full::Task::Backup
+            task_ == browsers::Task::Backup
                 ? Format("Packed %d files of %s into %s in %s", host.files, shownPath(state.dataRoot).c_str(),
                          archives.c_str(), shownPath(state.backupLocationText).c_str())
                 : Format("Restored %d files from %s in %s into %s", host.files, archives.c_str(),
@@ -111,7 +105,7 @@ class FullCommand : public Command {
     }
 
   private:
-    full::Task task_;
+    browsers::Task task_;
     std::string browser_;
     std::string folder_;
     std::string operaFolder_;
@@ -121,11 +115,11 @@ class FullCommand : public Command {
 }  // namespace
 
 std::unique_ptr<Command> makeFullBackupCommand() {
-    return std::make_unique<FullCommand>(full::Task::Backup);
+    return std::make_unique<FullCommand>(browsers::Task::Backup);
 }
 
 std::unique_ptr<Command> makeFullRestoreCommand() {
-    return std::make_unique<FullCommand>(full::Task::Restore);
+    return std::make_unique<FullCommand>(browsers::Task::Restore);
 }
 
 }  // namespace kelvora::cli

@@ -15,7 +15,7 @@ namespace {
 
 namespace tasks = browsers::ie;
 using browsers::SelectiveState;
-using browsers::WizardKind;
+using browsers::Task;
 
 std::string captions(const SelectiveState& state) {
     std::string out;
@@ -27,7 +27,7 @@ std::string captions(const SelectiveState& state) {
 }
 
 void tickItems(SelectiveState& state, const std::string& list) {
-    const std::string wanted = lower(trim(list));
+    const std::string wanted = lowerAscii(trim(list));
     if (wanted == "all") {
         tasks::selectAll(state, true);
         return;
@@ -49,7 +49,7 @@ void tickItems(SelectiveState& state, const std::string& list) {
             continue;
         bool found = false;
         for (auto& box : state.tickBoxes) {
-            if (box.enabled && lower(box.caption) == lower(item)) {
+            if (box.enabled && lowerAscii(box.caption) == lowerAscii(item)) {
                 box.checked = true;
                 found = true;
             }
@@ -60,7 +60,7 @@ void tickItems(SelectiveState& state, const std::string& list) {
     }
 }
 
-int selective(WizardKind kind, const std::string& folder, const std::string& items, bool overwrite,
+int selective(Task kind, const std::string& folder, const std::string& items, bool overwrite,
               Context& ctx) {
     SelectiveState state = tasks::makeState(kind);
     tasks::activate(state);
@@ -71,10 +71,10 @@ int selective(WizardKind kind, const std::string& folder, const std::string& ite
     host.quiet = true;
     host.overwrite = overwrite;
     const TaskResult result =
-        kind == WizardKind::Backup ? tasks::runBackup(state, host) : tasks::runRestore(state, host);
-    const std::string archive = shownPath(state.backups + "\\" + tasks::kSelectiveArchive);
+        kind == Task::Backup ? tasks::runBackup(state, host) : tasks::runRestore(state, host);
+    const std::string archive = shownPath(joinPath(state.backupFolder, tasks::kSelectiveArchive));
     const int code = reportResult(ctx, host, result,
-                                  (kind == WizardKind::Backup ? "Backed up Internet Explorer into "
+                                  (kind == Task::Backup ? "Backed up Internet Explorer into "
                                                               : "Restored Internet Explorer from ") +
                                       archive);
     // The task unticks a folder item whose folder it did not find on this machine.
@@ -85,18 +85,18 @@ int selective(WizardKind kind, const std::string& folder, const std::string& ite
     return code;
 }
 
-int full(browsers::full::Task task, const std::string& folder, bool overwrite, Context& ctx) {
+int full(Task task, const std::string& folder, bool overwrite, Context& ctx) {
     browsers::full::State state = tasks::makeFullState(task);
     tasks::activateFull(state);
     state.backupLocationText = withoutTrailingSeparator(folder);
     CliHost host(ctx);
     host.quiet = true;
     host.overwrite = overwrite;
-    const TaskResult result = task == browsers::full::Task::Backup ? tasks::runFullBackup(state, host)
+    const TaskResult result = task == Task::Backup ? tasks::runFullBackup(state, host)
                                                                      : tasks::runFullRestore(state, host);
     const std::string archive = shownPath(state.backupLocationText + "\\" + tasks::kFullArchive);
     return reportResult(ctx, host, result,
-                        (task == browsers::full::Task::Backup ? "Backed up Internet Explorer into "
+                        (task == Task::Backup ? "Backed up Internet Explorer into "
                                                               : "Restored Internet Explorer from ") +
                             archive);
 }
@@ -104,7 +104,7 @@ int full(browsers::full::Task task, const std::string& folder, bool overwrite, C
 }  // namespace
 
 bool named(const std::string& browser) {
-    std::string name = lower(trim(browser));
+    std::string name = lowerAscii(trim(browser));
     for (char& c : name) {
         if (c == '-' || c == '_')
             c = ' ';
@@ -113,19 +113,19 @@ bool named(const std::string& browser) {
 }
 
 int backup(const std::string& folder, const std::string& items, bool overwrite, Context& ctx) {
-    return selective(WizardKind::Backup, folder, items, overwrite, ctx);
+    return selective(Task::Backup, folder, items, overwrite, ctx);
 }
 
 int restore(const std::string& folder, const std::string& items, Context& ctx) {
-    return selective(WizardKind::Restore, folder, items, false, ctx);
+    return selective(Task::Restore, folder, items, false, ctx);
 }
 
 int fullBackup(const std::string& folder, bool overwrite, Context& ctx) {
-    return full(browsers::full::Task::Backup, folder, overwrite, ctx);
+    return full(Task::Backup, folder, overwrite, ctx);
 }
 
 int fullRestore(const std::string& folder, Context& ctx) {
-    return full(browsers::full::Task::Restore, folder, false, ctx);
+    return full(Task::Restore, folder, false, ctx);
 }
 
 int listItems(Context& ctx) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/core.h"
+#include "core/text.h"
 #include "core/error.h"
 #include "core/temp_names.h"
 #include "platform/platform.h"
@@ -59,21 +60,6 @@ ReplacementPair drivePair(const ConversionInputs& in) {
     if (replacement.empty())
         throw Error("The system drive could not be read, so the drive letter can't be changed");
     return {in.driveltr.substr(0, 2), replacement, true};
-}
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool endsWithIgnoreCase(std::string_view text, std::string_view tail) {
-    if (text.size() < tail.size())
-        return false;
-    text.remove_prefix(text.size() - tail.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        if (lowerAscii(text[i]) != lowerAscii(tail[i]))
-            return false;
-    }
-    return true;
 }
 
 // Whether a path can start at `pos`: the start of the text, of a line or of a value ("Key=D:\"),

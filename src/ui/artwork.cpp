@@ -6,35 +6,12 @@
 #include <QRadialGradient>
 #include <cmath>
 
+#include "ui/browser_looks.h"
 #include "ui/theme.h"
 
 namespace kelvora::ui {
 
 namespace {
-
-struct BrowserLook {
-    const char* name;
-    const char* initials;
-    QColor colour;
-};
-
-BrowserLook lookOf(Browser b) {
-    switch (b) {
-        case Browser::InternetExplorer:
-            return {"Internet Explorer", "IE", QColor(0x1f, 0x6c, 0xd3)};
-        case Browser::Firefox:
-            return {"Firefox", "Fx", QColor(0xe8, 0x64, 0x0c)};
-        case Browser::Chrome:
-            return {"Chrome", "Ch", QColor(0x2f, 0x9a, 0x46)};
-        case Browser::Opera:
-            return {"Opera", "Op", QColor(0xcc, 0x1f, 0x2a)};
-        case Browser::Safari:
-            return {"Safari", "Sa", QColor(0x16, 0x98, 0xd0)};
-        case Browser::Flock:
-            return {"Flock", "Fl", QColor(0x1d, 0xa0, 0x8f)};
-    }
-    return {"", "", Qt::gray};
-}
 
 QPixmap blank(int w, int h) {
     QPixmap pm(w, h);
@@ -175,11 +152,11 @@ void paintSign(QPainter& p, const QRectF& r, Sign sign) {
     p.restore();
 }
 
-QPixmap browserCommandImage(Browser b, Sign sign, int size) {
+QPixmap browserCommandImage(const BrowserLook& look, Sign sign, int size) {
     QPixmap pm = blank(size, size);
     QPainter p(&pm);
     const qreal g = size * 0.80;
-    paintGlobe(p, QRectF(0, 0, g, g), lookOf(b).colour, QString::fromLatin1(lookOf(b).initials));
+    paintGlobe(p, QRectF(0, 0, g, g), look.colour, look.initials);
     const qreal s = size * 0.56;
     paintSign(p, QRectF(size - s, size - s, s, s), sign);
     return pm;
@@ -299,34 +276,12 @@ QPixmap symbolImage(const QString& command, int size) {
 
 }  // namespace
 
-bool browserOfCommand(const QString& command, Browser& browser) {
-    static const struct {
-        const char* suffix;
-        Browser browser;
-    } names[] = {{"_InternetExplorer", Browser::InternetExplorer},
-                 {"_Firefox", Browser::Firefox},
-                 {"_Chrome", Browser::Chrome},
-                 {"_Opera", Browser::Opera},
-                 {"_Safari", Browser::Safari},
-                 {"_Flock", Browser::Flock}};
-    for (const auto& n : names) {
-        if (command.endsWith(QLatin1String(n.suffix))) {
-            browser = n.browser;
-            return true;
-        }
-    }
-    return false;
-}
-
-QString browserName(Browser browser) {
-    return QString::fromLatin1(lookOf(browser).name);
-}
-
-QPixmap browserBadge(Browser browser, int size) {
+QPixmap browserBadge(const QString& keyword, int size) {
     QPixmap pm = blank(size, size);
     QPainter p(&pm);
-    paintGlobe(p, QRectF(1, 1, size - 2, size - 2), lookOf(browser).colour,
-               QString::fromLatin1(lookOf(browser).initials));
+    const BrowserLook* look = lookOfKeyword(keyword);
+    paintGlobe(p, QRectF(1, 1, size - 2, size - 2), look ? look->colour : QColor(Qt::gray),
+               look ? look->initials : QString());
     return pm;
 }
 
@@ -334,8 +289,7 @@ QIcon commandIcon(const QString& command) {
     QIcon icon;
     for (int size : {16, 32}) {
         QPixmap pm;
-        Browser b{};
-        if (browserOfCommand(command, b)) {
+        if (const BrowserLook* look = lookOfCommand(command)) {
             Sign sign = Sign::Save;
             if (command.startsWith(QLatin1String("R_")))
                 sign = Sign::Restore;
@@ -345,7 +299,7 @@ QIcon commandIcon(const QString& command) {
                 sign = Sign::BoxRestore;
             else if (command.startsWith(QLatin1String("c_")))
                 sign = Sign::Convert;
-            pm = browserCommandImage(b, sign, size);
+            pm = browserCommandImage(*look, sign, size);
         } else if (auto style = styleFromName(command)) {
             pm = styleSwatch(*style, size);
         } else {
@@ -521,12 +475,16 @@ QPixmap welcomeBanner(const QSize& size) {
     p.setPen(QColor(255, 255, 255, 225));
     p.drawText(QRectF(textLeft + 2, size.height() * 0.58, size.width() - textLeft, size.height() * 0.3),
                Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Backup and restore for your web browsers"));
-    // The six browser badges in a row at the right
+    // The badges of the ribbon's first browser group in a row at the right
     const int badge = size.height() / 4;
-    int x = size.width() - 6 * (badge + 4) - 12;
-    for (Browser b : {Browser::InternetExplorer, Browser::Firefox, Browser::Chrome, Browser::Opera,
-                      Browser::Safari, Browser::Flock}) {
-        p.drawPixmap(x, size.height() - badge - 10, browserBadge(b, badge));
+    int count = 0;
+    for (const auto& look : browserLooks())
+        count += look.moreBrowsers ? 0 : 1;
+    int x = size.width() - count * (badge + 4) - 12;
+    for (const auto& look : browserLooks()) {
+        if (look.moreBrowsers)
+            continue;
+        p.drawPixmap(x, size.height() - badge - 10, browserBadge(look.keyword, badge));
         x += badge + 4;
     }
     return pm;

@@ -12,14 +12,9 @@ class QPainter;
 
 namespace kelvora::ui {
 
-enum class Browser { InternetExplorer, Firefox, Chrome, Opera, Safari, Flock };
-
-// The browser named in a command ("B_Firefox" -> Firefox); nothing for other commands.
-bool browserOfCommand(const QString& command, Browser& browser);
-QString browserName(Browser browser);  // "Internet Explorer", "Firefox", ...
-
-// A round badge in the browser's colour with its initials (original artwork, no product logo).
-QPixmap browserBadge(Browser browser, int size);
+// A round badge in the colour of the browser with this keyword and its initials (original artwork,
+// no product logo); grey for an unknown keyword.
+QPixmap browserBadge(const QString& keyword, int size);
 // The ribbon image of a command at 16 and 32 pixels; a neutral image for unknown names.
 QIcon commandIcon(const QString& command);
 // The program's emblem, also the application button's face.

@@ -41,7 +41,7 @@ class BusyCursor {
 Tfc_Opera::Tfc_Opera(QWidget* parent) : WizardFrame(QColor(242, 242, 242), parent) {
     setObjectName(QStringLiteral("fc_Opera"));
     setWindowTitle(tr("Convert Opera Profile"));
-    setBrowserIcon(Browser::Opera);
+    setBrowserIcon(QStringLiteral("opera"));
     setTitle(tr("Welcome to Opera 10 Profile Conversion Wizard"));
 
     addSectionCaption(QStringLiteral("Label3"), 33, 80, tr("Instructions:"));

@@ -5,16 +5,16 @@
 #include <QPushButton>
 
 #include "ui/directory_edit.h"
-#include "ui/tfb_ie.h"
+#include "ui/selective_frame.h"
 
 namespace kelvora::ui {
 
 Tffb_IE::Tffb_IE(QWidget* parent) : WizardFrame(Qt::white, parent) {
     setWindowTitle(tr("Backup Internet Explorer Web Browser"));
-    setBrowserIcon(Browser::InternetExplorer);
+    setBrowserIcon(QStringLiteral("ie"));
 
     Label18 = addSectionCaption(QStringLiteral("Label18"), 33, 80, tr("Backup location:"));
-    DirectoryEdit2 = new DirectoryEdit(Tfb_IE::kBackupLocationText, this);
+    DirectoryEdit2 = new DirectoryEdit(SelectiveFrame::kBackupLocationText, this);
     DirectoryEdit2->setObjectName(QStringLiteral("DirectoryEdit2"));
     DirectoryEdit2->setGeometry(39, 106, 283, 21);
 
@@ -31,7 +31,7 @@ Tffb_IE::Tffb_IE(QWidget* parent) : WizardFrame(Qt::white, parent) {
 }
 
 bool Tffb_IE::backupLocationMissing() const {
-    return DirectoryEdit2->text() == Tfb_IE::kBackupLocationText;
+    return DirectoryEdit2->text() == SelectiveFrame::kBackupLocationText;
 }
 
 void Tffb_IE::FormActivate() {

@@ -64,8 +64,8 @@ QLabel* WizardFrame::addSectionCaption(const QString& objectName, int x, int y, 
     return label;
 }
 
-void WizardFrame::setBrowserIcon(Browser browser) {
-    HeaderIcon->setPixmap(browserBadge(browser, 48));
+void WizardFrame::setBrowserIcon(const QString& keyword) {
+    HeaderIcon->setPixmap(browserBadge(keyword, 48));
 }
 
 void WizardFrame::setTitle(const QString& text) {

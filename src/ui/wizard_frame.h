@@ -37,7 +37,7 @@ class WizardFrame : public ChildForm {
     QLabel* addSectionCaption(const QString& objectName, int x, int y, const QString& text);
     // A plain label (bold when asked) at (x, y).
     QLabel* addLabel(const QString& objectName, int x, int y, const QString& text, bool bold = false);
-    void setBrowserIcon(Browser browser);
+    void setBrowserIcon(const QString& keyword);  // the badge of the browser with this keyword
     void setTitle(const QString& text);
 
     // Handlers

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/core.h"
+#include "core/text.h"
 #include "core/error.h"
 #include "platform/platform.h"
 #include "update/sha256.h"
@@ -15,20 +16,6 @@ namespace {
 constexpr std::string_view kMetaName = "META NAME";
 constexpr std::string_view kContent = "content=";
 constexpr std::size_t kLongestValue = 254;
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (lowerAscii(text[i]) != lowerAscii(prefix[i]))
-            return false;
-    }
-    return true;
-}
 
 std::size_t findIgnoreCase(std::string_view text, std::string_view what) {
     for (std::size_t i = 0; i + what.size() <= text.size(); ++i) {

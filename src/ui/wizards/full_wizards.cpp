@@ -14,7 +14,7 @@ namespace kelvora::ui {
 
 namespace {
 
-using browsers::full::Task;
+using browsers::Task;
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -22,15 +22,13 @@ QString qs(const std::string& text) {
 
 }  // namespace
 
-Tffb_Firefox::Tffb_Firefox(QWidget* parent) : Tffb_Firefox(browsers::full::firefox(), Task::Backup, parent) {}
-
-Tffb_Firefox::Tffb_Firefox(const browsers::full::Descriptor& browser, Task task, QWidget* parent)
+FullWizard::FullWizard(const browsers::Browser& browser, Task task, QWidget* parent)
     : Tffb_IE(parent),
       browser_(browser),
       state_(browsers::full::makeState(browser, task)),
       host_(std::make_unique<wizards::WizardHost>(this)) {
     setWindowTitle(qs(state_.caption));
-    setBrowserIcon(wizards::badgeFor(browser.browser->id));
+    setBrowserIcon(qs(browser.keyword));
     setTitle(qs(state_.title));
 
     lblFilename = new QLabel(this);
@@ -47,15 +45,24 @@ Tffb_Firefox::Tffb_Firefox(const browsers::full::Descriptor& browser, Task task,
         else
             DoDecompressFile(text);
     };
+
+    if (!browser.note.empty()) {
+        NoteLabel = new QLabel(qs(browser.note), this);
+        NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
+        NoteLabel->setFont(controlFont());
+        NoteLabel->setWordWrap(true);
+        NoteLabel->setStyleSheet(QStringLiteral("color: #505050;"));
+        NoteLabel->setGeometry(40, 222, 521, 30);
+    }
 }
 
-Tffb_Firefox::~Tffb_Firefox() = default;
+FullWizard::~FullWizard() = default;
 
-void Tffb_Firefox::widgetsToState() {
+void FullWizard::widgetsToState() {
     state_.backupLocationText = DirectoryEdit2->text().toStdString();
 }
 
-void Tffb_Firefox::stateToWidgets() {
+void FullWizard::stateToWidgets() {
     setWindowTitle(qs(state_.caption));
     setTitle(qs(state_.title));
     DoProgress(state_.barPosition, state_.barMaximum);
@@ -65,13 +72,13 @@ void Tffb_Firefox::stateToWidgets() {
         Button1->raise();
 }
 
-void Tffb_Firefox::FormActivate() {
+void FullWizard::FormActivate() {
     widgetsToState();
     host_->runTask([this] { browsers::full::activate(browser_, state_, *host_); },
                    [this] { stateToWidgets(); });
 }
 
-void Tffb_Firefox::Button2Click() {
+void FullWizard::Button2Click() {
     widgetsToState();
     host_->runWithResult(
         [this] {
@@ -81,38 +88,42 @@ void Tffb_Firefox::Button2Click() {
         [this] { stateToWidgets(); });
 }
 
-void Tffb_Firefox::DoProgress(int position, int total) {
+void FullWizard::DoProgress(int position, int total) {
     const int maximum = std::max(total, 1);
     ProgressBar1->setRange(0, maximum);
     ProgressBar1->setValue(std::clamp(position, 0, maximum));
 }
 
-void Tffb_Firefox::DoCompressFile(const std::string& fileName) {
+void FullWizard::DoCompressFile(const std::string& fileName) {
     lblFilename->setText(qs(fileName));
 }
 
-void Tffb_Firefox::DoDecompressFile(const std::string& fileName) {
+void FullWizard::DoDecompressFile(const std::string& fileName) {
     lblFilename->setText(qs(fileName));
 }
 
-Tffr_Firefox::Tffr_Firefox(QWidget* parent)
-    : Tffb_Firefox(browsers::full::firefox(), Task::Restore, parent) {}
+Tffb_Firefox::Tffb_Firefox(QWidget* parent) : Tffb_Firefox(browsers::firefox(), Task::Backup, parent) {}
+
+Tffb_Firefox::Tffb_Firefox(const browsers::Browser& browser, Task task, QWidget* parent)
+    : FullWizard(browser, task, parent) {}
+
+Tffr_Firefox::Tffr_Firefox(QWidget* parent) : Tffb_Firefox(browsers::firefox(), Task::Restore, parent) {}
 
 Tffb_Chrome::Tffb_Chrome(QWidget* parent) : Tffb_Chrome(Task::Backup, parent) {}
-Tffb_Chrome::Tffb_Chrome(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::chrome(), task, parent) {}
+Tffb_Chrome::Tffb_Chrome(Task task, QWidget* parent) : Tffb_Firefox(browsers::chrome(), task, parent) {}
 Tffr_Chrome::Tffr_Chrome(QWidget* parent) : Tffb_Chrome(Task::Restore, parent) {}
 
 Tffb_Safari::Tffb_Safari(QWidget* parent) : Tffb_Safari(Task::Backup, parent) {}
-Tffb_Safari::Tffb_Safari(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::safari(), task, parent) {}
+Tffb_Safari::Tffb_Safari(Task task, QWidget* parent) : Tffb_Firefox(browsers::safari(), task, parent) {}
 Tffr_Safari::Tffr_Safari(QWidget* parent) : Tffb_Safari(Task::Restore, parent) {}
 
 Tffb_Flock::Tffb_Flock(QWidget* parent) : Tffb_Flock(Task::Backup, parent) {}
-Tffb_Flock::Tffb_Flock(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::flock(), task, parent) {}
+Tffb_Flock::Tffb_Flock(Task task, QWidget* parent) : Tffb_Firefox(browsers::flock(), task, parent) {}
 Tffr_Flock::Tffr_Flock(QWidget* parent) : Tffb_Flock(Task::Restore, parent) {}
 
 Tffb_Opera::Tffb_Opera(QWidget* parent) : Tffb_Opera(Task::Backup, parent) {}
 
-Tffb_Opera::Tffb_Opera(Task task, QWidget* parent) : Tffb_Firefox(browsers::full::opera(), task, parent) {
+Tffb_Opera::Tffb_Opera(Task task, QWidget* parent) : Tffb_Firefox(browsers::opera(), task, parent) {
     Label2 = new QLabel(qs(browsers::full::kOperaInstruction), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(controlFont());
@@ -127,12 +138,12 @@ Tffb_Opera::Tffb_Opera(Task task, QWidget* parent) : Tffb_Firefox(browsers::full
 }
 
 void Tffb_Opera::widgetsToState() {
-    Tffb_Firefox::widgetsToState();
+    FullWizard::widgetsToState();
     state_.operaNameText = Edit1->text().toStdString();
 }
 
 void Tffb_Opera::stateToWidgets() {
-    Tffb_Firefox::stateToWidgets();
+    FullWizard::stateToWidgets();
     Label2->setVisible(state_.operaNameVisible);
     Edit1->setVisible(state_.operaNameVisible);
 }

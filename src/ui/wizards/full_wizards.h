@@ -1,11 +1,13 @@
-// The full backup and restore wizards of Firefox, Chrome, Safari, Flock and Opera. Each window
-// binds its browser's full-task descriptor to the full frame Tffb_IE and adds the file label under
-// the bar; its handlers copy the widgets into the task state, run the shared procedure
-// (browsers/full.h), and copy the state back. While a task runs, the archive's events reach the
-// bar and the label through DoProgress, DoCompressFile and DoDecompressFile.
+// The full backup and restore wizards. Each window binds a browser's descriptor to the full frame
+// Tffb_IE and adds the file label under the bar; its handlers copy the widgets into the task state,
+// run the shared procedure (browsers/full.h), and copy the state back. While a task runs, the
+// archive's events reach the bar and the label through DoProgress, DoCompressFile and
+// DoDecompressFile.
 //
-// Tffb_Firefox is built on Tffb_IE; the restore wizard of Firefox and the backup wizards of the
-// other browsers on Tffb_Firefox, and each other restore wizard on its browser's backup wizard.
+// A FullWizard made from a descriptor is a whole wizard. The browsers the program began with keep
+// their windows' own classes: Tffb_Firefox is built on FullWizard; the restore wizard of Firefox
+// and the backup wizards of the other browsers on Tffb_Firefox, and each other restore wizard on
+// its browser's backup wizard.
 #pragma once
 
 #include <memory>
@@ -22,12 +24,12 @@ namespace wizards {
 class WizardHost;
 }
 
-class Tffb_Firefox : public Tffb_IE {
+class FullWizard : public Tffb_IE {
     Q_OBJECT
 
   public:
-    explicit Tffb_Firefox(QWidget* parent = nullptr);
-    ~Tffb_Firefox() override;
+    FullWizard(const browsers::Browser& browser, browsers::Task task, QWidget* parent = nullptr);
+    ~FullWizard() override;
 
     const browsers::full::State& state() const { return state_; }
 
@@ -41,15 +43,25 @@ class Tffb_Firefox : public Tffb_IE {
     void DoCompressFile(const std::string& fileName);
     void DoDecompressFile(const std::string& fileName);
 
-  protected:
-    Tffb_Firefox(const browsers::full::Descriptor& browser, browsers::full::Task task, QWidget* parent);
+    QLabel* NoteLabel = nullptr;  // the descriptor's note, when it has one
 
+  protected:
     virtual void widgetsToState();
     virtual void stateToWidgets();
 
-    const browsers::full::Descriptor& browser_;
+    const browsers::Browser& browser_;
     browsers::full::State state_;
     std::unique_ptr<wizards::WizardHost> host_;
+};
+
+class Tffb_Firefox : public FullWizard {
+    Q_OBJECT
+
+  public:
+    explicit Tffb_Firefox(QWidget* parent = nullptr);
+
+  protected:
+    Tffb_Firefox(const browsers::Browser& browser, browsers::Task task, QWidget* parent);
 };
 
 class Tffr_Firefox : public Tffb_Firefox {
@@ -66,7 +78,7 @@ class Tffb_Chrome : public Tffb_Firefox {
     explicit Tffb_Chrome(QWidget* parent = nullptr);
 
   protected:
-    Tffb_Chrome(browsers::full::Task task, QWidget* parent);
+    Tffb_Chrome(browsers::Task task, QWidget* parent);
 };
 
 class Tffr_Chrome : public Tffb_Chrome {
@@ -83,7 +95,7 @@ class Tffb_Safari : public Tffb_Firefox {
     explicit Tffb_Safari(QWidget* parent = nullptr);
 
   protected:
-    Tffb_Safari(browsers::full::Task task, QWidget* parent);
+    Tffb_Safari(browsers::Task task, QWidget* parent);
 };
 
 class Tffr_Safari : public Tffb_Safari {
@@ -100,7 +112,7 @@ class Tffb_Flock : public Tffb_Firefox {
     explicit Tffb_Flock(QWidget* parent = nullptr);
 
   protected:
-    Tffb_Flock(browsers::full::Task task, QWidget* parent);
+    Tffb_Flock(browsers::Task task, QWidget* parent);
 };
 
 class Tffr_Flock : public Tffb_Flock {
@@ -122,7 +134,7 @@ class Tffb_Opera : public Tffb_Firefox {
     QLineEdit* Edit1;  // the installation folder's name, hidden with it
 
   protected:
-    Tffb_Opera(browsers::full::Task task, QWidget* parent);
+    Tffb_Opera(browsers::Task task, QWidget* parent);
 
     void widgetsToState() override;
     void stateToWidgets() override;

@@ -19,8 +19,7 @@ namespace kelvora::ui {
 namespace {
 
 namespace ie = browsers::ie;
-using browsers::WizardKind;
-using browsers::full::Task;
+using browsers::Task;
 
 QCheckBox* boxWithCaption(const Tfb_IE& window, const std::string& caption) {
     for (QCheckBox* box : window.tickBoxes()) {
@@ -30,7 +29,7 @@ QCheckBox* boxWithCaption(const Tfb_IE& window, const std::string& caption) {
     return nullptr;
 }
 
-void runSelective(Tfb_IE& window, WizardKind kind) {
+void runSelective(Tfb_IE& window, Task kind) {
     browsers::SelectiveState state = ie::makeState(kind);
     for (auto& box : state.tickBoxes) {
         if (const QCheckBox* widget = boxWithCaption(window, box.caption))
@@ -42,7 +41,7 @@ void runSelective(Tfb_IE& window, WizardKind kind) {
 
     wizards::WizardHost host(&window);
     host.runWithResult(
-        [&] { return kind == WizardKind::Backup ? ie::runBackup(state, host) : ie::runRestore(state, host); },
+        [&] { return kind == Task::Backup ? ie::runBackup(state, host) : ie::runRestore(state, host); },
         [&] {
             for (const auto& box : state.tickBoxes) {
                 if (QCheckBox* widget = boxWithCaption(window, box.caption))
@@ -89,7 +88,7 @@ void runFull(Tffb_IE& window, Task task) {
 // ---- Tfb_IE and Tffb_IE: Internet Explorer's backup wizards ----
 
 void Tfb_IE::Button2Click() {
-    runSelective(*this, WizardKind::Backup);
+    runSelective(*this, Task::Backup);
 }
 
 void Tffb_IE::Button2Click() {
@@ -111,7 +110,7 @@ void Tfr_IE::FormActivate() {
 }
 
 void Tfr_IE::Button2Click() {
-    runSelective(*this, WizardKind::Restore);
+    runSelective(*this, Task::Restore);
 }
 
 Tffr_IE::Tffr_IE(QWidget* parent) : Tffb_IE(parent) {

@@ -1,4 +1,11 @@
-// The ribbon commands of the browser wizards and the windows they open.
+// The ribbon commands of the browser wizards and the windows they open: one set of four per row of
+// browserLooks(). A row that names window classes opens them; any other is made from its
+// browser's descriptor.
+#include <functional>
+#include <map>
+
+#include "browsers/browser.h"
+#include "ui/browser_looks.h"
 #include "ui/window_factory.h"
 #include "ui/window_list.h"
 #include "ui/wizards/full_wizards.h"
@@ -7,34 +14,52 @@
 
 namespace kelvora::ui {
 
+namespace {
+
+using browsers::Task;
+
+// The windows of the browsers whose windows have classes of their own, by class suffix: backup,
+// restore, full backup, full restore.
+struct ClassWindows {
+    WindowFactories::Make backup, restore, fullBackup, fullRestore;
+};
+
+template <class B, class R, class FB, class FR>
+ClassWindows windowsOf() {
+    return {[] { return new B; }, [] { return new R; }, [] { return new FB; }, [] { return new FR; }};
+}
+
+const std::map<QString, ClassWindows>& classWindows() {
+    static const std::map<QString, ClassWindows> windows = {
+        {QStringLiteral("IE"), windowsOf<Tfb_IE, Tfr_IE, Tffb_IE, Tffr_IE>()},
+        {QStringLiteral("Firefox"), windowsOf<Tfb_Firefox, Tfr_Firefox, Tffb_Firefox, Tffr_Firefox>()},
+        {QStringLiteral("Chrome"), windowsOf<Tfb_Chrome, Tfr_Chrome, Tffb_Chrome, Tffr_Chrome>()},
+        {QStringLiteral("Opera"), windowsOf<Tfb_Opera, Tfr_Opera, Tffb_Opera, Tffr_Opera>()},
+        {QStringLiteral("Safari"), windowsOf<Tfb_Safari, Tfr_Safari, Tffb_Safari, Tffr_Safari>()},
+        {QStringLiteral("Flock"), windowsOf<Tfb_Flock, Tfr_Flock, Tffb_Flock, Tffr_Flock>()},
+    };
+    return windows;
+}
+
+ClassWindows descriptorWindows(const std::string& keyword) {
+    const browsers::Browser& b = browsers::browser(keyword);
+    return {[&b] { return SelectiveWizard::make(b, Task::Backup); },
+            [&b] { return SelectiveWizard::make(b, Task::Restore); },
+            [&b] { return new FullWizard(b, Task::Backup); }, [&b] { return new FullWizard(b, Task::Restore); }};
+}
+
+}  // namespace
+
 void registerWizardWindows(WindowFactories& f) {
-    f.add<Tfb_IE>(QStringLiteral("B_InternetExplorer"));
-    f.add<Tfb_Firefox>(QStringLiteral("B_Firefox"));
-    f.add<Tfb_Chrome>(QStringLiteral("B_Chrome"));
-    f.add<Tfb_Opera>(QStringLiteral("B_Opera"));
-    f.add<Tfb_Safari>(QStringLiteral("B_Safari"));
-    f.add<Tfb_Flock>(QStringLiteral("B_Flock"));
-
-    f.add<Tfr_IE>(QStringLiteral("R_InternetExplorer"));
-    f.add<Tfr_Firefox>(QStringLiteral("R_Firefox"));
-    f.add<Tfr_Chrome>(QStringLiteral("R_Chrome"));
-    f.add<Tfr_Opera>(QStringLiteral("R_Opera"));
-    f.add<Tfr_Safari>(QStringLiteral("R_Safari"));
-    f.add<Tfr_Flock>(QStringLiteral("R_Flock"));
-
-    f.add<Tffb_IE>(QStringLiteral("sB_InternetExplorer"));
-    f.add<Tffb_Firefox>(QStringLiteral("sB_Firefox"));
-    f.add<Tffb_Chrome>(QStringLiteral("sB_Chrome"));
-    f.add<Tffb_Opera>(QStringLiteral("sB_Opera"));
-    f.add<Tffb_Safari>(QStringLiteral("sB_Safari"));
-    f.add<Tffb_Flock>(QStringLiteral("sB_Flock"));
-
-    f.add<Tffr_IE>(QStringLiteral("sR_InternetExplorer"));
-    f.add<Tffr_Firefox>(QStringLiteral("sR_Firefox"));
-    f.add<Tffr_Chrome>(QStringLiteral("sR_Chrome"));
-    f.add<Tffr_Opera>(QStringLiteral("sR_Opera"));
-    f.add<Tffr_Safari>(QStringLiteral("sR_Safari"));
-    f.add<Tffr_Flock>(QStringLiteral("sR_Flock"));
+    for (const auto& look : browserLooks()) {
+        const auto known = classWindows().find(look.classSuffix);
+        const ClassWindows windows =
+            known != classWindows().end() ? known->second : descriptorWindows(look.keyword.toStdString());
+        f.add(QStringLiteral("B_") + look.commandId, windows.backup);
+        f.add(QStringLiteral("R_") + look.commandId, windows.restore);
+        f.add(QStringLiteral("sB_") + look.commandId, windows.fullBackup);
+        f.add(QStringLiteral("sR_") + look.commandId, windows.fullRestore);
+    }
 }
 
 }  // namespace kelvora::ui

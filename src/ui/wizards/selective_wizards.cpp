@@ -15,7 +15,7 @@ namespace kelvora::ui {
 
 namespace {
 
-using browsers::WizardKind;
+using browsers::Task;
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -23,20 +23,19 @@ QString qs(const std::string& text) {
 
 }  // namespace
 
-SelectiveWizard::SelectiveWizard(const browsers::Browser& browser, WizardKind kind, QWidget* parent)
-    : Tfb_IE(parent),
+SelectiveWizard::SelectiveWizard(const browsers::Browser& browser, Task task, QWidget* parent)
+    : SelectiveFrame(parent),
       browser_(browser),
-      state_(browsers::makeSelectiveState(browser, kind)),
+      state_(browsers::makeSelectiveState(browser, task)),
       host_(std::make_unique<wizards::WizardHost>(this)) {
     setWindowTitle(qs(state_.caption));
-    setBrowserIcon(wizards::badgeFor(browser.id));
+    setBrowserIcon(qs(browser.keyword));
     setTitle(qs(state_.title));
-    if (kind == WizardKind::Restore)
+    if (task == Task::Restore)
         Label18->setText(tr("Restore the following:"));
     Label18->adjustSize();
 
-    // The browser's boxes fill the grid column by column, seven to a column; the frame's own
-    // boxes that the browser does not reuse go away.
+    // The browser's boxes fill the grid column by column, seven to a column.
     for (std::size_t i = 0; i < browser.tickBoxes.size(); ++i) {
         const auto& info = browser.tickBoxes[i];
         QString name = qs(info.name);
@@ -48,13 +47,25 @@ SelectiveWizard::SelectiveWizard(const browsers::Browser& browser, WizardKind ki
         box->setEnabled(info.enabled);
         boxes_.push_back(box);
     }
-    for (QCheckBox* box : tickBoxes()) {
-        if (std::find(boxes_.begin(), boxes_.end(), box) == boxes_.end())
-            box->hide();
-    }
 
     ListBox1->clear();
     DirectoryEdit1->show();
+
+    if (!browser.note.empty()) {
+        NoteLabel = new QLabel(qs(browser.note), this);
+        NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
+        NoteLabel->setFont(controlFont());
+        NoteLabel->setWordWrap(true);
+        NoteLabel->setStyleSheet(QStringLiteral("color: #505050;"));
+        NoteLabel->setGeometry(221, 274, 340, 30);
+    }
+}
+
+SelectiveWizard* SelectiveWizard::make(const browsers::Browser& browser, Task task) {
+    auto* wizard = new SelectiveWizard(browser, task, nullptr);
+    if (task == Task::Restore)
+        wizard->buildRestoreLayout({393, 393, tr("Backup file:")});
+    return wizard;
 }
 
 SelectiveWizard::~SelectiveWizard() = default;
@@ -102,7 +113,7 @@ void SelectiveWizard::stateToWidgets() {
         boxes_[i]->setChecked(state_.tickBoxes[i].checked);
         boxes_[i]->setEnabled(state_.tickBoxes[i].enabled);
     }
-    fillList(ListBox1, state_.profiles, state_.profileIndex);
+    fillList(ListBox1, state_.profileLabels, state_.profileIndex);
     ListBox1->setEnabled(state_.profileListEnabled);
     if (ListBox2)
         fillList(ListBox2, state_.backupFiles, state_.backupFileIndex);
@@ -123,7 +134,7 @@ void SelectiveWizard::Button2Click() {
     widgetsToState();
     host_->runWithResult(
         [this]() -> TaskResult {
-            if (state_.kind == WizardKind::Backup)
+            if (state_.task == Task::Backup)
                 return browsers::runSelectiveBackup(browser_, state_, *host_);
             TaskResult result = browsers::runSelectiveRestore(browser_, state_, *host_);
             if (result.outcome() == Outcome::Done && CheckBox19 && CheckBox19->isChecked())
@@ -137,9 +148,9 @@ void SelectiveWizard::Button2Click() {
 // it found, and only to the Recycle Bin, from where it can still be taken back. The list of
 // backup files then shows the location as it now is.
 void SelectiveWizard::removeRestoredBackupFile() {
-    if (!state_.finishVisible || !state_.leftOut.empty() || state_.atspaudziam.empty())
+    if (!state_.finishVisible || !state_.leftOut.empty() || state_.backupFileName.empty())
         return;
-    const std::string file = state_.backups + "\\" + state_.atspaudziam;
+    const std::string file = state_.archivePath;
     if (!DelTree(file))
         host_->showMessage("The backup file \"" + file + "\" could not be moved to the Recycle Bin.");
     browsers::backupLocationChanged(state_);
@@ -164,7 +175,7 @@ void SelectiveWizard::DirectoryEdit1Change() {
 }
 
 void SelectiveWizard::DirectoryEdit2Change() {
-    if (state_.kind != WizardKind::Restore)
+    if (state_.task != Task::Restore)
         return;
     widgetsToState();
     host_->runTask([this] { browsers::backupLocationChanged(state_); }, [this] { stateToWidgets(); });
@@ -176,12 +187,12 @@ void SelectiveWizard::ListBox1Click() {
 
 // ---- The browsers' windows ----
 
-Tfb_Firefox::Tfb_Firefox(QWidget* parent) : Tfb_Firefox(browsers::firefox(), WizardKind::Backup, parent) {}
+Tfb_Firefox::Tfb_Firefox(QWidget* parent) : Tfb_Firefox(browsers::firefox(), Task::Backup, parent) {}
 
-Tfb_Firefox::Tfb_Firefox(const browsers::Browser& browser, WizardKind kind, QWidget* parent)
-    : SelectiveWizard(browser, kind, parent) {}
+Tfb_Firefox::Tfb_Firefox(const browsers::Browser& browser, Task task, QWidget* parent)
+    : SelectiveWizard(browser, task, parent) {}
 
-Tfr_Firefox::Tfr_Firefox(QWidget* parent) : Tfb_Firefox(browsers::firefox(), WizardKind::Restore, parent) {
+Tfr_Firefox::Tfr_Firefox(QWidget* parent) : Tfb_Firefox(browsers::firefox(), Task::Restore, parent) {
     buildRestoreLayout({393, 393, tr("Backup file:")});
     CheckBox19 = new QCheckBox(tr("Delete backup file when finished"), this);
     CheckBox19->setObjectName(QStringLiteral("CheckBox19"));
@@ -190,36 +201,36 @@ Tfr_Firefox::Tfr_Firefox(QWidget* parent) : Tfb_Firefox(browsers::firefox(), Wiz
     CheckBox19->setChecked(false);
 }
 
-Tfb_Flock::Tfb_Flock(QWidget* parent) : Tfb_Flock(WizardKind::Backup, parent) {}
+Tfb_Flock::Tfb_Flock(QWidget* parent) : Tfb_Flock(Task::Backup, parent) {}
 
-Tfb_Flock::Tfb_Flock(WizardKind kind, QWidget* parent) : Tfb_Firefox(browsers::flock(), kind, parent) {}
+Tfb_Flock::Tfb_Flock(Task task, QWidget* parent) : Tfb_Firefox(browsers::flock(), task, parent) {}
 
-Tfr_Flock::Tfr_Flock(QWidget* parent) : Tfb_Flock(WizardKind::Restore, parent) {
+Tfr_Flock::Tfr_Flock(QWidget* parent) : Tfb_Flock(Task::Restore, parent) {
     buildRestoreLayout({397, 397, tr("Profile:")});
 }
 
-Tfb_Chrome::Tfb_Chrome(QWidget* parent) : Tfb_Chrome(WizardKind::Backup, parent) {}
+Tfb_Chrome::Tfb_Chrome(QWidget* parent) : Tfb_Chrome(Task::Backup, parent) {}
 
-Tfb_Chrome::Tfb_Chrome(WizardKind kind, QWidget* parent) : Tfb_Firefox(browsers::chrome(), kind, parent) {}
+Tfb_Chrome::Tfb_Chrome(Task task, QWidget* parent) : Tfb_Firefox(browsers::chrome(), task, parent) {}
 
-Tfr_Chrome::Tfr_Chrome(QWidget* parent) : Tfb_Chrome(WizardKind::Restore, parent) {
+Tfr_Chrome::Tfr_Chrome(QWidget* parent) : Tfb_Chrome(Task::Restore, parent) {
     buildRestoreLayout({393, 393, tr("Backup file:")});
 }
 
-Tfb_Safari::Tfb_Safari(QWidget* parent) : Tfb_Safari(WizardKind::Backup, parent) {}
+Tfb_Safari::Tfb_Safari(QWidget* parent) : Tfb_Safari(Task::Backup, parent) {}
 
-Tfb_Safari::Tfb_Safari(WizardKind kind, QWidget* parent)
-    : SelectiveWizard(browsers::safari(), kind, parent) {}
+Tfb_Safari::Tfb_Safari(Task task, QWidget* parent)
+    : SelectiveWizard(browsers::safari(), task, parent) {}
 
-Tfr_Safari::Tfr_Safari(QWidget* parent) : Tfb_Safari(WizardKind::Restore, parent) {
+Tfr_Safari::Tfr_Safari(QWidget* parent) : Tfb_Safari(Task::Restore, parent) {
     buildRestoreLayout({397, 397, tr("Backup file:")});
 }
 
-Tfb_Opera::Tfb_Opera(QWidget* parent) : Tfb_Opera(WizardKind::Backup, parent) {}
+Tfb_Opera::Tfb_Opera(QWidget* parent) : Tfb_Opera(Task::Backup, parent) {}
 
-Tfb_Opera::Tfb_Opera(WizardKind kind, QWidget* parent) : Tfb_Firefox(browsers::opera(), kind, parent) {}
+Tfb_Opera::Tfb_Opera(Task task, QWidget* parent) : Tfb_Firefox(browsers::opera(), task, parent) {}
 
-Tfr_Opera::Tfr_Opera(QWidget* parent) : Tfb_Opera(WizardKind::Restore, parent) {
+Tfr_Opera::Tfr_Opera(QWidget* parent) : Tfb_Opera(Task::Restore, parent) {
     buildRestoreLayout({397, 397, tr("Profile:")});
 }
 

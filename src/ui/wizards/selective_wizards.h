@@ -1,11 +1,11 @@
-// The selective backup and restore wizards of Firefox, Flock, Chrome, Safari and Opera. Each
-// window binds its browser's descriptor to the selective frame: its handlers copy the widgets into
-// the wizard's task state, run the shared procedure, and copy the state back. What a task does is
-// in browsers/selective.h; nothing here decides anything about a browser's files.
+// The selective backup and restore wizards. Each window binds a browser's descriptor to the
+// selective frame: its handlers copy the widgets into the wizard's task state, run the shared
+// procedure, and copy the state back. What a task does is in browsers/selective.h; nothing here
+// decides anything about a browser's files.
 //
-// The class tree follows the windows' designs: Tfb_Firefox and Tfb_Safari are built on the frame
-// Tfb_IE, Flock, Chrome and Opera on Tfb_Firefox, and each restore wizard on its browser's
-// backup wizard.
+// A SelectiveWizard made from a descriptor is a whole wizard. The browsers the program began with
+// keep their windows' own classes: Tfb_Firefox and Tfb_Safari are built on SelectiveWizard, Flock,
+// Chrome and Opera on Tfb_Firefox, and each restore wizard on its browser's backup wizard.
 #pragma once
 
 #include <QString>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "browsers/selective.h"
-#include "ui/tfb_ie.h"
+#include "ui/selective_frame.h"
 
 class QCheckBox;
 
@@ -25,10 +25,13 @@ class WizardHost;
 
 // What the selective wizards share: the descriptor, the task state and the host, the tick boxes
 // of the browser in their columns, and the handlers.
-class SelectiveWizard : public Tfb_IE {
+class SelectiveWizard : public SelectiveFrame {
     Q_OBJECT
 
   public:
+    // The wizard of any browser, made from its descriptor alone; a restore wizard gets the restore
+    // layout of Chrome's.
+    static SelectiveWizard* make(const browsers::Browser& browser, browsers::Task task);
     ~SelectiveWizard() override;
 
     const browsers::Browser& browser() const { return browser_; }
@@ -39,6 +42,7 @@ class SelectiveWizard : public Tfb_IE {
     // Firefox restore: "Delete backup file when finished", unticked; when ticked, a restore that
     // finished without leaving anything out moves the backup file to the Recycle Bin.
     QCheckBox* CheckBox19 = nullptr;
+    QLabel* NoteLabel = nullptr;  // the descriptor's note, when it has one
 
     // Handlers
     void FormActivate() override;  // profile discovery
@@ -50,7 +54,7 @@ class SelectiveWizard : public Tfb_IE {
     void ListBox1Click() override;         // focus to "Next >"
 
   protected:
-    SelectiveWizard(const browsers::Browser& browser, browsers::WizardKind kind, QWidget* parent);
+    SelectiveWizard(const browsers::Browser& browser, browsers::Task task, QWidget* parent);
 
     // The restore wizards' lists: the backup-file list at (39, fileListTop), the profile list
     // moved to (183, profileListTop), and the caption over the backup-file list.
@@ -80,7 +84,7 @@ class Tfb_Firefox : public SelectiveWizard {
     explicit Tfb_Firefox(QWidget* parent = nullptr);
 
   protected:
-    Tfb_Firefox(const browsers::Browser& browser, browsers::WizardKind kind, QWidget* parent);
+    Tfb_Firefox(const browsers::Browser& browser, browsers::Task task, QWidget* parent);
 };
 
 class Tfr_Firefox : public Tfb_Firefox {
@@ -97,7 +101,7 @@ class Tfb_Flock : public Tfb_Firefox {
     explicit Tfb_Flock(QWidget* parent = nullptr);
 
   protected:
-    Tfb_Flock(browsers::WizardKind kind, QWidget* parent);
+    Tfb_Flock(browsers::Task task, QWidget* parent);
 };
 
 class Tfr_Flock : public Tfb_Flock {
@@ -114,7 +118,7 @@ class Tfb_Chrome : public Tfb_Firefox {
     explicit Tfb_Chrome(QWidget* parent = nullptr);
 
   protected:
-    Tfb_Chrome(browsers::WizardKind kind, QWidget* parent);
+    Tfb_Chrome(browsers::Task task, QWidget* parent);
 };
 
 class Tfr_Chrome : public Tfb_Chrome {
@@ -134,7 +138,7 @@ class Tfb_Safari : public SelectiveWizard {
     void ListBox1Click() override {}
 
   protected:
-    Tfb_Safari(browsers::WizardKind kind, QWidget* parent);
+    Tfb_Safari(browsers::Task task, QWidget* parent);
 };
 
 class Tfr_Safari : public Tfb_Safari {
@@ -151,7 +155,7 @@ class Tfb_Opera : public Tfb_Firefox {
     explicit Tfb_Opera(QWidget* parent = nullptr);
 
   protected:
-    Tfb_Opera(browsers::WizardKind kind, QWidget* parent);
+    Tfb_Opera(browsers::Task task, QWidget* parent);
 };
 
 class Tfr_Opera : public Tfb_Opera {

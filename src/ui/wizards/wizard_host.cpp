@@ -107,22 +107,6 @@ PauseHandler setPauseHandler(PauseHandler handler) {
     return std::exchange(pause_handler, std::move(handler));
 }
 
-Browser badgeFor(browsers::BrowserId id) {
-    switch (id) {
-        case browsers::BrowserId::Firefox:
-            return Browser::Firefox;
-        case browsers::BrowserId::Flock:
-            return Browser::Flock;
-        case browsers::BrowserId::Chrome:
-            return Browser::Chrome;
-        case browsers::BrowserId::Safari:
-            return Browser::Safari;
-        case browsers::BrowserId::Opera:
-            return Browser::Opera;
-    }
-    return Browser::Firefox;
-}
-
 WizardHost::WizardHost(QWidget* window) : window_(window) {}
 
 WizardHost::~WizardHost() {

@@ -53,9 +53,6 @@ void pauseFor(std::chrono::milliseconds duration);
 using PauseHandler = std::function<void(std::chrono::milliseconds)>;
 PauseHandler setPauseHandler(PauseHandler handler);
 
-// The header icon of a browser's wizards.
-Browser badgeFor(browsers::BrowserId id);
-
 // The host of one wizard window. Selective tasks step the shared progress window; a full wizard
 // hands its own handlers for the bar and the file label (DoProgress, DoCompressFile, ...).
 class WizardHost : public browsers::Host {
