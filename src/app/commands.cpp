@@ -43,7 +43,8 @@ std::vector<Command> buildTable() {
             c.kind = task.kind;
             // A browser without window classes of its own opens the wizards made from its descriptor.
             c.windowClass = b.classSuffix.isEmpty()
-                                ? QString::fromLatin1(task.kind == CommandKind::FullWizard ? "FullWizard" : "SelectiveWizard")
+                                ? QString::fromLatin1(
+                                      task.kind == CommandKind::FullWizard ? "FullWizard" : "SelectiveWizard")
                                 : QLatin1String(task.classPrefix) + b.classSuffix;
             c.windowCaption = QStringLiteral("%1 %2 Web Browser").arg(QLatin1String(task.verb), b.name);
             table.push_back(c);

@@ -26,11 +26,11 @@
 #include "core/machine_options.h"
 #include "platform/platform.h"
 #include "ui/artwork.h"
+#include "ui/browser_looks.h"
 #include "ui/radio_list.h"
+#include "ui/selective_frame.h"
 #include "ui/shell.h"
 #include "ui/tf_about.h"
-#include "ui/browser_looks.h"
-#include "ui/selective_frame.h"
 #include "ui/tffb_ie.h"
 #include "ui/window_factory.h"
 #include "ui/window_list.h"
@@ -49,39 +49,10 @@ struct HandlerRow {
 };
 
 const HandlerRow kHandlers[] = {
-    {"B_InternetExplorer", &TForm1::B_InternetExplorerExecute},
-    {"B_Firefox", &TForm1::B_FirefoxExecute},
-    {"B_Chrome", &TForm1::B_ChromeExecute},
-    {"B_Opera", &TForm1::B_OperaExecute},
-    {"B_Safari", &TForm1::B_SafariExecute},
-    {"B_Flock", &TForm1::B_FlockExecute},
-    {"R_InternetExplorer", &TForm1::R_InternetExplorerExecute},
-    {"R_Firefox", &TForm1::R_FirefoxExecute},
-    {"R_Chrome", &TForm1::R_ChromeExecute},
-    {"R_Opera", &TForm1::R_OperaExecute},
-    {"R_Safari", &TForm1::R_SafariExecute},
-    {"R_Flock", &TForm1::R_FlockExecute},
-    {"sB_InternetExplorer", &TForm1::sB_InternetExplorerExecute},
-    {"sB_Firefox", &TForm1::sB_FirefoxExecute},
-    {"sB_Chrome", &TForm1::sB_ChromeExecute},
-    {"sB_Opera", &TForm1::sB_OperaExecute},
-    {"sB_Safari", &TForm1::sB_SafariExecute},
-    {"sB_Flock", &TForm1::sB_FlockExecute},
-    {"sR_InternetExplorer", &TForm1::sR_InternetExplorerExecute},
-    {"sR_Firefox", &TForm1::sR_FirefoxExecute},
-    {"sR_Chrome", &TForm1::sR_ChromeExecute},
-    {"sR_Opera", &TForm1::sR_OperaExecute},
-    {"sR_Safari", &TForm1::sR_SafariExecute},
-    {"sR_Flock", &TForm1::sR_FlockExecute},
-    {"c_Opera", &TForm1::c_OperaExecute},
-    {"Luna", &TForm1::LunaExecute},
-    {"Obsidian", &TForm1::ObsidianExecute},
-    {"Silver", &TForm1::SilverExecute},
-    {"About", &TForm1::AboutExecute},
-    {"Updates", &TForm1::UpdatesExecute},
-    {"Contact", &TForm1::ContactExecute},
-    {"Homepage", &TForm1::HomepageExecute},
-    {"Donate", &TForm1::DonateExecute},
+    {"Luna", &TForm1::LunaExecute},         {"Obsidian", &TForm1::ObsidianExecute},
+    {"Silver", &TForm1::SilverExecute},     {"About", &TForm1::AboutExecute},
+    {"Updates", &TForm1::UpdatesExecute},   {"Contact", &TForm1::ContactExecute},
+    {"Homepage", &TForm1::HomepageExecute}, {"Donate", &TForm1::DonateExecute},
     {"Close", &TForm1::Action1Execute},
 };
 
@@ -243,6 +214,11 @@ void TForm1::buildRibbon() {
         }
         addAction(a);
         actions_.insert(c.name, a);
+        // A wizard command opens its window; the others have handlers of their own.
+        if (!c.windowClass.isEmpty() && c.kind != CommandKind::About && c.kind != CommandKind::Update) {
+            const QString name = c.name;
+            connect(a, &QAction::triggered, this, [this, name] { openCommandWindow(name); });
+        }
         for (const HandlerRow& h : kHandlers) {
             if (c.name == QLatin1String(h.command)) {
                 const Handler handler = h.handler;
@@ -412,81 +388,6 @@ void TForm1::webCommand(const QString& name) {
         ui::openExternal(c->target);
 }
 
-void TForm1::B_InternetExplorerExecute() {
-    openCommandWindow(QStringLiteral("B_InternetExplorer"));
-}
-void TForm1::B_FirefoxExecute() {
-    openCommandWindow(QStringLiteral("B_Firefox"));
-}
-void TForm1::B_ChromeExecute() {
-    openCommandWindow(QStringLiteral("B_Chrome"));
-}
-void TForm1::B_OperaExecute() {
-    openCommandWindow(QStringLiteral("B_Opera"));
-}
-void TForm1::B_SafariExecute() {
-    openCommandWindow(QStringLiteral("B_Safari"));
-}
-void TForm1::B_FlockExecute() {
-    openCommandWindow(QStringLiteral("B_Flock"));
-}
-void TForm1::R_InternetExplorerExecute() {
-    openCommandWindow(QStringLiteral("R_InternetExplorer"));
-}
-void TForm1::R_FirefoxExecute() {
-    openCommandWindow(QStringLiteral("R_Firefox"));
-}
-void TForm1::R_ChromeExecute() {
-    openCommandWindow(QStringLiteral("R_Chrome"));
-}
-void TForm1::R_OperaExecute() {
-    openCommandWindow(QStringLiteral("R_Opera"));
-}
-void TForm1::R_SafariExecute() {
-    openCommandWindow(QStringLiteral("R_Safari"));
-}
-void TForm1::R_FlockExecute() {
-    openCommandWindow(QStringLiteral("R_Flock"));
-}
-void TForm1::sB_InternetExplorerExecute() {
-    openCommandWindow(QStringLiteral("sB_InternetExplorer"));
-}
-void TForm1::sB_FirefoxExecute() {
-    openCommandWindow(QStringLiteral("sB_Firefox"));
-}
-void TForm1::sB_ChromeExecute() {
-    openCommandWindow(QStringLiteral("sB_Chrome"));
-}
-void TForm1::sB_OperaExecute() {
-    openCommandWindow(QStringLiteral("sB_Opera"));
-}
-void TForm1::sB_SafariExecute() {
-    openCommandWindow(QStringLiteral("sB_Safari"));
-}
-void TForm1::sB_FlockExecute() {
-    openCommandWindow(QStringLiteral("sB_Flock"));
-}
-void TForm1::sR_InternetExplorerExecute() {
-    openCommandWindow(QStringLiteral("sR_InternetExplorer"));
-}
-void TForm1::sR_FirefoxExecute() {
-    openCommandWindow(QStringLiteral("sR_Firefox"));
-}
-void TForm1::sR_ChromeExecute() {
-    openCommandWindow(QStringLiteral("sR_Chrome"));
-}
-void TForm1::sR_OperaExecute() {
-    openCommandWindow(QStringLiteral("sR_Opera"));
-}
-void TForm1::sR_SafariExecute() {
-    openCommandWindow(QStringLiteral("sR_Safari"));
-}
-void TForm1::sR_FlockExecute() {
-    openCommandWindow(QStringLiteral("sR_Flock"));
-}
-void TForm1::c_OperaExecute() {
-    openCommandWindow(QStringLiteral("c_Opera"));
-}
 void TForm1::LunaExecute() {
     styleCommand(ui::Style::Luna);
 }

@@ -55,31 +55,6 @@ class TForm1 : public QMainWindow {
 
     // Handlers
     void FormActivate();  // each time the window becomes the active window
-    void B_InternetExplorerExecute();
-    void B_FirefoxExecute();
-    void B_ChromeExecute();
-    void B_OperaExecute();
-    void B_SafariExecute();
-    void B_FlockExecute();
-    void R_InternetExplorerExecute();
-    void R_FirefoxExecute();
-    void R_ChromeExecute();
-    void R_OperaExecute();
-    void R_SafariExecute();
-    void R_FlockExecute();
-    void sB_InternetExplorerExecute();
-    void sB_FirefoxExecute();
-    void sB_ChromeExecute();
-    void sB_OperaExecute();
-    void sB_SafariExecute();
-    void sB_FlockExecute();
-    void sR_InternetExplorerExecute();
-    void sR_FirefoxExecute();
-    void sR_ChromeExecute();
-    void sR_OperaExecute();
-    void sR_SafariExecute();
-    void sR_FlockExecute();
-    void c_OperaExecute();
     void LunaExecute();
     void ObsidianExecute();
     void SilverExecute();

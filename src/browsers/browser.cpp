@@ -76,17 +76,17 @@ ItemRow ffRow(const char* caption, std::vector<std::string> files, std::vector<s
     return {caption, std::move(files), std::move(folders), step, ItemPlace::Profile, false};
 }
 
-const std::vector<std::string> kFfPasswords = {"key3.db",   "signons2.txt",  "signons3.txt",
-                                               "signons.sqlite", "logins.json", "logins-backup.json",
-                                               "key4.db",   "cert9.db",      "cert_override.txt",
-                                               "pkcs11.txt"};
+const std::vector<std::string> kFfPasswords = {
+    "key3.db", "signons2.txt", "signons3.txt",      "signons.sqlite", "logins.json", "logins-backup.json",
+    "key4.db", "cert9.db",     "cert_override.txt", "pkcs11.txt"};
 
 // The rows Firefox and Flock share, by caption.
 ItemRow mozillaRow(const std::string& caption) {
     if (caption == "Preferences")
         return ffRow("Preferences", {"prefs.js", "user.js", "containers.json"}, {"preferences"});
     if (caption == "Search engines")
-        return ffRow("Search engines", {"search.rdf", "search.sqlite", "search.json.mozlz4"}, {"searchplugins"});
+        return ffRow("Search engines", {"search.rdf", "search.sqlite", "search.json.mozlz4"},
+                     {"searchplugins"});
     if (caption == "User set preferences")
         return ffRow("User set preferences", {}, {"chrome"}, 0);
     if (caption == "Sessions")
@@ -96,7 +96,8 @@ ItemRow mozillaRow(const std::string& caption) {
     if (caption == "Toolbar size settings")
         return ffRow("Toolbar size settings", {"localstore.rdf", "xulstore.json"});
     if (caption == "Bookmarks")
-        return ffRow("Bookmarks", {"bookmarks.html", "places.sqlite", "favicons.sqlite"}, {"bookmarkbackups"});
+        return ffRow("Bookmarks", {"bookmarks.html", "places.sqlite", "favicons.sqlite"},
+                     {"bookmarkbackups"});
     if (caption == "Cookies")
         return ffRow("Cookies", {"cookies.txt", "cookies.sqlite"});
     if (caption == "Download history")
@@ -296,7 +297,8 @@ Rows chromiumRows() {
         {"Last session", {"Last Session"}, {}, 0},
         {"Last tabs", {"Last Tabs"}, {}, 7},
         {"Preferences",
-         {"Preferences", "QuotaManager", "TransportSecurity", "Secure Preferences", "Network\\TransportSecurity"},
+         {"Preferences", "QuotaManager", "TransportSecurity", "Secure Preferences",
+          "Network\\TransportSecurity"},
          {},
          0},
         {"Preferences", {"Local State"}, {}, 0, ItemPlace::PreferencesRoot},
@@ -353,7 +355,8 @@ Browser makeSafari() {
     b.name = "Safari";
     b.keyword = "safari";
     fillTexts(b);
-    b.discovery = {{"Bookmarks.plist", fourCandidates("\\Apple Computer\\Safari", false), {"Safari\\Bookmarks.plist"}}};
+    b.discovery = {
+        {"Bookmarks.plist", fourCandidates("\\Apple Computer\\Safari", false), {"Safari\\Bookmarks.plist"}}};
     b.listRule = ProfileListRule::RootLessPreferences;
     b.backupCustomName = "ch_custom";
     b.restoreCustomName = "ch_custom";
@@ -471,11 +474,13 @@ std::vector<Browser> makeAll() {
     all.push_back(chromiumBrowser("vivaldi", "Vivaldi", {"\\Vivaldi\\User Data"}, false));
     all.push_back(chromiumBrowser("chromium", "Chromium", {"\\Chromium\\User Data"}, false));
     all.push_back(chromiumBrowser("opera-chromium", "Opera (Chromium)",
-                                  {"\\Opera Software\\Opera Stable", "\\Opera Software\\Opera GX Stable"}, true));
+                                  {"\\Opera Software\\Opera Stable", "\\Opera Software\\Opera GX Stable"},
+                                  true));
     return all;
 }
 
-std::string expand(const std::string& pattern, const EnvironmentFacts& facts, const std::string& installName) {
+std::string expand(const std::string& pattern, const EnvironmentFacts& facts,
+                   const std::string& installName) {
     std::string out;
     for (std::size_t i = 0; i < pattern.size();) {
         if (pattern[i] == '{') {
@@ -570,8 +575,8 @@ std::vector<std::string> candidateFolders(const Discovery& way, const Environmen
 }
 
 std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
-                                          const std::vector<std::string>& previous,
-                                          const std::string& installName) {
+                                          const std::vector<std::string>& previous, const std::string& name) {
+    const std::string& installName = name.empty() ? browser.installName : name;
     std::vector<std::string> all;
     for (const auto& way : browser.discovery) {
         const std::size_t at = all.size();
@@ -584,7 +589,8 @@ std::vector<std::string> candidateFolders(const Browser& browser, const Environm
     return all;
 }
 
-Found locate(const Browser& browser, const std::vector<std::string>& candidates, const std::string& installName) {
+Found locate(const Browser& browser, const std::vector<std::string>& candidates, const std::string& name) {
+    const std::string& installName = name.empty() ? browser.installName : name;
     std::size_t at = 0;
     for (const auto& way : browser.discovery) {
         std::string folders;

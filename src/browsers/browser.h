@@ -27,8 +27,9 @@ struct EnvironmentFacts {
 EnvironmentFacts readEnvironmentFacts();
 
 // One candidate folder of the marker search. The templates hold the placeholders {uzer}, {drv},
-// {sfp}, {loc} and {name} (the installation folder name, Opera 10's "Opera"). `onlyForFive`: the version-"5" column assigns this folder only when the
-// version text is "5"; under any other version (but "6") it keeps its earlier value.
+// {sfp}, {loc} and {name} (the installation folder name, Opera 10's "Opera"). `onlyForFive`: the version-"5"
+// column assigns this folder only when the version text is "5"; under any other version (but "6") it keeps
+// its earlier value.
 struct CandidateFolder {
     std::string versionFive;  // also used for every version other than "6"
     std::string versionSix;
@@ -86,13 +87,13 @@ struct Browser {
     std::string name;     // "Firefox"
 
     // Window texts.
-    std::string backupCaption;       // "Backup Firefox Web Browser"
-    std::string restoreCaption;      // "Restore Firefox Web Browser"
-    std::string backupTitle;         // "Welcome to Firefox Backup Wizard"
-    std::string restoreTitle;        // "Welcome to Firefox Restore Wizard"
-    std::string fullBackupTitle;     // "Welcome to Firefox Full Backup Wizard"
-    std::string fullRestoreTitle;    // "Welcome to Firefox Full Restore Wizard"
-    std::string note;                // said in the wizards and by the command line; may be empty
+    std::string backupCaption;     // "Backup Firefox Web Browser"
+    std::string restoreCaption;    // "Restore Firefox Web Browser"
+    std::string backupTitle;       // "Welcome to Firefox Backup Wizard"
+    std::string restoreTitle;      // "Welcome to Firefox Restore Wizard"
+    std::string fullBackupTitle;   // "Welcome to Firefox Full Backup Wizard"
+    std::string fullRestoreTitle;  // "Welcome to Firefox Full Restore Wizard"
+    std::string note;              // said in the wizards and by the command line; may be empty
 
     // Discovery: the ways tried in order (today's layout first, then the older one).
     std::vector<Discovery> discovery;
@@ -126,7 +127,9 @@ struct Browser {
     std::string fullArchiveName;  // "allsave_firefox.dat"
     std::string mailArchiveName;  // "allsave_opera2.dat"; empty for the others
 
-    const std::string& caption(Task task) const { return task == Task::Backup ? backupCaption : restoreCaption; }
+    const std::string& caption(Task task) const {
+        return task == Task::Backup ? backupCaption : restoreCaption;
+    }
     const std::string& title(Task task) const { return task == Task::Backup ? backupTitle : restoreTitle; }
     const std::string& fullTitle(Task task) const {
         return task == Task::Backup ? fullBackupTitle : fullRestoreTitle;
@@ -161,7 +164,8 @@ inline const Browser& opera() {
 std::vector<std::string> candidateFolders(const Discovery& way, const EnvironmentFacts& facts,
                                           const std::vector<std::string>& previous = {},
                                           const std::string& installName = {});
-// Every way's candidates, one after the other, as a wizard keeps them.
+// Every way's candidates, one after the other, as a wizard keeps them. An empty `installName`
+// stands for the browser's own.
 std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
                                           const std::vector<std::string>& previous = {},
                                           const std::string& installName = {});

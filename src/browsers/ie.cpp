@@ -12,8 +12,8 @@
 #include "core/error.h"
 #include "core/registry.h"
 #include "core/staging.h"
-#include "core/text.h"
 #include "core/temp_names.h"
+#include "core/text.h"
 
 namespace kelvora::browsers::ie {
 

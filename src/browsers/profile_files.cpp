@@ -20,7 +20,7 @@ std::string trimmed(std::string line) {
 
 struct JsonValue {
     enum class Kind { Null, Boolean, Number, String, Array, Object } kind = Kind::Null;
-    std::string text;  // String: the decoded text
+    std::string text;                                        // String: the decoded text
     std::vector<std::pair<std::string, JsonValue>> members;  // Object, in file order
     std::vector<JsonValue> items;                            // Array
 
@@ -124,11 +124,21 @@ class JsonReader {
                 return false;
             const char e = text_[at_++];
             switch (e) {
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
                     unsigned code = 0;
                     if (!hex4(code))
@@ -142,7 +152,9 @@ class JsonReader {
                     appendUtf8(out, code);
                     break;
                 }
-                default: out += e; break;
+                default:
+                    out += e;
+                    break;
             }
         }
         return false;
@@ -193,7 +205,8 @@ class JsonReader {
         if (literal("null"))
             return true;
         const std::size_t start = at_;
-        while (at_ < text_.size() && std::string_view("+-0123456789.eE").find(text_[at_]) != std::string_view::npos)
+        while (at_ < text_.size() &&
+               std::string_view("+-0123456789.eE").find(text_[at_]) != std::string_view::npos)
             ++at_;
         value.kind = JsonValue::Kind::Number;
         return at_ > start;

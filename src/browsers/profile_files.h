@@ -10,8 +10,8 @@
 namespace kelvora::browsers {
 
 struct IniProfile {
-    std::string path;         // as written: "Profiles/abcd1234.default", or an absolute path
-    bool isRelative = true;   // IsRelative=1 (the default): relative to the profiles.ini folder
+    std::string path;            // as written: "Profiles/abcd1234.default", or an absolute path
+    bool isRelative = true;      // IsRelative=1 (the default): relative to the profiles.ini folder
     bool markedDefault = false;  // Default=1
 };
 

@@ -64,8 +64,9 @@ void formProfileFolder(const Browser& browser, SelectiveState& state) {
         // A Chromium profile's "Local State" is in the folder above it, when that is a data folder.
         if (browser.listRule == ProfileListRule::ChromiumProfiles) {
             const std::string parent = parentFolder(state.customFolder);
-            state.preferencesRoot =
-                !parent.empty() && FileExists(joinPath(parent, "Local State")) ? IncludeTrailingBackslash(parent) : "";
+            state.preferencesRoot = !parent.empty() && FileExists(joinPath(parent, "Local State"))
+                                        ? IncludeTrailingBackslash(parent)
+                                        : "";
         }
         return;
     }
@@ -74,9 +75,10 @@ void formProfileFolder(const Browser& browser, SelectiveState& state) {
     const auto index = static_cast<std::size_t>(state.profileIndex);
     state.profileName = state.profiles[index];
     std::string folder = index < state.profileFolders.size() ? state.profileFolders[index]
-                                                              : state.profileRoot + state.profileName + "\\";
+                                                             : state.profileRoot + state.profileName + "\\";
     if (!browser.layoutTest.empty() &&
-        FileExists(state.profileRoot + ReplaceTextIgnoreCase(browser.layoutTest, "{name}", browser.installName)))
+        FileExists(state.profileRoot +
+                   ReplaceTextIgnoreCase(browser.layoutTest, "{name}", browser.installName)))
         folder += browser.layoutSubfolder;
     state.profileFolder = folder;
     if (browser.listRule == ProfileListRule::ChromiumProfiles)
@@ -97,7 +99,8 @@ const std::string* placeFolder(const ItemRow& row, const SelectiveState& state) 
 // Copies one file of a row; one that exists but could not be copied is listed under its path on
 // the browser's side (the source of a backup, the target of a restore). A file in a subfolder
 // ("Network\Cookies") gets its folder on the target's side.
-void copyOneOf(const ItemRow& row, const std::string& source, const std::string& target, SelectiveState& state) {
+void copyOneOf(const ItemRow& row, const std::string& source, const std::string& target,
+               SelectiveState& state) {
     if (!FileExists(source))
         return;
     std::string reason;
@@ -111,7 +114,8 @@ void copyOneOf(const ItemRow& row, const std::string& source, const std::string&
 }
 
 // A file of a row, with its database's write-ahead log when there is one.
-void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target, SelectiveState& state) {
+void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target,
+                SelectiveState& state) {
     copyOneOf(row, source, target, state);
     copyOneOf(row, source + kWalSuffix, target + kWalSuffix, state);
 }
@@ -130,7 +134,8 @@ void copyFolderOf(const ItemRow& row, const std::string& source, const std::stri
 }
 
 // One row of a backup: profile side -> staging folder.
-void backUpRow(const Browser& browser, const ItemRow& row, const std::string& staging, SelectiveState& state) {
+void backUpRow(const Browser& browser, const ItemRow& row, const std::string& staging,
+               SelectiveState& state) {
     const std::string* from = placeFolder(row, state);
     if (!from) {
         // Missing files are skipped silently; a missing folder (Safari's preferences) is told.
@@ -158,7 +163,8 @@ void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& stat
     if (!to) {
         for (const auto& file : row.files) {
             if (FileExists(from + file))
-                state.leftOut.push_back({row.caption, from + file, "the " + browser.name + " data folder was not found"});
+                state.leftOut.push_back(
+                    {row.caption, from + file, "the " + browser.name + " data folder was not found"});
         }
         for (const auto& folder : row.folders) {
             if (DirectoryExists(from + folder))
@@ -247,10 +253,13 @@ std::string windowsForm(std::string path) {
     return path;
 }
 
+// Adds a profile unless this activation listed its folder already (the list keeps the entries of
+// earlier activations, as the window's list does).
 void addProfile(SelectiveState& state, const std::string& name, const std::string& folder,
                 const std::string& label = {}) {
-    for (const auto& known : state.profileFolders) {
-        if (equalsIgnoreCase(withoutTrailingSeparator(known), withoutTrailingSeparator(folder)))
+    for (std::size_t i = state.listedFrom; i < state.profileFolders.size(); ++i) {
+        if (equalsIgnoreCase(withoutTrailingSeparator(state.profileFolders[i]),
+                             withoutTrailingSeparator(folder)))
             return;
     }
     state.profiles.push_back(name);
@@ -263,8 +272,8 @@ void addProfile(SelectiveState& state, const std::string& name, const std::strin
 void addIniProfiles(SelectiveState& state) {
     const ProfilesIni ini = parseProfilesIni(readSmallFile(state.markerFound));
     for (const auto& profile : ini.profiles) {
-        const std::string folder =
-            profile.isRelative ? joinPath(state.profileRoot, windowsForm(profile.path)) : windowsForm(profile.path);
+        const std::string folder = profile.isRelative ? joinPath(state.profileRoot, windowsForm(profile.path))
+                                                      : windowsForm(profile.path);
         if (DirectoryExists(folder))
             addProfile(state, lastPart(profile.path), folder);
     }
@@ -328,8 +337,9 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
         result.leftOut = state.leftOut;
         emptyProfileList(state);
         host.progressHide();
-        result.setNothingDone(Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
-                                     browser.name.c_str(), shownPath(state.profileFolder).c_str()));
+        result.setNothingDone(
+            Format("No %s file of the chosen items was found in \"%s\"; no backup was written.",
+                   browser.name.c_str(), shownPath(state.profileFolder).c_str()));
         return result;
     }
     {
@@ -443,7 +453,8 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host)
     discoverProfiles(browser, state, host, readEnvironmentFacts());
 }
 
-void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host, const EnvironmentFacts& facts) {
+void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
+                      const EnvironmentFacts& facts) {
     state.title = browser.title(state.task);
     state.finishVisible = false;
     state.focusOnNext = false;
@@ -475,6 +486,7 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
 
     std::vector<std::string> subfolders;
     GetSubDirectories(listed, subfolders);
+    state.listedFrom = state.profiles.size();
     // The list is added to, as the window's list is: entries of an earlier activation stay.
     switch (browser.listRule) {
         case ProfileListRule::ProfilesFolder:
@@ -483,8 +495,9 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
             addIniProfiles(state);
             break;
         case ProfileListRule::RootLessPreferences: {
-            const auto prefs = std::find_if(subfolders.begin(), subfolders.end(),
-                                            [](const std::string& name) { return equalsIgnoreCase(name, "preferences"); });
+            const auto prefs =
+                std::find_if(subfolders.begin(), subfolders.end(),
+                             [](const std::string& name) { return equalsIgnoreCase(name, "preferences"); });
             if (prefs != subfolders.end())
                 subfolders.erase(prefs);
             for (const auto& name : subfolders)

@@ -43,8 +43,8 @@ struct SelectiveState {
     std::string caption;  // window caption, "Backup Firefox Web Browser"
     std::string title;    // title label; set on activation, emptied while packing
     bool finishVisible = false;
-    bool focusOnNext = false;        // discovery asks the window to focus "Next >"
-    std::vector<TickBox> tickBoxes;  // in screen order
+    bool focusOnNext = false;                // discovery asks the window to focus "Next >"
+    std::vector<TickBox> tickBoxes;          // in screen order
     std::vector<std::string> profiles;       // the profile list: folder names
     std::vector<std::string> profileLabels;  // what the list shows: the name, with the browser's own
                                              // display name beside it where it has one
@@ -56,20 +56,21 @@ struct SelectiveState {
     std::string customProfileText = kCustomProfilePrompt;
 
     // ---- The wizard's fields ----
-    std::string backupFolder;              // backups: the backup location
-    std::string customFolder;              // cdir: the custom profile folder
-    EnvironmentFacts facts;                // uzer, drv, sfp, loc, windoze
-    std::vector<std::string> candidates;   // dir1..dir4 (Opera: v101, v102, dir1..dir4), every way's
-    std::string markerFound;               // fullFilePath: the marker found, or empty
-    std::string profileRoot;               // the profile root discovery found, ending in "\"
+    std::string backupFolder;                 // backups: the backup location
+    std::string customFolder;                 // cdir: the custom profile folder
+    EnvironmentFacts facts;                   // uzer, drv, sfp, loc, windoze
+    std::vector<std::string> candidates;      // dir1..dir4 (Opera: v101, v102, dir1..dir4), every way's
+    std::string markerFound;                  // fullFilePath: the marker found, or empty
+    std::string profileRoot;                  // the profile root discovery found, ending in "\"
     std::vector<std::string> profileFolders;  // the folder of each entry of `profiles`
-    std::string profileFolder;             // ffpath: the profile folder "Next >" works on, ending in "\"
-    std::string profileName;               // profile
-    std::string archivePath;               // the archive written (datfile: "\" + its name) or read
-    std::string backupFileName;            // atspaudziam: restore's chosen backup file name
-    std::string extractionFolder;          // backuploc: where restore unpacked, ending in "\"
-    std::string mailFolder;                // mdir: Opera 10's local mail parent folder
-    std::string preferencesRoot;           // Safari's preferences root, Chromium's User Data folder
+    std::size_t listedFrom = 0;               // the first entry the last activation listed
+    std::string profileFolder;                // ffpath: the profile folder "Next >" works on, ending in "\"
+    std::string profileName;                  // profile
+    std::string archivePath;                  // the archive written (datfile: "\" + its name) or read
+    std::string backupFileName;               // atspaudziam: restore's chosen backup file name
+    std::string extractionFolder;             // backuploc: where restore unpacked, ending in "\"
+    std::string mailFolder;                   // mdir: Opera 10's local mail parent folder
+    std::string preferencesRoot;              // Safari's preferences root, Chromium's User Data folder
 
     // ---- After a task ----
     // Files and folders that existed but could not be copied. Reported to the user through the

@@ -19,8 +19,9 @@ using browsers::SelectiveState;
 using browsers::Task;
 
 std::string notFoundText(const Browser& browser) {
-    return Format("No %s profile found (no \"%s\" in its usual folders); give the profile folder with --profile-dir.",
-                  browser.name.c_str(), browser.discovery.front().marker.c_str());
+    return Format(
+        "No %s profile found (no \"%s\" in its usual folders); give the profile folder with --profile-dir.",
+        browser.name.c_str(), browser.discovery.front().marker.c_str());
 }
 
 // What the browser's descriptor asks to be said after its task (Chromium's encrypted passwords).
@@ -77,8 +78,8 @@ void tickItems(SelectiveState& state, const std::string& list) {
                 }
             }
             if (!found)
-                throw UsageError(
-                    Format("Unknown item \"%s\". The items are %s.", item.c_str(), itemCaptions(state).c_str()));
+                throw UsageError(Format("Unknown item \"%s\". The items are %s.", item.c_str(),
+                                        itemCaptions(state).c_str()));
         }
         if (comma == std::string::npos)
             break;
@@ -127,9 +128,10 @@ class SelectiveCommand : public Command {
                 throw Error(Format("No %s profile in %s; give --profile-dir.", browser.name.c_str(),
                                    shownPath(state.profileRoot).c_str()));
             if (state.profileIndex < 0)
-                throw UsageError(Format("%s has several profiles and none is marked as the default: %s. Choose "
-                                        "one with --profile.",
-                                        browser.name.c_str(), joined(state.profiles).c_str()));
+                throw UsageError(
+                    Format("%s has several profiles and none is marked as the default: %s. Choose "
+                           "one with --profile.",
+                           browser.name.c_str(), joined(state.profiles).c_str()));
         } else {
             state.profileIndex = -1;
             for (std::size_t i = 0; i < state.profiles.size() && state.profileIndex < 0; ++i) {
@@ -171,9 +173,9 @@ class BackupCommand : public SelectiveCommand {
         state.backupLocationText = withoutTrailingSeparator(folder_);
         host.overwrite = overwrite_;
         const TaskResult result = browsers::runSelectiveBackup(browser, state, host);
-        const int code = reportResult(ctx, host, result,
-                                      "Backed up " + shownPath(state.profileFolder) + " into " +
-                                          shownPath(state.archivePath));
+        const int code = reportResult(
+            ctx, host, result,
+            "Backed up " + shownPath(state.profileFolder) + " into " + shownPath(state.archivePath));
         tellNote(ctx, browser, result);
         return code;
     }
@@ -213,9 +215,9 @@ class RestoreCommand : public SelectiveCommand {
             throw Error(Format("No backup file \"%s\" in \"%s\".", archive_.c_str(),
                                shownPath(state.backupFolder).c_str()));
         const TaskResult result = browsers::runSelectiveRestore(browser, state, host);
-        const int code = reportResult(ctx, host, result,
-                                      "Restored " + shownPath(state.archivePath) + " into " +
-                                          shownPath(state.profileFolder));
+        const int code = reportResult(
+            ctx, host, result,
+            "Restored " + shownPath(state.archivePath) + " into " + shownPath(state.profileFolder));
         tellNote(ctx, browser, result);
         return code;
     }
@@ -249,10 +251,12 @@ class ProfilesCommand : public Command {
         const int marked = browsers::defaultProfileIndex(browser, state);
         // The name --profile takes, then the browser's own name for it and the folder where that is
         // not in the profile root.
-        const std::string usual = withoutTrailingSeparator(joinPath(state.profileRoot, browser.profilesFolder));
+        const std::string usual =
+            withoutTrailingSeparator(joinPath(state.profileRoot, browser.profilesFolder));
         for (std::size_t i = 0; i < state.profiles.size(); ++i) {
             const std::string folder = withoutTrailingSeparator(state.profileFolders[i]);
-            ctx.out << printable(state.profileLabels[i]) << (static_cast<int>(i) == marked ? " (default)" : "");
+            ctx.out << printable(state.profileLabels[i])
+                    << (static_cast<int>(i) == marked ? " (default)" : "");
             if (!equalsIgnoreCase(parentFolder(folder), usual) && !equalsIgnoreCase(folder, usual))
                 ctx.out << " in " << shownPath(folder);
             ctx.out << '\n';

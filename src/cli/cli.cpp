@@ -3,8 +3,8 @@
 
 #include "browsers/browser.h"
 #include "browsers/task_support.h"
-#include "cli/ie_commands.h"
 #include "cli/command.h"
+#include "cli/ie_commands.h"
 #include "core/error.h"
 #include "core/machine_options.h"
 #include "core/result.h"

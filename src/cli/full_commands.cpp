@@ -61,13 +61,14 @@ class FullCommand : public Command {
             "--opera-folder", operaFolder_,
             "Opera's installation folder name when it is not \"Opera\" (for example \"Opera 10\")");
         if (backup)
-            app.add_flag("--overwrite", overwrite_, "Replace archives of the same names that are already there");
+            app.add_flag("--overwrite", overwrite_,
+                         "Replace archives of the same names that are already there");
     }
 
     int run(Context& ctx) override {
         if (ie::named(browser_))
             return task_ == browsers::Task::Backup ? ie::fullBackup(folder_, overwrite_, ctx)
-                                               : ie::fullRestore(folder_, ctx);
+                                                   : ie::fullRestore(folder_, ctx);
         const browsers::Browser* browser = browsers::findBrowser(browser_);
         if (!browser)
             throw Error(Format("Unknown browser \"%s\".", browser_.c_str()));
@@ -80,8 +81,9 @@ class FullCommand : public Command {
         full::activate(*browser, state, host);
         if (operaFolder_.empty() && state.dataRoot.empty()) {
             ctx.err << "kelvora-cli: " << browser->name << "'s data folder was not found"
-                    << (full::asksInstallName(*browser) ? "; give Opera's installation folder name with --opera-folder."
-                                                        : ".")
+                    << (full::asksInstallName(*browser)
+                            ? "; give Opera's installation folder name with --opera-folder."
+                            : ".")
                     << '\n';
             return exitCodeOf(Outcome::Failed);
         }
@@ -89,8 +91,8 @@ class FullCommand : public Command {
         state.backupLocationText = withoutTrailingSeparator(folder_);
         state.operaNameText = operaFolder_;
         host.overwrite = overwrite_;
-        const TaskResult result =
-            task_ == browsers::Task::Backup ? full::backup(*browser, state, host) : full::restore(*browser, state, host);
+        const TaskResult result = task_ == browsers::Task::Backup ? full::backup(*browser, state, host)
+                                                                  : full::restore(*browser, state, host);
 
         const std::string archives = browser->mailArchiveName.empty()
                                          ? browser->fullArchiveName

@@ -60,8 +60,7 @@ void tickItems(SelectiveState& state, const std::string& list) {
     }
 }
 
-int selective(Task kind, const std::string& folder, const std::string& items, bool overwrite,
-              Context& ctx) {
+int selective(Task kind, const std::string& folder, const std::string& items, bool overwrite, Context& ctx) {
     SelectiveState state = tasks::makeState(kind);
     tasks::activate(state);
     tickItems(state, items);
@@ -73,10 +72,10 @@ int selective(Task kind, const std::string& folder, const std::string& items, bo
     const TaskResult result =
         kind == Task::Backup ? tasks::runBackup(state, host) : tasks::runRestore(state, host);
     const std::string archive = shownPath(joinPath(state.backupFolder, tasks::kSelectiveArchive));
-    const int code = reportResult(ctx, host, result,
-                                  (kind == Task::Backup ? "Backed up Internet Explorer into "
-                                                              : "Restored Internet Explorer from ") +
-                                      archive);
+    const int code = reportResult(
+        ctx, host, result,
+        (kind == Task::Backup ? "Backed up Internet Explorer into " : "Restored Internet Explorer from ") +
+            archive);
     // The task unticks a folder item whose folder it did not find on this machine.
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (before[i].checked && !state.tickBoxes[i].checked)
@@ -92,13 +91,13 @@ int full(Task task, const std::string& folder, bool overwrite, Context& ctx) {
     CliHost host(ctx);
     host.quiet = true;
     host.overwrite = overwrite;
-    const TaskResult result = task == Task::Backup ? tasks::runFullBackup(state, host)
-                                                                     : tasks::runFullRestore(state, host);
+    const TaskResult result =
+        task == Task::Backup ? tasks::runFullBackup(state, host) : tasks::runFullRestore(state, host);
     const std::string archive = shownPath(state.backupLocationText + "\\" + tasks::kFullArchive);
-    return reportResult(ctx, host, result,
-                        (task == Task::Backup ? "Backed up Internet Explorer into "
-                                                              : "Restored Internet Explorer from ") +
-                            archive);
+    return reportResult(
+        ctx, host, result,
+        (task == Task::Backup ? "Backed up Internet Explorer into " : "Restored Internet Explorer from ") +
+            archive);
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "core/core.h"
-#include "core/text.h"
 #include "core/error.h"
 #include "core/temp_names.h"
+#include "core/text.h"
 #include "platform/platform.h"
 
 namespace kelvora::convert {

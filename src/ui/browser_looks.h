@@ -11,15 +11,15 @@
 namespace kelvora::ui {
 
 struct BrowserLook {
-    QString keyword;    // the descriptor's keyword: "firefox"; "ie" for Internet Explorer
-    QString commandId;  // "Firefox": its commands are B_Firefox, R_Firefox, sB_Firefox, sR_Firefox
-    QString name;       // "Firefox", in hints and window captions
-    QString caption;    // on the ribbon: "&Firefox"
-    QString initials;   // on the badge: "Fx"
-    QColor colour;      // of the badge
-    QString backupKeyTip;  // on the Backup tab
-    QString otherKeyTip;   // on the Restore, Full Backup and Full Restore tabs
-    QString shortcutLetter;  // Ctrl+, Alt+, Ctrl+Shift+, Shift+Alt+ this letter; empty: none
+    QString keyword;            // the descriptor's keyword: "firefox"; "ie" for Internet Explorer
+    QString commandId;          // "Firefox": its commands are B_Firefox, R_Firefox, sB_Firefox, sR_Firefox
+    QString name;               // "Firefox", in hints and window captions
+    QString caption;            // on the ribbon: "&Firefox"
+    QString initials;           // on the badge: "Fx"
+    QColor colour;              // of the badge
+    QString backupKeyTip;       // on the Backup tab
+    QString otherKeyTip;        // on the Restore, Full Backup and Full Restore tabs
+    QString shortcutLetter;     // Ctrl+, Alt+, Ctrl+Shift+, Shift+Alt+ this letter; empty: none
     bool moreBrowsers = false;  // in the ribbon's "More browsers" group, else in "Web Browser"
     // The windows' classes: "Firefox" gives Tfb_Firefox, Tfr_Firefox, Tffb_Firefox, Tffr_Firefox.
     // Empty: the windows are made from the descriptor alone.

@@ -12,7 +12,8 @@
 namespace kelvora::ui {
 
 const QString SelectiveFrame::kBackupLocationText = QStringLiteral("Backup location:");
-const QString SelectiveFrame::kCustomProfileLocationText = QStringLiteral("Custom profile location (optional):");
+const QString SelectiveFrame::kCustomProfileLocationText =
+    QStringLiteral("Custom profile location (optional):");
 
 SelectiveFrame::SelectiveFrame(QWidget* parent) : WizardFrame(QColor(242, 242, 242), parent) {
     Label18 = addSectionCaption(QStringLiteral("Label18"), 33, 80, tr("Backup the following:"));
@@ -49,8 +50,8 @@ SelectiveFrame::SelectiveFrame(QWidget* parent) : WizardFrame(QColor(242, 242, 2
     Button2->setFocus();
 }
 
-QCheckBox* SelectiveFrame::placeTickBox(const QString& objectName, int column, int row, const QString& caption,
-                                bool ticked) {
+QCheckBox* SelectiveFrame::placeTickBox(const QString& objectName, int column, int row,
+                                        const QString& caption, bool ticked) {
     QCheckBox* box = tickBox(objectName);
     if (!box) {
         box = new QCheckBox(this);
@@ -94,7 +95,7 @@ bool SelectiveFrame::backupLocationMissing() const {
 }
 
 void SelectiveFrame::ListBox1DrawItem(QPainter& painter, const QStyleOptionViewItem& option,
-                              const QModelIndex& index) {
+                                      const QModelIndex& index) {
     drawRadioListItem(painter, option, index);
 }
 

@@ -29,7 +29,6 @@ Tfb_IE::Tfb_IE(QWidget* parent) : SelectiveFrame(parent) {
 
     auto* profile = new QListWidgetItem(tr("Default"), ListBox1);
     profile->setFlags(profile->flags() & ~Qt::ItemIsEnabled);
-
 }
 
 void Tfb_IE::FormActivate() {

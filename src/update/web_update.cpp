@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "core/core.h"
-#include "core/text.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "platform/platform.h"
 #include "update/sha256.h"
 

@@ -55,7 +55,7 @@ class Recorder : public Host {
 
 // One wizard window on one machine.
 struct Wizard {
-    Wizard(const full::Descriptor& browser, full::Task task, const tools::SampleMachine& machine)
+    Wizard(const Browser& browser, browsers::Task task, const tools::SampleMachine& machine)
         : browser(browser), state(full::makeState(browser, task)) {
         state.readFacts = [machine] { return machine.facts(); };
     }
@@ -63,11 +63,11 @@ struct Wizard {
     TaskResult next(const fs::path& location, const std::string& operaName = "") {
         state.backupLocationText = location.string();
         state.operaNameText = operaName;
-        return state.task == full::Task::Backup ? full::backup(browser, state, host)
-                                                : full::restore(browser, state, host);
+        return state.task == browsers::Task::Backup ? full::backup(browser, state, host)
+                                                    : full::restore(browser, state, host);
     }
 
-    const full::Descriptor& browser;
+    const Browser& browser;
     full::State state;
     Recorder host;
 };
@@ -119,34 +119,42 @@ std::vector<std::string> nonEmptyNames(const std::map<std::string, std::string>&
     return names;
 }
 
+// The browsers of the 2010 sample machine.
+const std::vector<const Browser*> kClassicBrowsers = {&firefox(), &flock(), &chrome(), &safari(), &opera()};
+
+// Opera 10's candidate folders for its installation folder `name`.
+std::vector<std::string> operaCandidates(const std::string& name, const EnvironmentFacts& facts,
+                                         const std::vector<std::string>& previous = {}) {
+    return candidateFolders(opera(), facts, previous, name);
+}
+
 std::string withoutLastFolder(const std::string& path) {
     return path.substr(0, path.rfind('\\'));
 }
 
-const full::Descriptor* const kFourBrowsers[] = {&full::firefox(), &full::chrome(), &full::safari(),
-                                                 &full::flock()};
+const Browser* const kFourBrowsers[] = {&firefox(), &chrome(), &safari(), &flock()};
 
 // ---- Discovery ------------------------------------------------------------------------------
 
 TEST(FullDiscovery, DataRootFromEachCandidateFolder) {
     struct Case {
-        const full::Descriptor* browser;
+        const Browser* browser;
         bool markerInSubfolder;  // the data root is the candidate's parent ("Default", "Safari")
     };
-    const Case cases[] = {
-        {&full::firefox(), false}, {&full::chrome(), true}, {&full::safari(), true}, {&full::flock(), false}};
+    // Chrome of today is found by the "Local State" of its data root itself.
+    const Case cases[] = {{&firefox(), false}, {&chrome(), false}, {&safari(), true}, {&flock(), false}};
     for (const auto& c : cases) {
         for (const std::string version : {"5", "6"}) {
             for (std::size_t i = 0; i < 4; ++i) {
-                SCOPED_TRACE(c.browser->browser->name + " version " + version + " candidate " +
-                             std::to_string(i + 1));
+                SCOPED_TRACE(c.browser->name + " version " + version + " candidate " + std::to_string(i + 1));
                 TempDir tmp;
                 const auto machine = emptyMachine(tmp.path(), version);
-                const auto candidates = candidateFolders(*c.browser->browser, machine.facts());
+                const auto& way = c.browser->discovery.front();
+                const auto candidates = candidateFolders(way, machine.facts());
                 ASSERT_EQ(candidates.size(), 4u);
-                writeFile(native(candidates[i] + "\\" + c.browser->browser->marker), "marker");
+                writeFile(native(candidates[i] + "\\" + way.marker), "marker");
 
-                Wizard wizard(*c.browser, full::Task::Backup, machine);
+                Wizard wizard(*c.browser, browsers::Task::Backup, machine);
                 wizard.activate();
                 EXPECT_TRUE(wizard.host.messages.empty());
                 EXPECT_EQ(wizard.state.dataRoot,
@@ -162,27 +170,30 @@ TEST(FullDiscovery, DataRootsAreTheBrowsersTopFolders) {
     const std::string roaming = "C:\\Users\\ann\\AppData\\Roaming";
     const std::string local = "C:\\Users\\ann\\AppData\\Local";
     struct Case {
-        const full::Descriptor* browser;
+        const Browser* browser;
         std::string marker;
         std::string dataRoot;
     };
     const Case cases[] = {
-        {&full::firefox(), roaming + "\\Mozilla\\Firefox\\profiles.ini", roaming + "\\Mozilla\\Firefox"},
-        {&full::chrome(), local + "\\Google\\Chrome\\User Data\\Default\\Bookmarks",
+        {&firefox(), roaming + "\\Mozilla\\Firefox\\profiles.ini", roaming + "\\Mozilla\\Firefox"},
+        {&chrome(), local + "\\Google\\Chrome\\User Data\\Default\\Bookmarks",
          local + "\\Google\\Chrome\\User Data"},
-        {&full::safari(), roaming + "\\Apple Computer\\Safari\\Bookmarks.plist",
-         roaming + "\\Apple Computer"},
-        {&full::flock(), roaming + "\\Flock\\Browser\\profiles.ini", roaming + "\\Flock\\Browser"},
-        {&full::opera(), roaming + "\\Opera\\Opera\\profile\\speeddial.ini", roaming + "\\Opera"},
+        {&browsers::browser("edge"), local + "\\Microsoft\\Edge\\User Data\\Local State",
+         local + "\\Microsoft\\Edge\\User Data"},
+        {&browsers::browser("opera-chromium"), roaming + "\\Opera Software\\Opera GX Stable\\Local State",
+         roaming + "\\Opera Software\\Opera GX Stable"},
+        {&safari(), roaming + "\\Apple Computer\\Safari\\Bookmarks.plist", roaming + "\\Apple Computer"},
+        {&flock(), roaming + "\\Flock\\Browser\\profiles.ini", roaming + "\\Flock\\Browser"},
+        {&opera(), roaming + "\\Opera\\Opera\\profile\\speeddial.ini", roaming + "\\Opera"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.browser->browser->name);
+        SCOPED_TRACE(c.browser->name);
         writeFile(native(c.marker), "marker");
-        Wizard wizard(*c.browser, full::Task::Restore, machine);
+        Wizard wizard(*c.browser, browsers::Task::Restore, machine);
         wizard.activate();
         EXPECT_EQ(wizard.state.dataRoot, c.dataRoot);
-        EXPECT_EQ(wizard.state.title, "Welcome to " + c.browser->browser->name + " Full Restore Wizard");
-        EXPECT_EQ(wizard.state.caption, "Restore " + c.browser->browser->name + " Web Browser");
+        EXPECT_EQ(wizard.state.title, "Welcome to " + c.browser->name + " Full Restore Wizard");
+        EXPECT_EQ(wizard.state.caption, "Restore " + c.browser->name + " Web Browser");
     }
 }
 
@@ -190,23 +201,23 @@ TEST(FullDiscovery, NothingFoundSaysSoAndLeavesNoDataRoot) {
     TempDir tmp;
     const auto machine = emptyMachine(tmp.path(), "6");
     for (const auto* browser : kFourBrowsers) {
-        Wizard wizard(*browser, full::Task::Backup, machine);
+        Wizard wizard(*browser, browsers::Task::Backup, machine);
         wizard.activate();
         EXPECT_EQ(wizard.host.messages, std::vector<std::string>{"Settings Files Not Found."});
         EXPECT_TRUE(wizard.state.dataRoot.empty());
     }
-    Wizard opera(full::opera(), full::Task::Backup, machine);
-    EXPECT_FALSE(opera.state.operaNameVisible);
-    opera.activate();
-    EXPECT_EQ(opera.host.messages,
+    Wizard operaWizard(opera(), browsers::Task::Backup, machine);
+    EXPECT_FALSE(operaWizard.state.operaNameVisible);
+    operaWizard.activate();
+    EXPECT_EQ(operaWizard.host.messages,
               std::vector<std::string>{"Settings Files Not Found. Please Type Folder Name."});
-    EXPECT_TRUE(opera.state.operaNameVisible);
+    EXPECT_TRUE(operaWizard.state.operaNameVisible);
 }
 
 TEST(FullDiscovery, OperaCandidatesFollowTheInstallationName) {
     const EnvironmentFacts vista{"ann", "C:", "C:\\Users\\ann\\AppData\\Roaming",
                                  "C:\\Users\\ann\\AppData\\Local", "6"};
-    EXPECT_EQ(full::operaCandidates("Opera 10", vista),
+    EXPECT_EQ(operaCandidates("Opera 10", vista),
               (std::vector<std::string>{
                   "C:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera 10",
                   "C:\\Users\\ann\\AppData\\Local\\Opera\\Opera 10",
@@ -218,7 +229,7 @@ TEST(FullDiscovery, OperaCandidatesFollowTheInstallationName) {
     const std::string xp = "C:\\Documents and Settings\\ann";
     const EnvironmentFacts xpFacts{"ann", "C:", xp + "\\Application Data",
                                    xp + "\\Local Settings\\Application Data", "5"};
-    EXPECT_EQ(full::operaCandidates("Opera", xpFacts),
+    EXPECT_EQ(operaCandidates("Opera", xpFacts),
               (std::vector<std::string>{
                   xp + "\\Application Data\\Opera\\Opera",
                   xp + "\\Application Data\\Opera\\Opera",
@@ -230,8 +241,8 @@ TEST(FullDiscovery, OperaCandidatesFollowTheInstallationName) {
     // Any other version keeps the first folder from before and searches the "5" column.
     auto win10 = xpFacts;
     win10.windoze = "10";
-    EXPECT_EQ(full::operaCandidates("Opera", win10, {"kept"}).front(), "kept");
-    EXPECT_EQ(full::operaCandidates("Opera", win10).front(), "");
+    EXPECT_EQ(operaCandidates("Opera", win10, {"kept"}).front(), "kept");
+    EXPECT_EQ(operaCandidates("Opera", win10).front(), "");
 }
 
 TEST(FullDiscovery, OperaDataRootFromEachCandidateForBothNames) {
@@ -242,13 +253,13 @@ TEST(FullDiscovery, OperaDataRootFromEachCandidateForBothNames) {
                 TempDir tmp;
                 TempDir location;
                 const auto machine = emptyMachine(tmp.path(), version);
-                const std::string candidate = full::operaCandidates(name, machine.facts())[i];
+                const std::string candidate = operaCandidates(name, machine.facts())[i];
                 writeFile(native(candidate + "\\speeddial.ini"), "[Speed Dial 1]\n");
                 const bool layered = candidate.ends_with("\\profile");
                 const std::string expected =
                     withoutLastFolder(layered ? withoutLastFolder(candidate) : candidate);
 
-                Wizard wizard(full::opera(), full::Task::Backup, machine);
+                Wizard wizard(opera(), browsers::Task::Backup, machine);
                 wizard.activate();
                 if (name == "Opera") {
                     EXPECT_TRUE(wizard.host.messages.empty());
@@ -270,7 +281,7 @@ TEST(FullDiscovery, OperaDataRootFromEachCandidateForBothNames) {
 // ---- Backup and restore on the sample machines ----------------------------------------------
 
 struct RoundTripCase {
-    const full::Descriptor* browser;
+    const Browser* browser;
     std::string dataRootBelow;  // "roaming" or "local", then the folder below it
     std::string folder;
     std::vector<std::string> extraFiles;    // added to the XP machine's data root, all stored
@@ -285,30 +296,30 @@ fs::path dataRootOf(const tools::SampleMachine& m, const RoundTripCase& c) {
 // user that has the browser too.
 TEST(FullRoundTrip, XpBackupRestoresOntoVista) {
     const RoundTripCase cases[] = {
-        {&full::firefox(),
+        {&firefox(),
          "roaming",
          "Mozilla/Firefox",
          {"Profiles/zzzz0000.third/prefs.js"},
          {"profiles.ini", "Profiles\\abcd1234.default\\prefs.js", "Profiles\\wxyz5678.work\\prefs.js"}},
-        {&full::chrome(),
+        {&chrome(),
          "local",
          "Google/Chrome/User Data",
          {"Profile 2/Preferences"},
          {"Local State", "Default\\Bookmarks", "Profile 1\\Bookmarks"}},
-        {&full::safari(),
+        {&safari(),
          "roaming",
          "Apple Computer",
          {"Other Program/settings.plist"},
          {"Safari\\Bookmarks.plist", "Preferences\\com.apple.Safari.plist"}},
-        {&full::flock(), "roaming", "Flock/Browser", {}, {"profiles.ini"}},
-        {&full::opera(),
+        {&flock(), "roaming", "Flock/Browser", {}, {"profiles.ini"}},
+        {&opera(),
          "roaming",
          "Opera",
          {"Opera 10/speeddial.ini", "Opera 10/profile/opera6.adr"},
          {"Opera\\profile\\speeddial.ini"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.browser->browser->name);
+        SCOPED_TRACE(c.browser->name);
         TempDir xpRoot;
         TempDir vistaRoot;
         TempDir location;
@@ -319,17 +330,17 @@ TEST(FullRoundTrip, XpBackupRestoresOntoVista) {
         writeFile(xpData / "kelvora-shared.txt", "from XP");
         writeFile(xpData / "kelvora-empty.txt", "");
         // An earlier archive of the same name is replaced.
-        writeFile(location / c.browser->archiveName, "not an archive at all");
+        writeFile(location / c.browser->fullArchiveName, "not an archive at all");
 
         xp.activate();
-        Wizard backup(*c.browser, full::Task::Backup, xp);
+        Wizard backup(*c.browser, browsers::Task::Backup, xp);
         backup.activate();
         backup.next(location.path());
         ASSERT_TRUE(backup.host.messages.empty()) << backup.host.messages.front();
         ASSERT_TRUE(backup.state.finishVisible);
 
         const auto source = filesBelow(xpData);
-        const auto stored = storedNames(location / c.browser->archiveName);
+        const auto stored = storedNames(location / c.browser->fullArchiveName);
         EXPECT_EQ(stored, nonEmptyNames(source));
         for (std::string name : c.mustBeStored)
             EXPECT_TRUE(std::binary_search(stored.begin(), stored.end(), name)) << name;
@@ -346,7 +357,7 @@ TEST(FullRoundTrip, XpBackupRestoresOntoVista) {
         const auto before = filesBelow(vistaData);
 
         vista.activate();
-        Wizard restore(*c.browser, full::Task::Restore, vista);
+        Wizard restore(*c.browser, browsers::Task::Restore, vista);
         restore.activate();
         restore.next(location.path());
         ASSERT_TRUE(restore.host.messages.empty()) << restore.host.messages.front();
@@ -381,7 +392,7 @@ TEST(FullRoundTrip, OperaMailTravelsInItsOwnArchive) {
     const auto mail = filesBelow(xp.local() / "Opera/Opera/mail");
     ASSERT_FALSE(mail.empty());
     xp.activate();
-    Wizard backup(full::opera(), full::Task::Backup, xp);
+    Wizard backup(opera(), browsers::Task::Backup, xp);
     backup.activate();
     backup.next(location.path());
     EXPECT_EQ(storedNames(location / "allsave_opera2.dat"), nonEmptyNames(mail));
@@ -389,7 +400,7 @@ TEST(FullRoundTrip, OperaMailTravelsInItsOwnArchive) {
     const auto vista = tools::buildSampleMachine(vistaRoot.path(), {"6", "bob"});
     fs::remove_all(vista.local() / "Opera/Opera/mail");
     vista.activate();
-    Wizard restore(full::opera(), full::Task::Restore, vista);
+    Wizard restore(opera(), browsers::Task::Restore, vista);
     restore.activate();
     restore.next(location.path());
     EXPECT_TRUE(restore.state.finishVisible);
@@ -407,7 +418,7 @@ TEST(FullOpera, TypedNameOpera10OnBackupAndRestore) {
     writeFile(machine.roaming() / "Opera/Opera 10/profile/speeddial.ini", "[Speed Dial 1]\n");
     writeFile(machine.local() / "Opera/Opera 10/mail/store/1.mbs", "Hello");
 
-    Wizard backup(full::opera(), full::Task::Backup, machine);
+    Wizard backup(opera(), browsers::Task::Backup, machine);
     backup.activate();
     EXPECT_EQ(backup.host.messages,
               std::vector<std::string>{"Settings Files Not Found. Please Type Folder Name."});
@@ -422,7 +433,7 @@ TEST(FullOpera, TypedNameOpera10OnBackupAndRestore) {
 
     machine = emptyMachine(second.path(), "6");
     writeFile(machine.roaming() / "Opera/Opera 10/speeddial.ini", "flat layout");
-    Wizard restore(full::opera(), full::Task::Restore, machine);
+    Wizard restore(opera(), browsers::Task::Restore, machine);
     restore.activate();
     restore.next(location.path(), "Opera 10");
     EXPECT_EQ(restore.host.messages.size(), 1u);  // only activation's
@@ -437,10 +448,10 @@ TEST(FullOpera, WrongTypedNameAsksAgainAndWritesNothing) {
     TempDir location;
     const auto machine = emptyMachine(tmp.path(), "6");
     writeFile(machine.roaming() / "Opera/Opera 10/speeddial.ini", "x");
-    for (const auto task : {full::Task::Backup, full::Task::Restore}) {
-        if (task == full::Task::Restore)
+    for (const auto task : {browsers::Task::Backup, browsers::Task::Restore}) {
+        if (task == browsers::Task::Restore)
             writeFile(location / "allsave_opera.dat", "");
-        Wizard wizard(full::opera(), task, machine);
+        Wizard wizard(opera(), task, machine);
         wizard.activate();
         wizard.next(location.path(), "Opera 11");
         EXPECT_EQ(wizard.host.messages.back(), "Settings Files Not Found. Please Re-Check Folder Name.");
@@ -459,14 +470,14 @@ TEST(FullOpera, RestoreWithOnlyTheMainArchive) {
     TempDir location;
     auto machine = emptyMachine(first.path(), "6");
     writeFile(machine.roaming() / "Opera/Opera/speeddial.ini", "saved");
-    Wizard backup(full::opera(), full::Task::Backup, machine);
+    Wizard backup(opera(), browsers::Task::Backup, machine);
     backup.activate();
     backup.next(location.path());
     fs::remove(location / "allsave_opera2.dat");
 
     machine = emptyMachine(second.path(), "6");
     writeFile(machine.roaming() / "Opera/Opera/speeddial.ini", "current");
-    Wizard restore(full::opera(), full::Task::Restore, machine);
+    Wizard restore(opera(), browsers::Task::Restore, machine);
     restore.activate();
     restore.next(location.path());
     EXPECT_TRUE(restore.host.messages.empty());
@@ -481,14 +492,14 @@ TEST(FullOpera, MissingMailFolderGivesAnEmptyMailArchive) {
     const auto machine = emptyMachine(tmp.path(), "6");
     writeFile(machine.roaming() / "Opera/Opera/speeddial.ini", "x");
     writeFile(location / "allsave_opera2.dat", "an older mail archive");
-    Wizard backup(full::opera(), full::Task::Backup, machine);
+    Wizard backup(opera(), browsers::Task::Backup, machine);
     backup.activate();
     backup.next(location.path());
     EXPECT_TRUE(backup.state.finishVisible);
     ASSERT_TRUE(fs::exists(location / "allsave_opera2.dat"));
     EXPECT_EQ(fs::file_size(location / "allsave_opera2.dat"), 0u);
 
-    Wizard restore(full::opera(), full::Task::Restore, machine);
+    Wizard restore(opera(), browsers::Task::Restore, machine);
     restore.activate();
     restore.next(location.path());
     EXPECT_TRUE(restore.state.finishVisible);
@@ -500,7 +511,7 @@ TEST(FullOpera, RestoreChecksTheMainArchiveFirst) {
     TempDir location;
     const auto machine = emptyMachine(tmp.path(), "6");
     writeFile(location / "allsave_opera2.dat", "");
-    Wizard restore(full::opera(), full::Task::Restore, machine);
+    Wizard restore(opera(), browsers::Task::Restore, machine);
     restore.activate();  // finds nothing
     restore.next(location.path(), "No Such Opera");
     EXPECT_EQ(restore.host.messages.back(), "Backup File \"allsave_opera.dat\" Not Found");
@@ -513,28 +524,28 @@ TEST(FullPreconditions, LocationAndArchiveMessages) {
     TempDir location;
     const auto machine = tools::buildSampleMachine(tmp.path(), {"6", "ann"});
     machine.activate();
-    for (const auto* browser : full::descriptors()) {
-        SCOPED_TRACE(browser->browser->name);
-        for (const auto task : {full::Task::Backup, full::Task::Restore}) {
+    for (const auto* browser : kClassicBrowsers) {
+        SCOPED_TRACE(browser->name);
+        for (const auto task : {browsers::Task::Backup, browsers::Task::Restore}) {
             Wizard wizard(*browser, task, machine);
             wizard.activate();
-            wizard.state.task == full::Task::Backup ? full::backup(*browser, wizard.state, wizard.host)
-                                                    : full::restore(*browser, wizard.state, wizard.host);
+            wizard.state.task == browsers::Task::Backup ? full::backup(*browser, wizard.state, wizard.host)
+                                                        : full::restore(*browser, wizard.state, wizard.host);
             EXPECT_EQ(wizard.host.messages.back(), "Please Select Backup Location");
             EXPECT_FALSE(wizard.state.finishVisible);
         }
-        Wizard restore(*browser, full::Task::Restore, machine);
+        Wizard restore(*browser, browsers::Task::Restore, machine);
         restore.activate();
-        writeFile(location / ("x" + browser->archiveName), "another name is not looked for");
+        writeFile(location / ("x" + browser->fullArchiveName), "another name is not looked for");
         restore.next(location.path());
         EXPECT_EQ(restore.host.messages,
-                  std::vector<std::string>{"Backup File \"" + browser->archiveName + "\" Not Found"});
+                  std::vector<std::string>{"Backup File \"" + browser->fullArchiveName + "\" Not Found"});
         EXPECT_TRUE(restore.host.busy.empty());
     }
-    EXPECT_EQ(full::firefox().archiveName, "allsave_firefox.dat");
-    EXPECT_EQ(full::chrome().archiveName, "allsave_chrome.dat");
-    EXPECT_EQ(full::safari().archiveName, "allsave_safari.dat");
-    EXPECT_EQ(full::flock().archiveName, "allsave_flock.dat");
+    EXPECT_EQ(firefox().fullArchiveName, "allsave_firefox.dat");
+    EXPECT_EQ(chrome().fullArchiveName, "allsave_chrome.dat");
+    EXPECT_EQ(safari().fullArchiveName, "allsave_safari.dat");
+    EXPECT_EQ(flock().fullArchiveName, "allsave_flock.dat");
 }
 
 // Changes the process's working folder for one test.
@@ -553,37 +564,38 @@ class WorkingFolder {
 // or the marker was found by its bare name in the working folder.
 TEST(FullPreconditions, NoDataRootNeverTouchesTheWorkingFolder) {
     for (const bool bareMarker : {false, true}) {
-        for (const auto* browser : full::descriptors()) {
-            SCOPED_TRACE(browser->browser->name + (bareMarker ? ", marker in the working folder" : ""));
+        for (const auto* browser : kClassicBrowsers) {
+            SCOPED_TRACE(browser->name + (bareMarker ? ", marker in the working folder" : ""));
             TempDir tmp;
             TempDir work;
             TempDir location;
             const auto machine = emptyMachine(tmp.path(), "6");
             writeFile(work / "keep.txt", "the working folder's own");
             if (bareMarker)
-                writeFile(work / browser->browser->marker, "marker");
+                writeFile(work / browser->discovery.front().marker, "marker");
             const auto workBefore = filesBelow(work.path());
             // An archive that would overwrite keep.txt if it were unpacked into the working folder.
             TempDir other;
             writeFile(other / "keep.txt", "from the archive");
             {
                 TZlibMultiple writer;
-                writer.CompressDirectory(other.str(), true, (location / browser->archiveName).string());
+                writer.CompressDirectory(other.str(), true, (location / browser->fullArchiveName).string());
             }
-            const std::string expected = browser->opera ? "Settings Files Not Found. Please Type Folder Name."
-                                                        : "Settings Files Not Found.";
+            const std::string expected = full::asksInstallName(*browser)
+                                             ? "Settings Files Not Found. Please Type Folder Name."
+                                             : "Settings Files Not Found.";
             WorkingFolder cd(work.path());
 
-            Wizard backup(*browser, full::Task::Backup, machine);
+            Wizard backup(*browser, browsers::Task::Backup, machine);
             backup.activate();
-            const fs::path archive = location / browser->archiveName;
+            const fs::path archive = location / browser->fullArchiveName;
             const auto archiveBefore = readFile(archive);
             backup.next(location.path());
             EXPECT_EQ(backup.host.messages.back(), expected);
             EXPECT_FALSE(backup.state.finishVisible);
             EXPECT_EQ(readFile(archive), archiveBefore);
 
-            Wizard restore(*browser, full::Task::Restore, machine);
+            Wizard restore(*browser, browsers::Task::Restore, machine);
             restore.activate();
             restore.next(location.path());
             EXPECT_EQ(restore.host.messages.back(), expected);
@@ -603,9 +615,9 @@ TEST(FullFeedback, BarRunsPerFileAndLabelNamesIt) {
     writeFile(machine.roaming() / "Mozilla/Firefox/profiles.ini", std::string(3000, 'p'));
     const std::string file = "C:\\Users\\ann\\AppData\\Roaming\\Mozilla\\Firefox\\profiles.ini";
 
-    for (const auto task : {full::Task::Backup, full::Task::Restore}) {
-        SCOPED_TRACE(task == full::Task::Backup ? "backup" : "restore");
-        Wizard wizard(full::firefox(), task, machine);
+    for (const auto task : {browsers::Task::Backup, browsers::Task::Restore}) {
+        SCOPED_TRACE(task == browsers::Task::Backup ? "backup" : "restore");
+        Wizard wizard(firefox(), task, machine);
         wizard.activate();
         wizard.next(location.path());
         const auto& host = wizard.host;
@@ -656,7 +668,7 @@ TEST(FullRestore, DamagedRecordLeavesItsFileAsItWas) {
     archive.back() = static_cast<char>(archive.back() ^ 0x5A);
     writeFile(location / "allsave_firefox.dat", archive);
 
-    Wizard restore(full::firefox(), full::Task::Restore, machine);
+    Wizard restore(firefox(), browsers::Task::Restore, machine);
     restore.activate();
     EXPECT_EQ(restore.next(location.path()).outcome(), Outcome::Failed);
     EXPECT_EQ(readFile(root / "a.txt"), "new a");

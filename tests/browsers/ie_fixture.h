@@ -58,8 +58,7 @@ class IeFixture {
     }
 
     // A selective window with the backup location set and only `only` ticked (all when null).
-    browsers::SelectiveState window(browsers::WizardKind kind,
-                                    const std::vector<std::string>* only = nullptr) {
+    browsers::SelectiveState window(browsers::Task kind, const std::vector<std::string>* only = nullptr) {
         auto state = browsers::ie::makeState(kind);
         browsers::ie::activate(state);
         if (only) {
@@ -72,7 +71,7 @@ class IeFixture {
     }
 
     browsers::SelectiveState backUp(const std::vector<std::string>* only = nullptr) {
-        auto state = window(browsers::WizardKind::Backup, only);
+        auto state = window(browsers::Task::Backup, only);
         result = browsers::ie::runBackup(state, host, machine.facts());
         return state;
     }
@@ -87,12 +86,12 @@ class IeFixture {
     }
 
     browsers::SelectiveState restore(const std::vector<std::string>* only = nullptr) {
-        auto state = window(browsers::WizardKind::Restore, only);
+        auto state = window(browsers::Task::Restore, only);
         browsers::ie::runRestore(state, host, machine.facts());
         return state;
     }
 
-    browsers::full::State fullWindow(browsers::full::Task task) {
+    browsers::full::State fullWindow(browsers::Task task) {
         auto state = browsers::ie::makeFullState(task);
         state.readFacts = [this] { return machine.facts(); };
         state.backupLocationText = saves();

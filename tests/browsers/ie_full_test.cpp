@@ -9,7 +9,7 @@ namespace kelvora::test {
 namespace {
 
 namespace ie = browsers::ie;
-using browsers::full::Task;
+using browsers::Task;
 
 // The bar after each step of 9, stopping at 100, then 0 when the task is done.
 std::vector<std::string> barCalls(int steps) {
@@ -154,7 +154,7 @@ TEST(IeFullRestore, AnArchiveWithSomeHivesLoadsThoseAndSkipsTheOthers) {
 
 TEST(IeFullRestore, LooksOnlyForItsOwnArchive) {
     IeFixture f;
-    auto selective = f.window(browsers::WizardKind::Backup);
+    auto selective = f.window(browsers::Task::Backup);
     ie::runBackup(selective, f.host, f.machine.facts());
 
     RecordingHost host;

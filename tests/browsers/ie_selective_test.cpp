@@ -13,7 +13,7 @@ namespace kelvora::test {
 namespace {
 
 namespace ie = browsers::ie;
-using browsers::WizardKind;
+using browsers::Task;
 
 // One item's calls when its box is ticked: the step before its work and, for "Settings", the
 // pauses and the second step inside it.
@@ -85,7 +85,7 @@ TEST(IeLocations, DataFolderKeepsItsBackslashAndHoldsRecovery) {
 }
 
 TEST(IeWindow, TenBoxesAndSelectAllLeavesDialupAlone) {
-    auto state = ie::makeState(WizardKind::Backup);
+    auto state = ie::makeState(Task::Backup);
     ASSERT_EQ(state.tickBoxes.size(), 10u);
     EXPECT_EQ(state.profiles, std::vector<std::string>{"Default"});
     EXPECT_FALSE(state.profileListEnabled);
@@ -166,7 +166,7 @@ TEST(IeSelectiveBackup, MissingFoldersUntickTheirItems) {
 TEST(IeSelectiveBackup, StopsBeforeAnythingOnItsPreconditions) {
     IeFixture f;
     {
-        auto state = f.window(WizardKind::Backup);
+        auto state = f.window(Task::Backup);
         state.backupLocationText = browsers::kBackupLocationPrompt;
         ie::runBackup(state, f.host, f.machine.facts());
         EXPECT_EQ(f.host.calls, std::vector<std::string>{"message:Please Select Backup Location"});
@@ -175,7 +175,7 @@ TEST(IeSelectiveBackup, StopsBeforeAnythingOnItsPreconditions) {
         // A folder of the person's named like the old staging folder is neither packed nor removed.
         writeFile(f.savesDir() / "backup_ie/old.txt", "old");
         RecordingHost host;
-        auto state = f.window(WizardKind::Backup);
+        auto state = f.window(Task::Backup);
         EXPECT_EQ(ie::runBackup(state, host, f.machine.facts()).outcome(), Outcome::Done);
         EXPECT_EQ(readFile(f.savesDir() / "backup_ie/old.txt"), "old");
         const auto list = f.entries(ie::kSelectiveArchive);
@@ -184,7 +184,7 @@ TEST(IeSelectiveBackup, StopsBeforeAnythingOnItsPreconditions) {
     {
         // A backup location that does not exist ends the task before any work.
         RecordingHost host;
-        auto state = f.window(WizardKind::Backup);
+        auto state = f.window(Task::Backup);
         state.backupLocationText = (f.tmp / "no" / "such").string();
         const auto result = ie::runBackup(state, host, f.machine.facts());
         EXPECT_EQ(result.outcome(), Outcome::Failed);
@@ -322,7 +322,7 @@ TEST(IeSelectiveRestore, StopsWithoutTheArchiveOrALocation) {
     EXPECT_FALSE(state.finishVisible);
 
     RecordingHost host;
-    auto unset = f.window(WizardKind::Restore);
+    auto unset = f.window(Task::Restore);
     unset.backupLocationText = browsers::kBackupLocationPrompt;
     ie::runRestore(unset, host, f.machine.facts());
     EXPECT_EQ(host.calls, std::vector<std::string>{"message:Please Select Backup Location"});

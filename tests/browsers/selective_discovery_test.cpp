@@ -1,12 +1,13 @@
 // Profile discovery of the five selective wizards on Windows 5, 6 and other versions.
 #include <gtest/gtest.h>
+#include <map>
 
 #include "selective_fixture.h"
 
 namespace kelvora::test {
 namespace {
 
-using browsers::WizardKind;
+using browsers::Task;
 
 struct DiscoveryCase {
     const browsers::Browser& (*browser)();
@@ -56,44 +57,32 @@ TEST(SelectiveDiscovery, FindsTheProfileRootAndListsProfiles) {
         SCOPED_TRACE(browser.name + " on a version " + c.tree + " machine reporting " + c.version);
         SelectiveFixture fx(c.tree);
         fx.facts.windoze = c.version;
-        const auto state = fx.discover(browser, WizardKind::Backup);
+        const auto state = fx.discover(browser, Task::Backup);
         const std::string& roaming = fx.facts.sfp;
         const std::string& local = fx.facts.loc;
 
-        std::string root;
-        switch (browser.id) {
-            case browsers::BrowserId::Firefox:
-                root = roaming + ff;
-                break;
-            case browsers::BrowserId::Flock:
-                root = roaming + fl;
-                break;
-            case browsers::BrowserId::Chrome:
-                root = local + ch;
-                break;
-            case browsers::BrowserId::Safari:
-                root = roaming + sa;
-                break;
-            case browsers::BrowserId::Opera:
-                root = roaming + op;
-                break;
-        }
+        const std::map<std::string, std::string> roots = {{"firefox", roaming + ff},
+                                                          {"flock", roaming + fl},
+                                                          {"chrome", local + ch},
+                                                          {"safari", roaming + sa},
+                                                          {"opera", roaming + op}};
+        const std::string root = roots.at(browser.keyword);
         EXPECT_TRUE(fx.host.messages.empty());
-        ASSERT_EQ(state.dirs.size(), browser.id == browsers::BrowserId::Opera ? 6u : 4u);
-        EXPECT_EQ(state.fullFilePath, state.dirs[c.hit] + "\\" + browser.marker);
-        EXPECT_EQ(state.ffpath, root);
+        // Chrome is found by today's "Local State" first; its 2010 way's four candidates follow.
+        ASSERT_EQ(state.candidates.size(), browser.keyword == "opera"    ? 6u
+                                           : browser.keyword == "chrome" ? 8u
+                                                                         : 4u);
+        EXPECT_EQ(state.markerFound, state.candidates[c.hit] + "\\" + browser.discovery.front().marker);
+        EXPECT_EQ(state.profileFolder, root);
         EXPECT_EQ(sorted(state.profiles), c.profiles);
         EXPECT_EQ(state.profileIndex, 0);
         EXPECT_TRUE(state.focusOnNext);
         EXPECT_EQ(state.title, browser.backupTitle);
-        if (browser.id == browsers::BrowserId::Safari) {
-            EXPECT_EQ(state.prefRoot, root);
+        if (browser.keyword == "safari" || browser.keyword == "chrome") {
+            EXPECT_EQ(state.preferencesRoot, root);
         }
-        if (browser.id == browsers::BrowserId::Firefox || browser.id == browsers::BrowserId::Flock) {
-            EXPECT_EQ(state.ffpath2, root + "Profiles");
-        }
-        if (browser.id == browsers::BrowserId::Opera) {
-            EXPECT_EQ(state.ffpath2, root + "Opera\\profile\\speeddial.ini");
+        if (browser.keyword == "firefox" || browser.keyword == "flock") {
+            EXPECT_EQ(state.profileFolders.front().substr(0, root.size() + 9), root + "Profiles\\");
         }
     }
 }
@@ -121,7 +110,9 @@ TEST(SelectiveDiscovery, CandidateFoldersFollowTheVersion) {
     EXPECT_EQ(candidateFolders(browsers::safari(), f),
               (std::vector<std::string>{"R" + sa, xpR + sa, xpL + sa, "L" + sa}));
     f.windoze = "6";
-    EXPECT_EQ(candidateFolders(browsers::chrome(), f)[1], viL + "\\Google\\Chrome\\User Data\\Default");
+    // Chrome: today's User Data folders, then those of 2010's default profile.
+    EXPECT_EQ(candidateFolders(browsers::chrome(), f)[1], viL + "\\Google\\Chrome\\User Data");
+    EXPECT_EQ(candidateFolders(browsers::chrome(), f)[5], viL + "\\Google\\Chrome\\User Data\\Default");
 
     const std::string oo = "\\Opera\\Opera";
     EXPECT_EQ(candidateFolders(browsers::opera(), f),
@@ -136,20 +127,20 @@ TEST(SelectiveDiscovery, CandidateFoldersFollowTheVersion) {
 TEST(SelectiveDiscovery, NothingFoundShowsTheMessageAndKeepsTheList) {
     SelectiveFixture fx("6");
     fx.facts.windoze = "10";  // Firefox lives in the roaming folder, which "10" doesn't search
-    auto state = browsers::makeSelectiveState(browsers::firefox(), WizardKind::Restore);
+    auto state = browsers::makeSelectiveState(browsers::firefox(), Task::Restore);
     state.profiles = {"left over"};
     state.profileIndex = 0;
     browsers::discoverProfiles(browsers::firefox(), state, fx.host, fx.facts);
     EXPECT_EQ(fx.host.messages, std::vector<std::string>{"Settings Files Not Found. Select Custom Profile."});
     EXPECT_EQ(state.profiles, std::vector<std::string>{"left over"});
-    EXPECT_TRUE(state.fullFilePath.empty());
+    EXPECT_TRUE(state.markerFound.empty());
     EXPECT_FALSE(state.focusOnNext);
     EXPECT_EQ(state.title, "Welcome to Firefox Restore Wizard");
 }
 
 TEST(SelectiveDiscovery, EveryActivationAppendsTheProfilesAgain) {
     SelectiveFixture fx("6");
-    auto state = fx.discover(browsers::chrome(), WizardKind::Backup);
+    auto state = fx.discover(browsers::chrome(), Task::Backup);
     state.finishVisible = true;
     state.title.clear();
     browsers::discoverProfiles(browsers::chrome(), state, fx.host, fx.facts);
@@ -162,23 +153,23 @@ TEST(SelectiveDiscovery, EveryActivationAppendsTheProfilesAgain) {
 TEST(SelectiveDiscovery, SafariLeavesOutThePreferencesFolderOnly) {
     SelectiveFixture fx("6");
     fs::create_directories(fx.machine.roaming() / "Apple Computer/Logs");
-    const auto state = fx.discover(browsers::safari(), WizardKind::Backup);
+    const auto state = fx.discover(browsers::safari(), Task::Backup);
     EXPECT_EQ(sorted(state.profiles), (std::vector<std::string>{"Logs", "Safari"}));
 }
 
 TEST(SelectiveDiscovery, OperaLayoutTestLooksAtTheOperaFolderOnly) {
     SelectiveFixture fx("5");  // Opera keeps its data in Opera\profile
     fs::create_directories(fx.machine.roaming() / "Opera/Opera 10");
-    auto state = fx.discover(browsers::opera(), WizardKind::Backup);
+    auto state = fx.discover(browsers::opera(), Task::Backup);
     SelectiveFixture::choose(state, "Opera 10");
     SelectiveFixture::tickOnly(state, {});
     state.backupLocationText = fx.saves();
     browsers::runSelectiveBackup(browsers::opera(), state, fx.host);
-    EXPECT_EQ(state.ffpath, fx.facts.sfp + "\\Opera\\Opera 10\\profile\\");
+    EXPECT_EQ(state.profileFolder, fx.facts.sfp + "\\Opera\\Opera 10\\profile\\");
 }
 
 TEST(SelectiveWindow, NewStateAndTickBoxHandlers) {
-    auto state = browsers::makeSelectiveState(browsers::chrome(), WizardKind::Restore);
+    auto state = browsers::makeSelectiveState(browsers::chrome(), Task::Restore);
     EXPECT_EQ(state.caption, "Restore Chrome Web Browser");
     EXPECT_EQ(state.backupLocationText, "Backup location:");
     EXPECT_EQ(state.customProfileText, "Custom profile location (optional):");
@@ -198,7 +189,7 @@ TEST(SelectiveWindow, NewStateAndTickBoxHandlers) {
 
     const std::size_t boxes[] = {16, 17, 17, 10, 17};
     for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(browsers::selectiveBrowsers()[i]->tickBoxes.size(), boxes[i]);
+        EXPECT_EQ(browsers::allBrowsers()[i]->tickBoxes.size(), boxes[i]);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class SelectiveFixture {
     // The backup location as the wizard's edit holds it.
     std::string saves() const { return savesDir().string(); }
 
-    browsers::SelectiveState discover(const browsers::Browser& browser, browsers::WizardKind kind) {
+    browsers::SelectiveState discover(const browsers::Browser& browser, browsers::Task kind) {
         auto state = browsers::makeSelectiveState(browser, kind);
         browsers::discoverProfiles(browser, state, host, facts);
         return state;
@@ -55,7 +55,7 @@ class SelectiveFixture {
     // Backs up `profile` (empty: the custom folder in the state) and returns the state after.
     browsers::SelectiveState backUp(const browsers::Browser& browser, const std::string& profile,
                                     const std::vector<std::string>* only = nullptr) {
-        auto state = discover(browser, browsers::WizardKind::Backup);
+        auto state = discover(browser, browsers::Task::Backup);
         if (!profile.empty())
             choose(state, profile);
         if (only)
@@ -67,7 +67,7 @@ class SelectiveFixture {
 
     // A restore window with the backup location set (which lists its archives) and `archive` chosen.
     browsers::SelectiveState restoreWindow(const browsers::Browser& browser, const std::string& archive) {
-        auto state = discover(browser, browsers::WizardKind::Restore);
+        auto state = discover(browser, browsers::Task::Restore);
         state.backupLocationText = saves();
         browsers::backupLocationChanged(state);
         const auto it = std::find(state.backupFiles.begin(), state.backupFiles.end(), archive);

@@ -9,7 +9,7 @@
 namespace kelvora::test {
 namespace {
 
-using browsers::WizardKind;
+using browsers::Task;
 using Names = std::vector<std::string>;
 
 const Names kFirefoxAll = {
@@ -31,6 +31,7 @@ const Names kFirefoxAll = {
     "lightweighttheme-header",
     "localstore.rdf",
     "mimeTypes.rdf",
+    "permissions.sqlite",
     "persdict.dat",
     "places.sqlite",
     "prefs.js",
@@ -60,6 +61,7 @@ const Names kFlockAll = {
     "key3.db",
     "localstore.rdf",
     "mimeTypes.rdf",
+    "permissions.sqlite",
     "persdict.dat",
     "places.sqlite",
     "prefs.js",
@@ -84,6 +86,7 @@ const Names kChromeAll = {
     "History",
     "Last Session",
     "Last Tabs",
+    "Local State",  // from User Data, with the preferences
     "Login Data",
     "Plugin Data\\Google Gears\\localhost\\http_80\\permissions.db",
     "Preferences",
@@ -150,14 +153,7 @@ struct BrowserCase {
 };
 
 const BrowserCase kBrowsers[] = {
-    {browsers::firefox,
-     "abcd1234.default",
-     "default.dat",
-     &kFirefoxAll,
-     89,
-     14,
-     89,
-     {"cert8.db", "permissions.sqlite"}},
+    {browsers::firefox, "abcd1234.default", "default.dat", &kFirefoxAll, 89, 14, 89, {"cert8.db"}},
     {browsers::flock,
      "k3j4h5g6.default",
      "default.dat",
@@ -165,7 +161,7 @@ const BrowserCase kBrowsers[] = {
      94,
      14,
      94,
-     {"addons.sqlite", "adblockplus/patterns.ini", "cert8.db", "permissions.sqlite"}},
+     {"addons.sqlite", "adblockplus/patterns.ini", "cert8.db"}},
     {browsers::chrome,
      "Profile 1",
      "Profile 1.dat",
@@ -264,7 +260,8 @@ TEST(SelectiveBackup, ChosenItemsOnly) {
          "Default",
          "Default.dat",
          {"History", "Preferences", "Last tabs"},
-         {"Archived History", "History", "Last Tabs", "Preferences", "QuotaManager", "TransportSecurity"},
+         {"Archived History", "History", "Last Tabs", "Local State", "Preferences", "QuotaManager",
+          "TransportSecurity"},
          28},
         {browsers::safari,
          "Safari",
@@ -308,26 +305,26 @@ TEST(SelectiveBackup, CustomProfileFolderNames) {
         writeFile(fx.tmp / "custom" / c.file, "custom contents");
         // Opera looks for local mail under the custom name.
         writeFile(fx.machine.local() / "Opera/op_custom/mail/index.ini", "custom mail");
-        auto state = fx.discover(c.browser(), WizardKind::Backup);
+        auto state = fx.discover(c.browser(), Task::Backup);
         state.customProfileText = (fx.tmp / "custom").string();
         browsers::customProfileChanged(state);
         state.backupLocationText = fx.saves();
         browsers::runSelectiveBackup(c.browser(), state, fx.host);
 
         Names expected = {c.file};
-        if (c.browser().id == browsers::BrowserId::Safari)
+        if (c.browser().keyword == "safari")
             expected.push_back(
                 "Preferences\\com.apple.Safari.plist");  // still from the Apple Computer folder
-        if (c.browser().id == browsers::BrowserId::Opera)
+        if (c.browser().keyword == "opera")
             expected.push_back("loc\\mail\\index.ini");
         EXPECT_EQ(fx.entries(c.archive), sorted(expected));
-        EXPECT_EQ(state.ffpath, (fx.tmp / "custom").string() + "\\");
+        EXPECT_EQ(state.profileFolder, (fx.tmp / "custom").string() + "\\");
     }
 }
 
 TEST(SelectiveBackup, FixedMessagesAndTheListError) {
     SelectiveFixture fx("6");
-    auto state = fx.discover(browsers::firefox(), WizardKind::Backup);
+    auto state = fx.discover(browsers::firefox(), Task::Backup);
     auto result = browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);  // location never chosen
     EXPECT_EQ(fx.host.calls, Names{"message:Please Select Backup Location"});
     EXPECT_EQ(result.outcome(), Outcome::NothingDone);
@@ -346,7 +343,7 @@ TEST(SelectiveBackup, FixedMessagesAndTheListError) {
 TEST(SelectiveBackup, ArchiveErrorLeavesNoStagingFolder) {
     SelectiveFixture fx("6");
     writeFile(fx.savesDir() / "default.dat" / "x", "");  // the archive can't be created
-    auto state = fx.discover(browsers::firefox(), WizardKind::Backup);
+    auto state = fx.discover(browsers::firefox(), Task::Backup);
     SelectiveFixture::choose(state, "abcd1234.default");
     state.backupLocationText = fx.saves();
     const auto result = browsers::runSelectiveBackup(browsers::firefox(), state, fx.host);
@@ -396,7 +393,7 @@ TEST(SelectiveStaging, NeverAnExistingFolder) {
 // Backing up into Chrome's "User Data" folder would make the live profile the staging folder.
 TEST(SelectiveStaging, BackupIntoUserDataLeavesTheProfileUntouched) {
     SelectiveFixture fx("6");
-    auto state = fx.discover(browsers::chrome(), WizardKind::Backup);
+    auto state = fx.discover(browsers::chrome(), Task::Backup);
     SelectiveFixture::choose(state, "Default");
     const fs::path userData = fx.machine.local() / "Google/Chrome/User Data";
     const auto before = snapshot(userData / "Default");
@@ -410,7 +407,7 @@ TEST(SelectiveStaging, BackupIntoUserDataLeavesTheProfileUntouched) {
     z.ListStoredFiles((userData / "Default.dat").string(), list);
     EXPECT_EQ(sorted(list), sorted(kChromeAll));
 
-    auto restore = fx.discover(browsers::chrome(), WizardKind::Restore);
+    auto restore = fx.discover(browsers::chrome(), Task::Restore);
     SelectiveFixture::choose(restore, "Default");
     restore.backupLocationText = userData.string();
     browsers::backupLocationChanged(restore);
@@ -419,7 +416,7 @@ TEST(SelectiveStaging, BackupIntoUserDataLeavesTheProfileUntouched) {
     EXPECT_EQ(snapshot(userData / "Default"), before);
 
     // A backup location inside the profile is refused before anything is written.
-    state = fx.discover(browsers::chrome(), WizardKind::Backup);
+    state = fx.discover(browsers::chrome(), Task::Backup);
     SelectiveFixture::choose(state, "Default");
     state.backupLocationText = (userData / "Default").string();
     EXPECT_EQ(browsers::runSelectiveBackup(browsers::chrome(), state, fx.host).outcome(), Outcome::Failed);
@@ -431,8 +428,8 @@ TEST(SelectiveStaging, BackupIntoUserDataLeavesTheProfileUntouched) {
 TEST(SelectiveStaging, DiscoveryProtectsTheFoldersAboveTheProfiles) {
     ClearProtectedFolders();
     SelectiveFixture fx("6");
-    fx.discover(browsers::firefox(), WizardKind::Backup);
-    fx.discover(browsers::chrome(), WizardKind::Backup);
+    fx.discover(browsers::firefox(), Task::Backup);
+    fx.discover(browsers::chrome(), Task::Backup);
     const fs::path firefox = fx.machine.roaming() / "Mozilla/Firefox";
     const fs::path userData = fx.machine.local() / "Google/Chrome/User Data";
     const struct {
@@ -494,11 +491,11 @@ TEST(SelectiveRestore, BringsBackByteIdenticalFiles) {
             const auto backup = fx.backUp(browser, c.profile);
 
             // Damage everything the backup read from.
-            std::vector<fs::path> damaged = {nativeFolder(backup.ffpath)};
-            if (!backup.prefRoot.empty())
-                damaged.push_back(nativeFolder(backup.prefRoot + "Preferences"));
-            if (!backup.mdir.empty())
-                damaged.push_back(nativeFolder(backup.mdir + "mail"));
+            std::vector<fs::path> damaged = {nativeFolder(backup.profileFolder)};
+            if (!backup.preferencesRoot.empty())
+                damaged.push_back(nativeFolder(backup.preferencesRoot + "Preferences"));
+            if (!backup.mailFolder.empty())
+                damaged.push_back(nativeFolder(backup.mailFolder + "mail"));
             for (const auto& dir : damaged) {
                 for (const auto& [name, contents] : snapshot(dir))
                     writeFile(dir / name, "damaged");
@@ -517,7 +514,7 @@ TEST(SelectiveRestore, BringsBackByteIdenticalFiles) {
             EXPECT_TRUE(state.profiles.empty());
             EXPECT_EQ(snapshot(fx.savesDir()).size(), 1u);  // extraction folder gone, archive kept
 
-            const fs::path profile = nativeFolder(backup.ffpath);
+            const fs::path profile = nativeFolder(backup.profileFolder);
             Names stillDamaged;
             for (const auto& [name, contents] : snapshot(fx.machine.root)) {
                 const auto it = before.find(name);
@@ -547,7 +544,7 @@ TEST(SelectiveRestore, IntoACustomFolder) {
         SCOPED_TRACE(browser.name);
         SelectiveFixture fx("6");
         const auto backup = fx.backUp(browser, c.profile);
-        const auto profileFiles = snapshot(nativeFolder(backup.ffpath));
+        const auto profileFiles = snapshot(nativeFolder(backup.profileFolder));
 
         auto state = fx.restoreWindow(browser, c.archive);
         state.customProfileText = (fx.tmp / "custom").string();
@@ -560,15 +557,16 @@ TEST(SelectiveRestore, IntoACustomFolder) {
         for (const auto& entry : fx.entries(c.archive)) {
             std::string name = entry;
             std::replace(name.begin(), name.end(), '\\', '/');
+            // Opera's local mail, Safari's preferences and Chrome's "Local State" are not profile files.
             if (name.rfind("loc/", 0) == 0 ||
-                (name.rfind("Preferences/", 0) == 0 && browser.name == "Safari"))
+                (name.rfind("Preferences/", 0) == 0 && browser.name == "Safari") || name == "Local State")
                 continue;
             EXPECT_EQ(readFile(fx.tmp / "custom" / name), profileFiles.at(name)) << name;
             ++restored;
         }
         EXPECT_GT(restored, 0u);
-        if (browser.id == browsers::BrowserId::Opera) {
-            EXPECT_EQ(state.profile, "ch_custom");
+        if (browser.keyword == "opera") {
+            EXPECT_EQ(state.profileName, "ch_custom");
             EXPECT_TRUE(fs::exists(fx.machine.local() / "Opera/ch_custom/mail/index.ini"));
         }
     }
@@ -598,14 +596,13 @@ TEST(SelectiveRestore, FirefoxArchiveByTheFlockWizard) {
 
 TEST(SelectiveRestore, ListErrorsAndTheMissingLocation) {
     SelectiveFixture fx("6");
-    auto state = fx.discover(browsers::chrome(), WizardKind::Restore);
+    auto state = fx.discover(browsers::chrome(), Task::Restore);
     browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
     EXPECT_EQ(fx.host.messages, Names{"Please Select Backup Location"});
 
     // An empty backup-file list asks for a file before the progress window shows.
     state.backupLocationText = fx.saves();
     browsers::backupLocationChanged(state);
-    EXPECT_EQ(state.dfailas, fx.saves() + "\\*.dat");
     EXPECT_EQ(state.backupFileIndex, -1);
     const auto result = browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
     EXPECT_EQ(result.outcome(), Outcome::NothingDone);
@@ -618,7 +615,7 @@ TEST(SelectiveRestore, ListErrorsAndTheMissingLocation) {
     state.profileIndex = 0;
     const std::string chosen = state.profiles[0];
     browsers::runSelectiveRestore(browsers::chrome(), state, fx.host);
-    EXPECT_EQ(state.ffpath, fx.facts.loc + "\\Google\\Chrome\\User Data\\" + chosen + "\\");
+    EXPECT_EQ(state.profileFolder, fx.facts.loc + "\\Google\\Chrome\\User Data\\" + chosen + "\\");
 }
 
 TEST(SelectiveRestore, BackupFileListAndExtractionNames) {
@@ -626,7 +623,7 @@ TEST(SelectiveRestore, BackupFileListAndExtractionNames) {
     for (const char* name : {"b.dat", "A.DAT", "my.data.dat", "notes.txt"})
         writeFile(fx.savesDir() / name, "");
     fs::create_directories(fx.savesDir() / "folder.dat");
-    auto state = browsers::makeSelectiveState(browsers::firefox(), WizardKind::Restore);
+    auto state = browsers::makeSelectiveState(browsers::firefox(), Task::Restore);
     state.backupLocationText = fx.saves();
     browsers::backupLocationChanged(state);
     EXPECT_EQ(state.backupFiles, (Names{"A.DAT", "b.dat", "my.data.dat"}));
@@ -689,7 +686,7 @@ TEST(SelectiveSafety, FilesThatCouldNotBeCopiedAreReported) {
     EXPECT_EQ(result.outcome(), Outcome::DoneLeftOut);
     ASSERT_EQ(result.leftOut.size(), 1u);
     EXPECT_EQ(result.leftOut[0].item, "Preferences");
-    EXPECT_EQ(result.leftOut[0].path, state.ffpath + "prefs.js");
+    EXPECT_EQ(result.leftOut[0].path, state.profileFolder + "prefs.js");
     EXPECT_EQ(state.leftOut, result.leftOut);
     ASSERT_EQ(fx.host.messages.size(), 1u);
     EXPECT_EQ(fx.host.messages[0].rfind("Some files were left out:\nPreferences: ", 0), 0u)
@@ -741,7 +738,7 @@ TEST(SelectiveSafety, SafariPreferencesWithoutTheAppleFolderAreReported) {
     SelectiveFixture fx("6");
     fs::remove_all(fx.machine.roaming() / "Apple Computer");
     writeFile(fx.tmp / "custom/Bookmarks.plist", "bookmarks");
-    auto state = fx.discover(browsers::safari(), WizardKind::Backup);
+    auto state = fx.discover(browsers::safari(), Task::Backup);
     EXPECT_EQ(fx.host.messages, std::vector<std::string>{"Settings Files Not Found. Select Custom Profile."});
     state.customProfileText = (fx.tmp / "custom").string();
     state.backupLocationText = fx.saves();

@@ -289,11 +289,11 @@ TEST_F(MainWindowTest, ShortcutsReachTheirCommands) {
         const char* frame;
     } cases[] = {
         {Qt::Key_I, Qt::ControlModifier, "Backup Internet Explorer Web Browser", "Tfb_IE"},
-        {Qt::Key_F, Qt::ControlModifier, "Backup Firefox Web Browser", "Tfb_IE"},
-        {Qt::Key_L, Qt::ControlModifier, "Backup Flock Web Browser", "Tfb_IE"},
-        {Qt::Key_C, Qt::ControlModifier, "Backup Chrome Web Browser", "Tfb_IE"},
-        {Qt::Key_F, Qt::AltModifier, "Restore Firefox Web Browser", "Tfb_IE"},
-        {Qt::Key_L, Qt::AltModifier, "Restore Flock Web Browser", "Tfb_IE"},
+        {Qt::Key_F, Qt::ControlModifier, "Backup Firefox Web Browser", "SelectiveFrame"},
+        {Qt::Key_L, Qt::ControlModifier, "Backup Flock Web Browser", "SelectiveFrame"},
+        {Qt::Key_C, Qt::ControlModifier, "Backup Chrome Web Browser", "SelectiveFrame"},
+        {Qt::Key_F, Qt::AltModifier, "Restore Firefox Web Browser", "SelectiveFrame"},
+        {Qt::Key_L, Qt::AltModifier, "Restore Flock Web Browser", "SelectiveFrame"},
         {Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, "Backup Safari Web Browser", "Tffb_IE"},
         {Qt::Key_O, Qt::ShiftModifier | Qt::AltModifier, "Restore Opera Web Browser", "Tffb_IE"},
         {Qt::Key_L, Qt::ShiftModifier | Qt::AltModifier, "Restore Flock Web Browser", "Tffb_IE"},
@@ -322,6 +322,8 @@ TEST_F(MainWindowTest, KeyTipsWorkAsInARibbon) {
         {"RL", "Restore Flock Web Browser", 1},
         {"AL", "Backup Flock Web Browser", 2},
         {"EC", "Restore Chrome Web Browser", 3},
+        {"RE", "Restore Edge Web Browser", 1},  // the "More browsers" group
+        {"AP", "Backup Opera (Chromium) Web Browser", 2},
         {"CO", "Convert Opera Profile", 4},
         {"BX", "", 0},  // no such command: the key tips stay
     };
@@ -348,10 +350,10 @@ TEST_F(MainWindowTest, KeyTipsWorkAsInARibbon) {
     // On the Backup tab Flock shows "F" like Firefox; on the others it shows "L".
     ribbon->setCurrentTab(0);
     ribbon->showCommandKeyTips();
-    EXPECT_EQ(ribbon->visibleKeyTips(), QStringList({"I", "F", "C", "O", "S", "F"}));
+    EXPECT_EQ(ribbon->visibleKeyTips(), QStringList({"I", "F", "C", "O", "S", "F", "E", "B", "V", "M", "P"}));
     ribbon->setCurrentTab(1);
     ribbon->showCommandKeyTips();
-    EXPECT_EQ(ribbon->visibleKeyTips(), QStringList({"I", "F", "C", "O", "S", "L"}));
+    EXPECT_EQ(ribbon->visibleKeyTips(), QStringList({"I", "F", "C", "O", "S", "L", "E", "B", "V", "M", "P"}));
 
     // Esc steps back a level, then leaves; Alt alone also leaves.
     ribbon->hideKeyTips();

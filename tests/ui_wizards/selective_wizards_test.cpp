@@ -75,7 +75,7 @@ fs::path profileFile(const SelectiveWizard& wizard, const std::string& name) {
 }
 
 // The boxes shown, in screen order: columns left to right, each top to bottom.
-std::vector<QCheckBox*> visibleBoxes(const ui::Tfb_IE& wizard) {
+std::vector<QCheckBox*> visibleBoxes(const ui::SelectiveFrame& wizard) {
     std::vector<QCheckBox*> boxes;
     for (QCheckBox* box : wizard.tickBoxes()) {
         if (!box->isHidden())
@@ -260,9 +260,12 @@ TEST_F(SelectiveWizardTest, SelectAllAndDeselectSetEveryBoxOfTheBrowser) {
             takeMessages();
             const auto boxes = visibleBoxes(*wizard);
             ASSERT_EQ(boxes.size(), c.captions.size());
+            // The wizard holds its browser's boxes only: none of another browser's, hidden.
+            EXPECT_EQ(wizard->tickBoxes().size(), boxes.size());
             for (std::size_t i = 0; i < boxes.size(); ++i) {
                 EXPECT_EQ(boxes[i]->text().toStdString(), c.captions[i]);
-                EXPECT_EQ(boxes[i]->pos(), QPoint(ui::Tfb_IE::kTickColumns[i / 7], 109 + 23 * (i % 7)))
+                EXPECT_EQ(boxes[i]->pos(),
+                          QPoint(ui::SelectiveFrame::kTickColumns[i / 7], 109 + 23 * (i % 7)))
                     << c.captions[i];
                 EXPECT_TRUE(boxes[i]->isChecked()) << c.captions[i];
                 EXPECT_EQ(boxes[i]->isEnabled(), c.captions[i] != c.disabled) << c.captions[i];
@@ -336,7 +339,8 @@ TEST_F(SelectiveWizardTest, FirefoxRestoreMovesTheBackupFileAwayOnlyWhenAsked) {
     choose(backup->DirectoryEdit2, saves);
     clickNext(backup);
     ASSERT_TRUE(backup->Button1->isVisible());
-    const std::string archive = backup->state().datfile.substr(1) + ".dat";
+    const std::string archive =
+        fs::path(platform::nativePath(backup->state().archivePath)).filename().string();
     ASSERT_TRUE(fs::exists(saves / archive));
 
     auto* restore = open<SelectiveWizard>(QStringLiteral("R_Firefox"));

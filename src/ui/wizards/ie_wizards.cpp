@@ -73,7 +73,9 @@ void runFull(Tffb_IE& window, Task task) {
         showBar(*window.ProgressBar1, position, total);
     };
     host.runWithResult(
-        [&] { return task == Task::Backup ? ie::runFullBackup(state, host) : ie::runFullRestore(state, host); },
+        [&] {
+            return task == Task::Backup ? ie::runFullBackup(state, host) : ie::runFullRestore(state, host);
+        },
         [&] {
             window.setTitle(QString::fromStdString(state.title));
             showBar(*window.ProgressBar1, state.barPosition, state.barMaximum);

@@ -42,10 +42,11 @@ const std::map<QString, ClassWindows>& classWindows() {
 }
 
 ClassWindows descriptorWindows(const std::string& keyword) {
-    const browsers::Browser& b = browsers::browser(keyword);
-    return {[&b] { return SelectiveWizard::make(b, Task::Backup); },
-            [&b] { return SelectiveWizard::make(b, Task::Restore); },
-            [&b] { return new FullWizard(b, Task::Backup); }, [&b] { return new FullWizard(b, Task::Restore); }};
+    const browsers::Browser* b = &browsers::browser(keyword);
+    return {[b] { return SelectiveWizard::make(*b, Task::Backup); },
+            [b] { return SelectiveWizard::make(*b, Task::Restore); },
+            [b] { return new FullWizard(*b, Task::Backup); },
+            [b] { return new FullWizard(*b, Task::Restore); }};
 }
 
 }  // namespace

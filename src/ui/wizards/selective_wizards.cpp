@@ -219,8 +219,7 @@ Tfr_Chrome::Tfr_Chrome(QWidget* parent) : Tfb_Chrome(Task::Restore, parent) {
 
 Tfb_Safari::Tfb_Safari(QWidget* parent) : Tfb_Safari(Task::Backup, parent) {}
 
-Tfb_Safari::Tfb_Safari(Task task, QWidget* parent)
-    : SelectiveWizard(browsers::safari(), task, parent) {}
+Tfb_Safari::Tfb_Safari(Task task, QWidget* parent) : SelectiveWizard(browsers::safari(), task, parent) {}
 
 Tfr_Safari::Tfr_Safari(QWidget* parent) : Tfb_Safari(Task::Restore, parent) {
     buildRestoreLayout({397, 397, tr("Backup file:")});
