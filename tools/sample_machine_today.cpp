@@ -298,7 +298,7 @@ std::string localState(const std::string& tag, const std::vector<ChromiumProfile
                                "\n      },\n      \"last_used\": " + jsonString(profiles.front().folder) +
                                ",\n      \"profiles_order\": [ " + order + " ]\n   }";
     return "{\n   \"os_crypt\": {\n      \"encrypted_key\": \"RFBBUEkBAAAA0Iyd3wEV0RGMegDAT8KX6wEAAAA" +
-           hex8(stamp(tag)) + "\"\n   },\n   \"profile\": " + profile + "\n}\n";
+           hex8(stamp(tag)) + "A\"\n   },\n   \"profile\": " + profile + "\n}\n";
 }
 
 // One profile of today's Chromium-based browsers. A new profile has no Bookmarks file yet.
