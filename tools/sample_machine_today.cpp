@@ -301,15 +301,17 @@ std::string localState(const std::string& tag, const std::vector<ChromiumProfile
            hex8(stamp(tag)) + "A\"\n   },\n   \"profile\": " + profile + "\n}\n";
 }
 
-// One profile of today's Chromium-based browsers. A new profile has no Bookmarks file yet.
-void writeChromiumProfile(const fs::path& dir, const std::string& tag, bool bookmarks) {
+// One profile of today's Chromium-based browsers, shown as `displayName`. A new profile has no
+// Bookmarks file yet.
+void writeChromiumProfile(const fs::path& dir, const std::string& tag, const std::string& displayName,
+                          bool bookmarks) {
     const Writer w{dir};
     const std::uint32_t n = stamp(tag);
     const std::string site = "https://www.example.org/" + tag;
     const std::string extension(kChromiumExtension);
 
     w("Preferences", "{\"browser\":{\"has_seen_welcome_page\":true},\"homepage\":" + jsonString(site) +
-                         ",\"profile\":{\"name\":" + jsonString(tag) +
+                         ",\"profile\":{\"name\":" + jsonString(displayName) +
                          ",\"exit_type\":\"Normal\"},\"extensions\":{\"settings\":{}}}\n");
     w("Secure Preferences", "{\"extensions\":{\"settings\":{" + jsonString(extension) +
                                 ":{\"path\":" + jsonString(extension + "\\1.0_0") +
@@ -372,8 +374,8 @@ void writeChromium(const SampleMachine& m, const std::string& name, const std::s
     const fs::path base = m.local() / userData;
     const std::vector<ChromiumProfile> profiles{{"Default", "Person 1"}, {"Profile 1", "Work"}};
     writeSampleFile(base / "Local State", localState(name, profiles));
-    writeChromiumProfile(base / "Default", name + "/default", true);
-    writeChromiumProfile(base / "Profile 1", name + "/profile-1", false);
+    writeChromiumProfile(base / "Default", name + "/default", profiles[0].name, true);
+    writeChromiumProfile(base / "Profile 1", name + "/profile-1", profiles[1].name, false);
     writeSampleFile(base / "Default/History-journal", "");
     writeSampleFile(base / "Default/Cache/Cache_Data/data_0", std::string(64, '\x01'));  // never carried
     writeSampleFile(base / "Crashpad/settings.dat", std::string("sdPC", 4) + le32(4) + le32(stamp(name)));
@@ -387,13 +389,13 @@ void writeOpera(const SampleMachine& m) {
     const fs::path base = m.roaming() / "Opera Software";
     // Opera Stable keeps its one profile's files beside Local State.
     writeSampleFile(base / "Opera Stable/Local State", localState("opera", {}));
-    writeChromiumProfile(base / "Opera Stable", "opera/stable", true);
+    writeChromiumProfile(base / "Opera Stable", "opera/stable", "Person 1", true);
     writeSampleFile(base / "Opera Stable/History-journal", "");
     writeSampleFile(m.local() / "Opera Software/Opera Stable/Cache/Cache_Data/data_0",
                     std::string(64, '\x02'));
     // Opera GX keeps them in a "Default" profile folder.
     writeSampleFile(base / "Opera GX Stable/Local State", localState("opera-gx", {{"Default", "Person 1"}}));
-    writeChromiumProfile(base / "Opera GX Stable/Default", "opera-gx/default", true);
+    writeChromiumProfile(base / "Opera GX Stable/Default", "opera-gx/default", "Person 1", true);
 }
 
 }  // namespace
