@@ -99,10 +99,6 @@ std::string leafPage(const std::vector<std::string>& records, std::size_t offset
 
 // ---- Files --------------------------------------------------------------------------------
 
-std::string versionTree(const std::string& version) {
-    return version == "5" ? "Documents and Settings" : "Users";
-}
-
 struct Writer {
     fs::path base;
     void operator()(const std::string& relative, const std::string& contents) const {
@@ -420,14 +416,16 @@ void writeSampleFile(const fs::path& path, const std::string& contents) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
+fs::path SampleMachine::home() const {
+    return root / (version == "5" ? "Documents and Settings" : "Users") / user;
+}
+
 fs::path SampleMachine::roaming() const {
-    return version == "5" ? root / "Documents and Settings" / user / "Application Data"
-                          : root / "Users" / user / "AppData" / "Roaming";
+    return version == "5" ? home() / "Application Data" : home() / "AppData" / "Roaming";
 }
 
 fs::path SampleMachine::local() const {
-    return version == "5" ? root / "Documents and Settings" / user / "Local Settings" / "Application Data"
-                          : root / "Users" / user / "AppData" / "Local";
+    return version == "5" ? home() / "Local Settings" / "Application Data" : home() / "AppData" / "Local";
 }
 
 std::string SampleMachine::windowsPath(const fs::path& native) const {
@@ -455,11 +453,15 @@ SampleMachine buildSampleMachine(const fs::path& root, const SampleMachineOption
     if (options.version != "5" && options.version != "6")
         throw std::runtime_error("the sample machine is Windows version 5 or 6, not " + options.version);
     SampleMachine m{fs::absolute(root), options.user, options.version};
-    fs::create_directories(root / versionTree(m.version) / m.user);
+    fs::create_directories(m.home());
     fs::create_directories(root / "WINDOWS" / "system32");
-    writeFirefox(m);
-    writeFlock(m);
-    writeChrome(m);
+    if (options.today) {
+        writeTodaysBrowsers(m);
+    } else {
+        writeFirefox(m);
+        writeFlock(m);
+        writeChrome(m);
+    }
     writeSafari(m);
     writeOpera(m);
     writeInternetExplorerData(m);

@@ -6,6 +6,10 @@
 //   5: ROOT\Documents and Settings\USER\Application Data (roaming)
 //      ROOT\Documents and Settings\USER\Local Settings\Application Data (local)
 //   6: ROOT\Users\USER\AppData\Roaming and ROOT\Users\USER\AppData\Local
+//
+// The browsers come as they were in 2010, or with `today` as they are now: Firefox with install sections and
+// a profile outside its folder, Flock on the same files, Chrome, Edge, Brave, Vivaldi and Chromium with
+// several profiles, Opera Stable and Opera GX; Safari, Opera 10 and Internet Explorer stay as in 2010.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,7 @@ struct SampleMachine {
     std::string user;
     std::string version;  // "5" or "6"
 
+    std::filesystem::path home() const;     // native folder of the user's profile
     std::filesystem::path roaming() const;  // native roaming application-data folder
     std::filesystem::path local() const;    // native local application-data folder
 
@@ -37,6 +42,7 @@ struct SampleMachine {
 struct SampleMachineOptions {
     std::string version = "6";
     std::string user = "ann";
+    bool today = false;  // today's browser layouts instead of the 2010 ones
 };
 
 // Writes the machine into `root` (created when missing) and returns it. Throws
@@ -46,6 +52,10 @@ SampleMachine buildSampleMachine(const std::filesystem::path& root, const Sample
 // Internet Explorer's part of the machine (cookies, favorites, recovery data, the registry hive).
 // Called by buildSampleMachine after the other browsers; defined in sample_machine_ie.cpp.
 void writeInternetExplorerData(const SampleMachine& machine);
+
+// Today's Firefox, Flock, Chromium-family and Opera profiles, written by buildSampleMachine instead
+// of the 2010 ones when options.today is set; defined in sample_machine_today.cpp.
+void writeTodaysBrowsers(const SampleMachine& machine);
 
 // ---- Building blocks, shared with the Internet Explorer part and with tests ----
 

@@ -15,10 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::RegistryTree;
 
-fs::path homeFolder(const SampleMachine& m) {
-    return m.root / (m.version == "5" ? "Documents and Settings" : "Users") / m.user;
-}
-
 RegistryTree key(std::vector<platform::RegistryValue> values, std::vector<RegistryTree> subkeys = {}) {
     return RegistryTree{"", std::move(values), std::move(subkeys)};
 }
@@ -96,14 +92,14 @@ void writeRegistry(const SampleMachine& m) {
     platform::setMachine(previous);
     if (!failed.empty())
         throw std::runtime_error("cannot write the registry key " + failed + " into " +
-                                 (homeFolder(m) / "NTUSER.DAT").string());
+                                 (m.home() / "NTUSER.DAT").string());
 }
 
 }  // namespace
 
 void writeInternetExplorerData(const SampleMachine& machine) {
     const SampleMachine& m = machine;
-    const fs::path home = homeFolder(m);
+    const fs::path home = m.home();
     const fs::path cookies = m.version == "5" ? home / "Cookies" : m.roaming() / "Microsoft/Windows/Cookies";
     const std::string cookie_user = m.user + "@";
     writeSampleFile(cookies / (cookie_user + "example[1].txt"),

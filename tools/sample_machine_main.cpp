@@ -1,4 +1,4 @@
-// kelvora-sample-machine ROOT [--version 5|6] [--user NAME]: writes a sample Windows machine with
+// kelvora-sample-machine ROOT [--version 5|6] [--user NAME] [--today]: writes a sample Windows machine with
 // browser profiles into ROOT and prints how to point kelvora-cli at it.
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -14,12 +14,17 @@ int main(int argc, char** argv) {
     app.add_option("--version", options.version, "Windows major version: 5 (XP) or 6 (Vista/7)")
         ->check(CLI::IsMember({"5", "6"}));
     app.add_option("--user", options.user, "Windows login name");
+    app.add_flag(
+        "--today", options.today,
+        "Write today's browsers (Firefox, Flock, Chrome, Edge, Brave, Vivaldi, Chromium, Opera Stable "
+        "and Opera GX) instead of their 2010 layouts; Safari, Opera 10 and Internet Explorer as in 2010");
     CLI11_PARSE(app, argc, argv);
 
     try {
         const auto machine = kelvora::tools::buildSampleMachine(root, options);
-        std::cout << "Wrote a Windows " << machine.version << " machine for user " << machine.user << " into "
-                  << machine.root.string() << "\n"
+        std::cout << "Wrote a Windows " << machine.version << " machine with "
+                  << (options.today ? "today's" : "2010's") << " browsers for user " << machine.user
+                  << " into " << machine.root.string() << "\n"
                   << "Try: kelvora-cli --root \"" << machine.root.string() << "\" --user " << machine.user
                   << " profiles firefox\n";
     } catch (const std::exception& e) {
