@@ -23,8 +23,9 @@ namespace fs = std::filesystem;
 
 class SelectiveFixture {
   public:
-    explicit SelectiveFixture(const std::string& version) {
-        machine = tools::buildSampleMachine(tmp / "machine", {version, "ann"});
+    // A machine of 2010's browsers, or with `today` of today's.
+    explicit SelectiveFixture(const std::string& version, bool today = false) {
+        machine = tools::buildSampleMachine(tmp / "machine", {version, "ann", today});
         machine.activate();
         facts = machine.facts();
         fs::create_directories(savesDir());
