@@ -512,7 +512,8 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
             addChromiumProfiles(state, subfolders);
             break;
     }
-    state.profileIndex = state.profiles.empty() ? -1 : 0;
+    // The list starts at the profile the browser starts with, else at its first entry.
+    state.profileIndex = state.profiles.empty() ? -1 : std::max(0, defaultProfileIndex(browser, state));
     state.focusOnNext = true;
 }
 

@@ -75,7 +75,12 @@ TEST(SelectiveDiscovery, FindsTheProfileRootAndListsProfiles) {
         EXPECT_EQ(state.markerFound, state.candidates[c.hit] + "\\" + browser.discovery.front().marker);
         EXPECT_EQ(state.profileFolder, root);
         EXPECT_EQ(sorted(state.profiles), c.profiles);
-        EXPECT_EQ(state.profileIndex, 0);
+        // The list starts at the profile the browser starts with (profiles.ini's mark, Chrome's
+        // "Default"), else at the first.
+        EXPECT_EQ(state.profileIndex, std::max(0, browsers::defaultProfileIndex(browser, state)));
+        if (browser.keyword == "firefox") {
+            EXPECT_EQ(state.profiles.at(static_cast<std::size_t>(state.profileIndex)), "abcd1234.default");
+        }
         EXPECT_TRUE(state.focusOnNext);
         EXPECT_EQ(state.title, browser.backupTitle);
         if (browser.keyword == "safari" || browser.keyword == "chrome") {

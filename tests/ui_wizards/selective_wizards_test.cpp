@@ -67,11 +67,7 @@ QString command(const char* prefix, const std::string& name) {
 // The selected profile's file `name`, on the machine in use, as the wizard's state names it.
 fs::path profileFile(const SelectiveWizard& wizard, const std::string& name) {
     const auto& state = wizard.state();
-    std::string folder = state.profileRoot;
-    if (!wizard.browser().profilesFolder.empty())
-        folder += wizard.browser().profilesFolder + "\\";
-    folder += state.profiles.at(static_cast<std::size_t>(state.profileIndex)) + "\\";
-    return platform::nativePath(folder + name);
+    return platform::nativePath(state.profileFolders.at(static_cast<std::size_t>(state.profileIndex)) + name);
 }
 
 // The boxes shown, in screen order: columns left to right, each top to bottom.
@@ -135,12 +131,15 @@ TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
         EXPECT_EQ(backup->windowTitle().toStdString(), backup->browser().backupCaption);
         EXPECT_EQ(backup->Label1->text().toStdString(), backup->browser().backupTitle);
         ASSERT_GT(backup->ListBox1->count(), 0);
-        EXPECT_EQ(backup->ListBox1->currentRow(), 0);
+        // The list starts at the browser's default profile.
+        EXPECT_EQ(backup->ListBox1->currentRow(),
+                  std::max(0, browsers::defaultProfileIndex(backup->browser(), backup->state())));
         EXPECT_TRUE(takeMessages().empty());
         const fs::path source = profileFile(*backup, c.file);
         ASSERT_TRUE(fs::exists(source)) << source;
         writeFile(source, marked);
-        const std::string profile = backup->state().profiles.front();
+        const std::string profile =
+            backup->state().profiles.at(static_cast<std::size_t>(backup->ListBox1->currentRow()));
         screenshot(backup, command("B_", c.name) + QStringLiteral("_ready"));
         if (c.name == "Firefox")
             screenshot(form.get(), QStringLiteral("main_window_with_B_Firefox"));
@@ -355,6 +354,62 @@ TEST_F(SelectiveWizardTest, FirefoxRestoreMovesTheBackupFileAwayOnlyWhenAsked) {
     EXPECT_TRUE(restore->Button1->isVisible());
     EXPECT_FALSE(fs::exists(saves / archive));
     EXPECT_EQ(restore->ListBox2->count(), 0);
+}
+
+// Today's browsers in the window: each one's wizards list the profiles with the browser's own
+// names, say what stays encrypted, and a backup restored over a stale file brings it back.
+TEST_F(SelectiveWizardTest, TodaysBrowsersBackUpAndRestoreInTheWindow) {
+    const tools::SampleMachine machine = useMachine("machine", "6", true);
+    const fs::path saves = tmp / "saves";
+    fs::create_directories(saves);
+    const struct {
+        const char* command;
+        const char* file;  // below the machine's local or roaming folder
+        bool local;
+        const char* shown;  // the first profile as the list shows it
+    } cases[] = {
+        {"Firefox", "Mozilla/Firefox/Profiles/q1w2e3r4.default-release/key4.db", false,
+         "q1w2e3r4.default-release"},
+        {"Chrome", "Google/Chrome/User Data/Default/Network/Cookies", true, "Default (Person 1)"},
+        {"Edge", "Microsoft/Edge/User Data/Default/Login Data For Account", true, "Default (Person 1)"},
+        {"Brave", "BraveSoftware/Brave-Browser/User Data/Default/Sessions/Session_13300000000000000", true,
+         "Default (Person 1)"},
+        {"Vivaldi", "Vivaldi/User Data/Default/Secure Preferences", true, "Default (Person 1)"},
+        {"Chromium", "Chromium/User Data/Default/Favicons", true, "Default (Person 1)"},
+        {"OperaChromium", "Opera Software/Opera Stable/Shortcuts", false, "Opera Stable"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        fs::remove_all(saves);
+        fs::create_directories(saves);
+        const fs::path file = (c.local ? machine.local() : machine.roaming()) / c.file;
+        const std::string before = readFile(file);
+
+        auto* backup = open<SelectiveWizard>(QStringLiteral("B_") + QLatin1String(c.command));
+        ASSERT_NE(backup, nullptr);
+        ASSERT_GT(backup->ListBox1->count(), 0);
+        const int chosen = backup->ListBox1->currentRow();
+        ASSERT_GE(chosen, 0);
+        EXPECT_EQ(backup->ListBox1->item(chosen)->text().toStdString(), c.shown);
+        EXPECT_EQ(backup->NoteLabel != nullptr, std::string(c.command) != "Firefox");
+        choose(backup->DirectoryEdit2, saves);
+        clickNext(backup);
+        EXPECT_TRUE(takeErrors().empty());
+        ASSERT_TRUE(backup->Button1->isVisible());
+        backup->close();
+
+        writeFile(file, "stale");
+        auto* restore = open<SelectiveWizard>(QStringLiteral("R_") + QLatin1String(c.command));
+        ASSERT_NE(restore, nullptr);
+        choose(restore->DirectoryEdit2, saves);
+        ASSERT_EQ(restore->ListBox2->count(), 1);
+        clickNext(restore);
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_TRUE(restore->Button1->isVisible());
+        EXPECT_TRUE(readFile(file) == before) << "the restore brought back " << c.file;
+        restore->close();
+        takeMessages();
+    }
 }
 
 TEST_F(SelectiveWizardTest, ActivationAppendsTheProfilesAgainAndTheCustomFolderEmptiesTheList) {

@@ -52,9 +52,10 @@ WizardTest::~WizardTest() {
     ui::setEndProgramHandler(previousEnd_);
 }
 
-tools::SampleMachine WizardTest::useMachine(const std::string& name, const std::string& version) {
+tools::SampleMachine WizardTest::useMachine(const std::string& name, const std::string& version, bool today) {
     tools::SampleMachineOptions options;
     options.version = version;
+    options.today = today;
     tools::SampleMachine machine = tools::buildSampleMachine(tmp / name, options);
     use(machine);
     return machine;

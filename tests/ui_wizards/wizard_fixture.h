@@ -39,8 +39,10 @@ class WizardTest : public ::testing::Test {
     WizardTest();
     ~WizardTest() override;
 
-    // A sample machine in the folder `name`, made the machine the program works on.
-    tools::SampleMachine useMachine(const std::string& name, const std::string& version = "6");
+    // A sample machine in the folder `name` (of today's browsers with `today`), made the machine the
+    // program works on.
+    tools::SampleMachine useMachine(const std::string& name, const std::string& version = "6",
+                                    bool today = false);
     // The machine becomes the one the program works on again.
     static void use(const tools::SampleMachine& machine);
 
