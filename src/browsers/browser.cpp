@@ -310,9 +310,10 @@ Rows chromiumRows() {
     };
 }
 
+// The browser encrypts them with a key of the Windows user (kept in "Local State"): restored for
+// another user or on another system, it can't read them.
 constexpr const char* kChromiumNote =
-    "Saved passwords and cookies stay encrypted with a key of the Windows user they were saved by: "
-    "restored for another user or on another system, the browser can't read them.";
+    "Passwords and cookies can be read only by the Windows user who saved them.";
 
 // A browser of the Chromium family: found by the "Local State" of its data folder `suffix` (in the
 // local application-data folder unless `roaming`).

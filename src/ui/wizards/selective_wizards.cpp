@@ -57,7 +57,7 @@ SelectiveWizard::SelectiveWizard(const browsers::Browser& browser, Task task, QW
         NoteLabel->setFont(controlFont());
         NoteLabel->setWordWrap(true);
         NoteLabel->setStyleSheet(QStringLiteral("color: #505050;"));
-        NoteLabel->setGeometry(221, 274, 340, 30);
+        NoteLabel->setGeometry(221, 272, 340, 30);
     }
 }
 
