@@ -303,8 +303,16 @@ bool deleteRegistryTree(std::string_view key);
 
 // ---- Shell ----------------------------------------------------------------------------------
 // Opens a web address, mail link or file with the desktop's handler, without waiting for the
-// handler (POSIX: xdg-open in a session of its own). False when it could not be started.
+// handler (POSIX: xdg-open in a session of its own). A target without a scheme ("www.host/path")
+// is a web address, as the Windows shell takes it. False when it could not be started.
 bool openWithShell(std::string_view target);
+
+// ---- Console --------------------------------------------------------------------------------
+// Makes the console take the program's UTF-8 output (Windows); nothing elsewhere.
+void useUtf8Console();
+// True when the standard error stream is an interactive terminal that can redraw a progress bar
+// in place (POSIX); false on Windows and for pipes and files.
+bool stderrIsTerminal();
 
 // ---- HTTP -----------------------------------------------------------------------------------
 // One GET request. The transport follows HTTP redirections itself, at most `maxRedirects` of them

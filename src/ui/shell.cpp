@@ -34,14 +34,7 @@ void openExternal(const QString& target) {
         open_external_handler(target);
         return;
     }
-    QString address = target;
-#ifndef _WIN32
-    // The Windows shell takes "www.host/path" as a web address; the desktop openers elsewhere
-    // want the scheme.
-    if (!address.contains(QLatin1Char(':')))
-        address.prepend(QStringLiteral("http://"));
-#endif
-    platform::openWithShell(address.toStdString());
+    platform::openWithShell(target.toStdString());
 }
 
 OpenExternalHandler setOpenExternalHandler(OpenExternalHandler handler) {

@@ -707,7 +707,19 @@ void File::close() {
 // ---- Shell ----------------------------------------------------------------------------------
 
 bool openWithShell(std::string_view target) {
-    return spawnDetached("xdg-open", std::string(target));
+    // The Windows shell takes "www.host/path" as a web address; xdg-open wants the scheme.
+    std::string address(target);
+    if (address.find(':') == std::string::npos)
+        address = "http://" + address;
+    return spawnDetached("xdg-open", address);
+}
+
+// ---- Console --------------------------------------------------------------------------------
+
+void useUtf8Console() {}
+
+bool stderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) != 0;
 }
 
 }  // namespace kelvora::platform

@@ -668,4 +668,15 @@ bool openWithShell(std::string_view target) {
     return result > 32;
 }
 
+// ---- Console --------------------------------------------------------------------------------
+
+void useUtf8Console() {
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+// The console redraws no bar in place here: plain lines, as for a pipe.
+bool stderrIsTerminal() {
+    return false;
+}
+
 }  // namespace kelvora::platform
