@@ -698,22 +698,19 @@ CliRun runCli(const tools::SampleMachine& machine, std::vector<std::string> args
     return {code, out.str(), err.str()};
 }
 
-// Every browser both ways between the two sample machines, through kelvora-cli.
-TEST(FullCommandLine, EveryBrowserBetweenBothSampleMachines) {
+struct FullCase {
+    std::string browser;
+    std::string below;  // the data root below the roaming or local folder
+    bool local;
+};
+
+// Each browser both ways between a version 5 and a version 6 machine, through kelvora-cli: the
+// target's data root afterwards holds its own files with every non-empty file of the source's.
+void roundTripBetween(bool today, const std::vector<FullCase>& cases) {
     TempDir xpRoot;
     TempDir vistaRoot;
-    const auto xp = tools::buildSampleMachine(xpRoot.path(), {"5", "ann"});
-    const auto vista = tools::buildSampleMachine(vistaRoot.path(), {"6", "bob"});
-    struct Case {
-        std::string browser;
-        std::string below;  // the data root below the roaming or local folder
-        bool local;
-    };
-    const Case cases[] = {{"firefox", "Mozilla/Firefox", false},
-                          {"chrome", "Google/Chrome/User Data", true},
-                          {"safari", "Apple Computer", false},
-                          {"flock", "Flock/Browser", false},
-                          {"opera", "Opera", false}};
+    const auto xp = tools::buildSampleMachine(xpRoot.path(), {"5", "ann", today});
+    const auto vista = tools::buildSampleMachine(vistaRoot.path(), {"6", "bob", today});
     const std::pair<const tools::SampleMachine*, const tools::SampleMachine*> directions[] = {{&xp, &vista},
                                                                                               {&vista, &xp}};
     for (const auto& [from, to] : directions) {
@@ -723,6 +720,7 @@ TEST(FullCommandLine, EveryBrowserBetweenBothSampleMachines) {
             const fs::path source = (c.local ? from->local() : from->roaming()) / c.below;
             const fs::path target = (c.local ? to->local() : to->roaming()) / c.below;
             const auto saved = filesBelow(source);
+            ASSERT_FALSE(saved.empty());
             auto expected = filesBelow(target);
             for (const auto& [name, contents] : saved) {
                 if (!contents.empty())
@@ -744,6 +742,26 @@ TEST(FullCommandLine, EveryBrowserBetweenBothSampleMachines) {
             EXPECT_TRUE(restore.err.empty()) << restore.err;
         }
     }
+}
+
+TEST(FullCommandLine, EveryBrowserBetweenBothSampleMachines) {
+    roundTripBetween(false, {{"firefox", "Mozilla/Firefox", false},
+                             {"chrome", "Google/Chrome/User Data", true},
+                             {"safari", "Apple Computer", false},
+                             {"flock", "Flock/Browser", false},
+                             {"opera", "Opera", false}});
+}
+
+// Today's layouts: Chromium browsers are found by their "Local State", Opera of today in its own
+// data folder.
+TEST(FullCommandLine, TodaysBrowsersBetweenBothSampleMachines) {
+    roundTripBetween(true, {{"firefox", "Mozilla/Firefox", false},
+                            {"chrome", "Google/Chrome/User Data", true},
+                            {"edge", "Microsoft/Edge/User Data", true},
+                            {"brave", "BraveSoftware/Brave-Browser/User Data", true},
+                            {"vivaldi", "Vivaldi/User Data", true},
+                            {"chromium", "Chromium/User Data", true},
+                            {"opera-chromium", "Opera Software/Opera Stable", false}});
 }
 
 TEST(FullCommandLine, OperaFolderNameAndFailures) {

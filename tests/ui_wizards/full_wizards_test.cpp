@@ -18,6 +18,7 @@ namespace kelvora::test {
 namespace {
 
 namespace fs = std::filesystem;
+using ui::FullWizard;
 using ui::Tffb_Firefox;
 
 // Notes every text the file label shows while it is painted.
@@ -115,6 +116,43 @@ TEST_F(FullWizardTest, FullBackupShowsEachFileThenFinishedAndRestoresOnAnotherMa
         EXPECT_TRUE(restore->Button1->isVisible());
         EXPECT_EQ(readFile(target), marked);
         screenshot(restore, command("sR_", c.name));
+    }
+}
+
+// The wizards made from a descriptor alone: today's Chromium browsers, found by their "Local State".
+TEST_F(FullWizardTest, TodaysBrowsersRestoreOnAnotherMachine) {
+    const tools::SampleMachine first = useMachine("first", "6", true);
+    const tools::SampleMachine second = useMachine("second", "5", true);
+    for (const char* name : {"Edge", "Brave", "Vivaldi", "Chromium", "OperaChromium"}) {
+        SCOPED_TRACE(name);
+        const fs::path saves = tmp / "full" / name;
+        fs::create_directories(saves);
+        const std::string file = "Default\\Network\\Cookies";
+
+        use(first);
+        auto* backup = open<FullWizard>(command("sB_", name));
+        ASSERT_NE(backup, nullptr);
+        EXPECT_TRUE(takeMessages().empty());
+        ASSERT_NE(backup->NoteLabel, nullptr);
+        const std::string marked = std::string("kelvora full wizard test: ") + name + "\n";
+        const std::string dataFile = std::string(name) == "OperaChromium" ? "Network\\Cookies" : file;
+        writeFile(platform::nativePath(backup->state().dataRoot + "\\" + dataFile), marked);
+        choose(backup->DirectoryEdit2, saves);
+        clickNext(backup);
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_TRUE(backup->Button1->isVisible());
+
+        use(second);
+        auto* restore = open<FullWizard>(command("sR_", name));
+        ASSERT_NE(restore, nullptr);
+        const fs::path target = platform::nativePath(restore->state().dataRoot + "\\" + dataFile);
+        fs::remove(target);
+        choose(restore->DirectoryEdit2, saves);
+        clickNext(restore);
+        EXPECT_TRUE(takeErrors().empty());
+        EXPECT_TRUE(restore->Button1->isVisible());
+        EXPECT_EQ(readFile(target), marked);
+        takeMessages();
     }
 }
 
