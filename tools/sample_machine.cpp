@@ -164,8 +164,9 @@ void writeMozillaProfile(const fs::path& dir, const std::string& owner, bool flo
     w("hostperm.1", "# Permission File\nhost\tcookie\t1\texample.org\n");
     w("content-prefs.sqlite",
       sqliteDatabase({{"prefs", {"groupID", "settingID", "value"}, {{"1", "1", "1.2"}}}}));
-    // Files no item carries: they must stay out of a selective archive.
+    // A file no item carries: it must stay out of a selective archive.
     w("cert8.db", std::string(512, '\x11'));
+    // Carried by "Site(s) preferences" since Firefox keeps its site permissions here.
     w("permissions.sqlite", sqliteDatabase({{"moz_hosts", {"host", "type"}, {{"example.org", "popup"}}}}));
     w("extensions/{972ce4c6-7e08-4474-a285-3208198ce6fd}/install.rdf",
       "<?xml version=\"1.0\"?>\n<RDF xmlns=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/>\n");
