@@ -88,7 +88,7 @@ void pause(Job& job) {
 }
 
 void doHive(Job& job, const Item& item, const HiveFile& hive) {
-    const std::string file = job.staging + "\\" + hive.file;
+    const std::string file = joinPath(job.staging, hive.file);
     if (job.backup) {
         const std::string reason = SaveKeyToFile(hive.key, file);
         if (!reason.empty())
@@ -121,7 +121,7 @@ void doFolder(Job& job, const Item& item) {
         copy(place, job.staging);
         return;
     }
-    const std::string archived = job.staging + "\\" + folderName(item.folder);
+    const std::string archived = joinPath(job.staging, folderName(item.folder));
     if (DirectoryExists(archived))
         copy(archived, job.where.folderParent(item.folder));
 }
@@ -437,7 +437,7 @@ TaskResult runFullBackup(full::State& state, Host& host) {
         if (!commonStart(state, where))
             return endedHere(host, full::kSelectLocation);
         const std::string location = state.backupLocationText;
-        const std::string archive = location + "\\" + kFullArchive;
+        const std::string archive = joinPath(location, kFullArchive);
         if (auto stop = readyToWrite(location, archive, host))
             return *stop;
         std::vector<LeftOut> leftOut;
@@ -468,7 +468,7 @@ TaskResult runFullRestore(full::State& state, Host& host) {
         if (!commonStart(state, where))
             return endedHere(host, full::kSelectLocation);
         const std::string location = state.backupLocationText;
-        const std::string archive = location + "\\" + kFullArchive;
+        const std::string archive = joinPath(location, kFullArchive);
         if (!FileExists(archive))
             return stoppedHere(host, notFoundMessage(kFullArchive));
         std::vector<LeftOut> leftOut;

@@ -6,6 +6,7 @@
 #include "core/core.h"
 #include "core/error.h"
 #include "core/staging.h"
+#include "core/text.h"
 #include "platform/platform.h"
 
 namespace kelvora::browsers {
@@ -97,7 +98,7 @@ bool holdsAnyFile(const std::string& folder) {
             return true;
     }
     for (const auto& entry : entries) {
-        if (entry.isDirectory && !entry.isLink && holdsAnyFile(folder + "\\" + entry.name))
+        if (entry.isDirectory && !entry.isLink && holdsAnyFile(joinPath(folder, entry.name)))
             return true;
     }
     return false;

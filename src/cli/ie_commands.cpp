@@ -93,7 +93,7 @@ int full(Task task, const std::string& folder, bool overwrite, Context& ctx) {
     host.overwrite = overwrite;
     const TaskResult result =
         task == Task::Backup ? tasks::runFullBackup(state, host) : tasks::runFullRestore(state, host);
-    const std::string archive = shownPath(state.backupLocationText + "\\" + tasks::kFullArchive);
+    const std::string archive = shownPath(joinPath(state.backupLocationText, tasks::kFullArchive));
     return reportResult(
         ctx, host, result,
         (task == Task::Backup ? "Backed up Internet Explorer into " : "Restored Internet Explorer from ") +
