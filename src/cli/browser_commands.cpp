@@ -257,7 +257,9 @@ class ProfilesCommand : public Command {
             const std::string folder = withoutTrailingSeparator(state.profileFolders[i]);
             ctx.out << printable(state.profileLabels[i])
                     << (static_cast<int>(i) == marked ? " (default)" : "");
-            if (!equalsIgnoreCase(parentFolder(folder), usual) && !equalsIgnoreCase(folder, usual))
+            const std::string parent = parentFolder(folder);
+            if (!equalsIgnoreCase(parent, usual) && !equalsIgnoreCase(folder, usual) &&
+                !equalsIgnoreCase(parent, withoutTrailingSeparator(state.profileRoot)))
                 ctx.out << " in " << shownPath(folder);
             ctx.out << '\n';
         }

@@ -111,6 +111,44 @@ TEST(BrowserCommands, TodaysBrowsersRoundTrip) {
     }
 }
 
+// The committed profiles of the real browsers, from the command line: found with their defaults,
+// backed up, and restored over stale files.
+TEST(BrowserCommands, RealProfilesRoundTrip) {
+    const struct {
+        const char* browser;
+        const char* fixture;
+        const char* below;
+        bool local;
+        const char* shown;  // the default's line in 'profiles'
+        const char* archive;
+        const char* file;  // in the default profile
+    } cases[] = {
+        {"firefox", "firefox", "Mozilla/Firefox", false, "7zbmtyxw.default-esr (default)\n",
+         "default-esr.dat", "7zbmtyxw.default-esr/logins.json"},
+        {"chromium", "chromium/User Data", "Chromium/User Data", true, "Default (Person 1) (default)\n",
+         "Default.dat", "Default/Bookmarks"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.browser);
+        SelectiveFixture fx("6");
+        const fs::path root = (c.local ? fx.machine.local() : fx.machine.roaming()) / c.below;
+        fs::remove_all(root);
+        fs::create_directories(root);
+        fs::copy(fs::path(KELVORA_REAL_PROFILES) / c.fixture, root, fs::copy_options::recursive);
+        auto run = cli(fx, {"profiles", c.browser});
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
+
+        const std::string before = readFile(root / c.file);
+        run = cli(fx, {"backup", c.browser, "--to", fx.saves()});
+        ASSERT_EQ(run.code, 0) << run.err;
+        writeFile(root / c.file, "stale");
+        run = cli(fx, {"restore", c.browser, "--from", fx.saves(), "--archive", c.archive});
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_TRUE(readFile(root / c.file) == before);
+    }
+}
+
 TEST(BrowserCommands, ChosenItemsByCaption) {
     SelectiveFixture fx("5");
     const auto run = cli(fx, {"backup", "opera", "--to", fx.saves(), "--items", "mail and feeds, Notes"});

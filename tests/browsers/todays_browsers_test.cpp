@@ -153,5 +153,88 @@ TEST(TodaysBrowsers, EveryItemRoundTripsIntoASecondMachine) {
     }
 }
 
+#ifdef KELVORA_REAL_PROFILES
+// Profiles written by the real browsers (Debian's Firefox ESR and Chromium, run once headless; see
+// the fixture's README), placed where Windows keeps them on two sample machines.
+struct RealProfileCase {
+    const char* keyword;
+    const char* fixture;  // below the fixture folder
+    const char* below;    // where it goes below the machine's roaming or local folder
+    bool local;
+    std::vector<std::string> profiles;
+    const char* byDefault;
+    const char* label;  // how the list shows the default
+};
+
+const RealProfileCase kRealProfiles[] = {
+    // Firefox on Linux keeps its profiles beside profiles.ini; the install section names the one
+    // in use while an older "Default=1" marks another. "Profile Groups" is no profile.
+    {"firefox",
+     "firefox",
+     "Mozilla/Firefox",
+     false,
+     {"7zbmtyxw.default-esr", "tdzdtm7n.default"},
+     "7zbmtyxw.default-esr",
+     "7zbmtyxw.default-esr"},
+    // "segmentation_platform" holds no Preferences: it is no profile.
+    {"chromium",
+     "chromium/User Data",
+     "Chromium/User Data",
+     true,
+     {"Default", "Profile 1"},
+     "Default",
+     "Default (Person 1)"},
+};
+
+fs::path placeRealProfile(const SelectiveFixture& fx, const RealProfileCase& c) {
+    const fs::path target = (c.local ? fx.machine.local() : fx.machine.roaming()) / c.below;
+    fs::remove_all(target);
+    fs::create_directories(target);
+    fs::copy(fs::path(KELVORA_REAL_PROFILES) / c.fixture, target, fs::copy_options::recursive);
+    return target;
+}
+
+TEST(RealProfiles, DiscoveryBackupAndRestoreIntoASecondMachine) {
+    for (const auto& c : kRealProfiles) {
+        SCOPED_TRACE(c.keyword);
+        const auto& browser = browsers::browser(c.keyword);
+        SelectiveFixture from("6");
+        placeRealProfile(from, c);
+        auto state = from.discover(browser, Task::Backup);
+        EXPECT_TRUE(from.host.messages.empty());
+        EXPECT_EQ(sorted(state.profiles), sorted(c.profiles));
+        ASSERT_GE(state.profileIndex, 0);
+        const auto index = static_cast<std::size_t>(state.profileIndex);
+        EXPECT_EQ(state.profiles[index], c.byDefault);
+        EXPECT_EQ(state.profileLabels[index], c.label);
+        EXPECT_EQ(browsers::defaultProfileIndex(browser, state), state.profileIndex);
+
+        state.backupLocationText = from.saves();
+        const auto backup = browsers::runSelectiveBackup(browser, state, from.host);
+        ASSERT_EQ(backup.outcome(), Outcome::Done) << backup.message();
+        EXPECT_TRUE(backup.leftOut.empty());
+        const fs::path source = native(state.profileFolder);
+        const auto wanted = itemFiles(browser, browsers::ItemPlace::Profile, source);
+        ASSERT_GT(wanted.size(), 8u);
+
+        SelectiveFixture to("5");
+        placeRealProfile(to, c);
+        const std::string archive = fs::path(native(state.archivePath)).filename().string();
+        fs::copy_file(from.savesDir() / archive, to.savesDir() / archive);
+        auto restore = to.restoreWindow(browser, archive);
+        SelectiveFixture::choose(restore, c.byDefault);
+        const fs::path target =
+            native(restore.profileFolders[static_cast<std::size_t>(restore.profileIndex)]);
+        for (const auto& name : wanted)
+            writeFile(target / name, "stale");
+        const auto result = browsers::runSelectiveRestore(browser, restore, to.host);
+        ASSERT_EQ(result.outcome(), Outcome::Done) << result.message();
+        EXPECT_TRUE(result.leftOut.empty());
+        for (const auto& name : wanted)
+            EXPECT_TRUE(readFile(target / name) == readFile(source / name)) << name;
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace kelvora::test
