@@ -94,10 +94,12 @@ class FakeOpener : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(bin_);
+        // The address is written beside "opened" and moved there, so the test never reads it half written.
         test::writeFile(bin_ / "xdg-open",
                         "#!/bin/sh\n"
                         "printf '%s' \"$1\" > '" +
-                            (tmp_ / "opened").string() +
+                            (tmp_ / "opened.part").string() + "' && mv '" + (tmp_ / "opened.part").string() +
+                            "' '" + (tmp_ / "opened").string() +
                             "'\n"
                             "i=0\n"
                             "while [ ! -e '" +
