@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <chrono>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "core/error.h"
 #include "ui/tf_pbar.h"
@@ -84,6 +87,45 @@ TEST(WizardHost, ShowingTheProgressWindowStartsItsBarAtZeroEveryTime) {
     EXPECT_FALSE(bar.isVisible());
     EXPECT_EQ(bar.Position(), 100);
     ui::setF_pBar(nullptr);
+}
+
+// A window that counts its paints.
+class CountingWindow : public QWidget {
+  public:
+    int paints = 0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+// A full task reports every block of every file and asks for a repaint after each file: the bar
+// takes a value only when its percentage changes, and the window is painted at most once per
+// kRepaintGap however fast the reports come; the last value still arrives.
+TEST(WizardHost, ProgressAndRepaintsAreCoalesced) {
+    CountingWindow window;
+    window.resize(100, 100);
+    window.show();
+    QApplication::processEvents();
+    ui::wizards::WizardHost host(&window);
+    std::vector<std::pair<int, int>> bar;
+    host.onFullProgress = [&](int position, int total) { bar.emplace_back(position, total); };
+
+    const auto start = std::chrono::steady_clock::now();
+    const int paintsBefore = window.paints;
+    constexpr int kFiles = 200;
+    constexpr int kBlocks = 1000;  // a 1,000 KiB file reported per KiB
+    for (int file = 0; file < kFiles; ++file) {
+        for (int block = 0; block <= kBlocks; ++block)
+            host.fullProgress(block, kBlocks);
+        host.repaint();
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_LE(bar.size(), static_cast<std::size_t>(kFiles * 102));
+    EXPECT_EQ(bar.back(), std::make_pair(kBlocks, kBlocks));
+    const auto gaps = elapsed / ui::wizards::WizardHost::kRepaintGap;
+    EXPECT_LE(window.paints - paintsBefore, static_cast<int>(gaps) + 1);
+    EXPECT_GE(window.paints - paintsBefore, 1);
 }
 
 }  // namespace

@@ -151,9 +151,16 @@ void WizardHost::progressHide() {
         bar->hide();
 }
 
+// The archive reports every block it reads; the bar takes a new value only when its percentage
+// changes (and at each file's start and end), so a large file costs at most a hundred updates.
 void WizardHost::fullProgress(int position, int total) {
-    if (onFullProgress)
-        onFullProgress(position, total);
+    if (!onFullProgress)
+        return;
+    const int percent = total > 0 ? static_cast<int>(static_cast<long long>(position) * 100 / total) : 0;
+    if (percent == shownPercent_ && position != 0 && position != total)
+        return;
+    shownPercent_ = percent;
+    onFullProgress(position, total);
 }
 
 void WizardHost::fullFileLabel(const std::string& text) {
@@ -161,9 +168,17 @@ void WizardHost::fullFileLabel(const std::string& text) {
         onFileLabel(text);
 }
 
+// A task asks for a repaint after each file; the window is painted at most once per kRepaintGap,
+// which keeps the bar and the file label moving at an even pace at any number of files.
 void WizardHost::repaint() {
-    if (window_)
-        window_->repaint();
+    if (!window_)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (painted_ && now - lastRepaint_ < kRepaintGap)
+        return;
+    painted_ = true;
+    lastRepaint_ = now;
+    window_->repaint();
 }
 
 void WizardHost::setBusyCursor(bool busy) {

@@ -88,8 +88,15 @@ class WizardHost : public browsers::Host {
     std::function<void(int position, int total)> onFullProgress;
     std::function<void(const std::string& text)> onFileLabel;
 
+    // The shortest time between two repaints a task asks for.
+    static constexpr std::chrono::milliseconds kRepaintGap{30};
+
   private:
     void restoreCursors();
+
+    int shownPercent_ = -1;
+    bool painted_ = false;
+    std::chrono::steady_clock::time_point lastRepaint_;
 
     QPointer<QWidget> window_;
     int busyDepth_ = 0;
