@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "core/text.h"
+#include "platform/platform.h"
 
 namespace kelvora::browsers {
 
@@ -130,12 +131,23 @@ Discovery profilesIni(const std::string& suffix) {
     return {"profiles.ini", fourCandidates(suffix, true), {"profiles.ini"}};
 }
 
+// A way of this computer: `marker` in the home folder's `places`, in order.
+Discovery homeWay(const std::string& marker, const std::vector<std::string>& places) {
+    Discovery way{marker, {}, {marker}};
+    for (const auto& place : places)
+        way.candidates.push_back({"{home}\\" + place, "{home}\\" + place, false});
+    return way;
+}
+
 Browser makeFirefox() {
     Browser b;
     b.name = "Firefox";
     b.keyword = "firefox";
     fillTexts(b);
     b.discovery = {profilesIni("\\Mozilla\\Firefox")};
+    b.homeDiscovery = {homeWay("profiles.ini", {".mozilla\\firefox", ".config\\mozilla\\firefox",
+                                                "snap\\firefox\\common\\.mozilla\\firefox",
+                                                ".var\\app\\org.mozilla.firefox\\.mozilla\\firefox"})};
     b.listRule = ProfileListRule::ProfilesFolder;
     b.profilesFolder = "Profiles";
     b.backupCustomName = "123456789ff_custom";
@@ -203,6 +215,7 @@ Browser makeFlock() {
     b.keyword = "flock";
     fillTexts(b);
     b.discovery = {profilesIni("\\Flock\\Browser")};
+    b.homeDiscovery.clear();  // Flock never ran on Linux
     b.tickBoxes = boxes({{"CheckBox1", "Bookmarks"},
                          {"CheckBox2", "Cookies"},
                          {"CheckBox3", "Download history"},
@@ -318,7 +331,8 @@ constexpr const char* kChromiumNote =
 // A browser of the Chromium family: found by the "Local State" of its data folder `suffix` (in the
 // local application-data folder unless `roaming`).
 Browser chromiumBrowser(const std::string& keyword, const std::string& name,
-                        const std::vector<std::string>& suffixes, bool roaming) {
+                        const std::vector<std::string>& suffixes, bool roaming,
+                        const std::vector<std::string>& homePlaces) {
     Browser b;
     b.name = name;
     b.keyword = keyword;
@@ -330,6 +344,7 @@ Browser chromiumBrowser(const std::string& keyword, const std::string& name,
         way.candidates.push_back({folder, folder, false});
     }
     b.discovery = {way};
+    b.homeDiscovery = {homeWay("Local State", homePlaces)};
     b.listRule = ProfileListRule::ChromiumProfiles;
     b.defaultProfileName = "Default";
     b.backupCustomName = "ch_custom";
@@ -343,7 +358,9 @@ Browser chromiumBrowser(const std::string& keyword, const std::string& name,
 }
 
 Browser makeChrome() {
-    Browser b = chromiumBrowser("chrome", "Chrome", {"\\Google\\Chrome\\User Data"}, false);
+    Browser b =
+        chromiumBrowser("chrome", "Chrome", {"\\Google\\Chrome\\User Data"}, false,
+                        {".config\\google-chrome", ".var\\app\\com.google.Chrome\\config\\google-chrome"});
     // Chrome of 2010 is found by its default profile's bookmarks when there is no "Local State".
     b.discovery.push_back(
         {"Bookmarks", fourCandidates("\\Google\\Chrome\\User Data\\Default", false), {"Default\\Bookmarks"}});
@@ -470,13 +487,20 @@ std::vector<Browser> makeAll() {
     all.push_back(makeChrome());
     all.push_back(makeSafari());
     all.push_back(makeOpera());
-    all.push_back(chromiumBrowser("edge", "Edge", {"\\Microsoft\\Edge\\User Data"}, false));
-    all.push_back(chromiumBrowser("brave", "Brave", {"\\BraveSoftware\\Brave-Browser\\User Data"}, false));
-    all.push_back(chromiumBrowser("vivaldi", "Vivaldi", {"\\Vivaldi\\User Data"}, false));
-    all.push_back(chromiumBrowser("chromium", "Chromium", {"\\Chromium\\User Data"}, false));
+    all.push_back(chromiumBrowser(
+        "edge", "Edge", {"\\Microsoft\\Edge\\User Data"}, false,
+        {".config\\microsoft-edge", ".var\\app\\com.microsoft.Edge\\config\\microsoft-edge"}));
+    all.push_back(chromiumBrowser("brave", "Brave", {"\\BraveSoftware\\Brave-Browser\\User Data"}, false,
+                                  {".config\\BraveSoftware\\Brave-Browser",
+                                   ".var\\app\\com.brave.Browser\\config\\BraveSoftware\\Brave-Browser"}));
+    all.push_back(chromiumBrowser("vivaldi", "Vivaldi", {"\\Vivaldi\\User Data"}, false,
+                                  {".config\\vivaldi", ".var\\app\\com.vivaldi.Vivaldi\\config\\vivaldi"}));
+    all.push_back(chromiumBrowser("chromium", "Chromium", {"\\Chromium\\User Data"}, false,
+                                  {".config\\chromium", "snap\\chromium\\common\\chromium",
+                                   ".var\\app\\org.chromium.Chromium\\config\\chromium"}));
     all.push_back(chromiumBrowser("opera-chromium", "Opera (Chromium)",
                                   {"\\Opera Software\\Opera Stable", "\\Opera Software\\Opera GX Stable"},
-                                  true));
+                                  true, {".config\\opera", ".var\\app\\com.opera.Opera\\config\\opera"}));
     return all;
 }
 
@@ -497,6 +521,8 @@ std::string expand(const std::string& pattern, const EnvironmentFacts& facts,
                 out += facts.loc;
             else if (key == "name")
                 out += installName;
+            else if (key == "home")
+                out += facts.home;
             else
                 throw std::logic_error("unknown placeholder in a candidate folder");
             i = end + 1;
@@ -528,6 +554,8 @@ EnvironmentFacts readEnvironmentFacts() {
     facts.sfp = GetSpecialFolderPath(CSIDL_APPDATA);
     facts.loc = GetSpecialFolderPath(CSIDL_LOCAL_APPDATA);
     facts.windoze = GetWindowsMajorVersion();
+    facts.thisComputer = platform::onThisComputer();
+    facts.home = platform::homeFolder();
     return facts;
 }
 
@@ -575,11 +603,19 @@ std::vector<std::string> candidateFolders(const Discovery& way, const Environmen
     return dirs;
 }
 
+const std::vector<Discovery>& waysFor(const Browser& browser, const EnvironmentFacts& facts) {
+    return facts.thisComputer ? browser.homeDiscovery : browser.discovery;
+}
+
+bool existsOn(const Browser& browser, const EnvironmentFacts& facts) {
+    return !waysFor(browser, facts).empty();
+}
+
 std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
                                           const std::vector<std::string>& previous, const std::string& name) {
     const std::string& installName = name.empty() ? browser.installName : name;
     std::vector<std::string> all;
-    for (const auto& way : browser.discovery) {
+    for (const auto& way : waysFor(browser, facts)) {
         const std::size_t at = all.size();
         std::vector<std::string> before;
         for (std::size_t i = at; i < at + way.candidates.size() && i < previous.size(); ++i)
@@ -590,10 +626,11 @@ std::vector<std::string> candidateFolders(const Browser& browser, const Environm
     return all;
 }
 
-Found locate(const Browser& browser, const std::vector<std::string>& candidates, const std::string& name) {
+Found locate(const Browser& browser, const EnvironmentFacts& facts,
+             const std::vector<std::string>& candidates, const std::string& name) {
     const std::string& installName = name.empty() ? browser.installName : name;
     std::size_t at = 0;
-    for (const auto& way : browser.discovery) {
+    for (const auto& way : waysFor(browser, facts)) {
         std::string folders;
         for (std::size_t i = at; i < at + way.candidates.size() && i < candidates.size(); ++i) {
             if (!candidates[i].empty())

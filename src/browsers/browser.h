@@ -21,13 +21,17 @@ struct EnvironmentFacts {
     std::string sfp;      // roaming application-data folder
     std::string loc;      // local application-data folder
     std::string windoze;  // Windows major version as text: "5", "6", "10", ...
+    // This computer (POSIX): the user's home folder, where its browsers keep their profiles.
+    bool thisComputer = false;
+    std::string home{};  // {home}
 };
 
 // The facts of the machine the program works on (core's GetLoginName and friends).
 EnvironmentFacts readEnvironmentFacts();
 
 // One candidate folder of the marker search. The templates hold the placeholders {uzer}, {drv},
-// {sfp}, {loc} and {name} (the installation folder name, Opera 10's "Opera"). `onlyForFive`: the version-"5"
+// {sfp}, {loc}, {home} (this computer's home folder) and {name} (the installation folder name,
+// Opera 10's "Opera"). `onlyForFive`: the version-"5"
 // column assigns this folder only when the version text is "5"; under any other version (but "6") it keeps
 // its earlier value.
 struct CandidateFolder {
@@ -95,8 +99,11 @@ struct Browser {
     std::string fullRestoreTitle;  // "Welcome to Firefox Full Restore Wizard"
     std::string note;              // said in the wizards and by the command line; may be empty
 
-    // Discovery: the ways tried in order (today's layout first, then the older one).
+    // Discovery: the ways tried in order (today's layout first, then the older one) on Windows,
+    // and on this computer (the Linux places, classic, snap and flatpak); none: the browser does
+    // not exist there.
     std::vector<Discovery> discovery;
+    std::vector<Discovery> homeDiscovery;
     ProfileListRule listRule = ProfileListRule::ProfilesFolder;
     std::string profilesFolder;      // "Profiles" for ProfilesFolder, else empty
     std::string defaultProfileName;  // the profile the browser starts with when it names one ("Default")
@@ -158,6 +165,11 @@ inline const Browser& opera() {
     return browser("opera");
 }
 
+// The ways of discovery for the machine the facts describe: Windows' or this computer's.
+const std::vector<Discovery>& waysFor(const Browser& browser, const EnvironmentFacts& facts);
+// True when the browser exists on the machine the facts describe.
+bool existsOn(const Browser& browser, const EnvironmentFacts& facts);
+
 // The candidate folders of one way of discovery for these facts, in search order, starting from
 // `previous` (the values the window kept from an earlier activation; empty strings in a new
 // window). {name} stands for `installName`.
@@ -176,9 +188,10 @@ struct Found {
     std::string marker;
     std::string root;
 };
-// Searches every way in order through `candidates` (as candidateFolders gives them). A hit whose
-// root is no folder (a stray marker in the working folder) falls through to the next place.
-Found locate(const Browser& browser, const std::vector<std::string>& candidates,
-             const std::string& installName = {});
+// Searches every way of the machine in order through `candidates` (as candidateFolders gives
+// them). A hit whose root is no folder (a stray marker in the working folder) falls through to the
+// next place.
+Found locate(const Browser& browser, const EnvironmentFacts& facts,
+             const std::vector<std::string>& candidates, const std::string& installName = {});
 
 }  // namespace kelvora::browsers

@@ -142,7 +142,7 @@ std::string mailFolderFor(const EnvironmentFacts& facts, const std::string& name
 // The marker search for the installation folder `name`; on a hit the data root follows it.
 bool search(const Browser& browser, State& state, const std::string& name) {
     state.candidates = candidateFolders(browser, state.facts, state.candidates, name);
-    const Found found = locate(browser, state.candidates, name);
+    const Found found = locate(browser, state.facts, state.candidates, name);
     if (found.marker.empty())
         return false;
     state.dataRoot = dataRootOf(browser, found.marker, name);
@@ -209,7 +209,9 @@ TaskResult operaRestore(const Browser& browser, State& state, Host& host) {
 }  // namespace
 
 std::string dataRootOf(const Browser& browser, const std::string& hit, const std::string& name) {
-    for (const auto& way : browser.discovery) {
+    std::vector<Discovery> ways = browser.discovery;
+    ways.insert(ways.end(), browser.homeDiscovery.begin(), browser.homeDiscovery.end());
+    for (const auto& way : ways) {
         if (!endsWithIgnoreCase(hit, way.marker))
             continue;
         std::string root = hit;

@@ -461,7 +461,7 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
     state.facts = facts;
 
     state.candidates = candidateFolders(browser, facts, state.candidates, browser.installName);
-    const Found found = locate(browser, state.candidates, browser.installName);
+    const Found found = locate(browser, facts, state.candidates, browser.installName);
     state.markerFound = found.marker;
     if (found.marker.empty()) {
         host.showMessage(kSettingsNotFound);

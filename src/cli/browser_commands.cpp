@@ -114,6 +114,7 @@ class SelectiveCommand : public Command {
 
     // Activation and the window's choices: profile, custom folder and ticked items.
     SelectiveState prepare(const Browser& browser, Task task, CliHost& host) {
+        requireBrowserHere(browser.name, browsers::existsOn(browser, browsers::readEnvironmentFacts()));
         SelectiveState state = browsers::makeSelectiveState(browser, task);
         host.quiet = true;  // the message's advice fits the window, not the command line
         browsers::discoverProfiles(browser, state, host);
@@ -240,6 +241,7 @@ class ProfilesCommand : public Command {
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
         host.quiet = true;  // the window's advice names its own edit; the command line has its own
+        requireBrowserHere(browser.name, browsers::existsOn(browser, browsers::readEnvironmentFacts()));
         SelectiveState state = browsers::makeSelectiveState(browser, Task::Backup);
         browsers::discoverProfiles(browser, state, host);
         if (state.markerFound.empty()) {

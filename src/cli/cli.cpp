@@ -29,6 +29,12 @@ std::string keywordList(bool withInternetExplorer) {
     return out;
 }
 
+void requireBrowserHere(const std::string& browserName, bool existsHere) {
+    if (!existsHere)
+        throw Error(Format("%s does not exist on this computer; name a Windows installation with --root.",
+                           browserName.c_str()));
+}
+
 std::string trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string::npos)

@@ -57,6 +57,10 @@ std::string trim(const std::string& text);
 std::vector<std::string> browserKeywords(bool withInternetExplorer);
 std::string keywordList(bool withInternetExplorer);
 
+// Stops a command for a browser that does not exist on the machine in use (Internet Explorer,
+// Safari, Flock and Opera 10 on this computer), naming it.
+void requireBrowserHere(const std::string& browserName, bool existsHere);
+
 // A path as the user of this machine writes it: native on POSIX, as it is on Windows.
 std::string shownPath(const std::string& path);
 // Text safe to print on a terminal: control characters (a newline, ESC, the C1 controls) in names

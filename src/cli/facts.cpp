@@ -15,6 +15,12 @@ class FactsCommand : public Command {
     void configure(CLI::App&) override {}
 
     int run(Context& ctx) override {
+        if (platform::onThisComputer()) {
+            ctx.out << "Machine: this computer (no Windows installation)\n";
+            ctx.out << "Login name: " << GetLoginName() << '\n';
+            ctx.out << "Home folder: " << platform::homeFolder() << '\n';
+            return 0;
+        }
         ctx.out << "Login name: " << GetLoginName() << '\n';
         std::string drive;
         try {

@@ -72,6 +72,7 @@ class FullCommand : public Command {
         const browsers::Browser* browser = browsers::findBrowser(browser_);
         if (!browser)
             throw Error(Format("Unknown browser \"%s\".", browser_.c_str()));
+        requireBrowserHere(browser->name, browsers::existsOn(*browser, browsers::readEnvironmentFacts()));
         if (!operaFolder_.empty() && !full::asksInstallName(*browser))
             throw UsageError("--opera-folder applies to opera only");
 

@@ -61,6 +61,7 @@ void tickItems(SelectiveState& state, const std::string& list) {
 }
 
 int selective(Task kind, const std::string& folder, const std::string& items, bool overwrite, Context& ctx) {
+    requireBrowserHere("Internet Explorer", !platform::onThisComputer());
     SelectiveState state = tasks::makeState(kind);
     tasks::activate(state);
     tickItems(state, items);
@@ -85,6 +86,7 @@ int selective(Task kind, const std::string& folder, const std::string& items, bo
 }
 
 int full(Task task, const std::string& folder, bool overwrite, Context& ctx) {
+    requireBrowserHere("Internet Explorer", !platform::onThisComputer());
     browsers::full::State state = tasks::makeFullState(task);
     tasks::activateFull(state);
     state.backupLocationText = withoutTrailingSeparator(folder);

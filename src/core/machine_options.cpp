@@ -12,6 +12,10 @@ void AddMachineOptions(CLI::App& app, platform::MachineOptions& given) {
     app.add_option("--user", given.user, "Windows login name [env KELVORA_USER]");
     app.add_option("--windows-version", given.windowsVersion,
                    "Windows major version: 5 (XP), 6 (Vista/7), ... [env KELVORA_WINDOWS_VERSION]");
+    app.add_flag_callback(
+           "--local", [&given] { given.root = platform::kThisComputer; },
+           "This computer: the browser profiles in your own home folder [env KELVORA_ROOT=local]")
+        ->excludes("--root");
 }
 
 std::optional<platform::MachineOptions> MachineOptionsFromArguments(const std::vector<std::string>& args,

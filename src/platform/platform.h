@@ -54,6 +54,14 @@ MachineOptions currentMachine();
 // True where the platform works on a machine folder (POSIX), false on Windows.
 bool usesMachineFolder();
 
+// The root that stands for this computer itself (POSIX): no Windows folder, the user's own browser
+// profiles in their home folder. The option --local and KELVORA_ROOT=local name it.
+inline constexpr const char* kThisComputer = "local";
+// True when the machine in use is this computer (never on Windows).
+bool onThisComputer();
+// The user's home folder on this computer (POSIX: $HOME, native form); empty on Windows.
+std::string homeFolder();
+
 // ---- Environment facts ----------------------------------------------------------------------
 std::string userName();                    // empty on failure
 std::string windowsDirectory();            // throws SystemError on failure

@@ -31,7 +31,7 @@ std::string posixLoginName() {
     return envOr("USER");
 }
 
-std::string homeFolder() {
+std::string homeOfUser() {
     std::string home = envOr("HOME");
     if (home.empty()) {
         if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir)
@@ -95,8 +95,15 @@ MachineOptions machineFromEnvironment(MachineOptions given) {
 
 MachineOptions resolveMachine(MachineOptions given) {
     given = machineFromEnvironment(std::move(given));
+    if (given.root == kThisComputer) {
+        // No Windows here: the login name is this computer's, and there is no version.
+        given.user = posixLoginName();
+        given.windowsVersion.clear();
+        given.drives.clear();
+        return given;
+    }
     if (given.root.empty()) {
-        const std::string wine = homeFolder() + "/.wine/drive_c";
+        const std::string wine = homeOfUser() + "/.wine/drive_c";
         if (isDir(wine))
             given.root = wine;
     }
@@ -123,11 +130,21 @@ bool usesMachineFolder() {
     return true;
 }
 
+bool onThisComputer() {
+    return snapshot().root == kThisComputer;
+}
+
+std::string homeFolder() {
+    return homeOfUser();
+}
+
 std::string userName() {
     return snapshot().user;
 }
 
 std::string windowsDirectory() {
+    if (snapshot().root == kThisComputer)
+        throw SystemError(ENOENT, "This computer has no Windows installation folder");
     if (snapshot().root.empty()) {
         throw SystemError(ENOENT, "No Windows installation folder is set (use --root or KELVORA_ROOT)");
     }
@@ -136,7 +153,7 @@ std::string windowsDirectory() {
 
 std::string specialFolderPath(int csidl) {
     const MachineOptions m = snapshot();
-    if (m.root.empty() || m.user.empty())
+    if (m.root.empty() || m.root == kThisComputer || m.user.empty())
         return {};
     const bool xp = m.windowsVersion == "5";
     switch (csidl) {
@@ -172,6 +189,8 @@ std::filesystem::path nativePath(std::string_view path) {
     const char letter = static_cast<char>(path[0] & ~0x20);
     std::string base;
     const MachineOptions m = snapshot();
+    if (m.root == kThisComputer)
+        return {};  // this computer has no drives
     if (letter == 'C') {
         base = m.root;
     } else {
@@ -219,7 +238,7 @@ std::string currentDirectory() {
 }
 
 std::string posixHomeFolder() {
-    return homeFolder();
+    return homeOfUser();
 }
 
 }  // namespace kelvora::platform

@@ -20,6 +20,14 @@ bool usesMachineFolder() {
     return false;
 }
 
+bool onThisComputer() {
+    return false;
+}
+
+std::string homeFolder() {
+    return {};
+}
+
 std::string userName() {
     wchar_t buffer[256] = {};
     DWORD size = 256;
