@@ -132,6 +132,15 @@ MachinePanel::MachinePanel(Settings settings, std::string chosenVersion, std::st
     SampleButton->setFixedHeight(20);
     SampleButton->setVisible(sampleMachineAvailable());
 
+    LocalButton = new QToolButton(this);
+    LocalButton->setObjectName(QStringLiteral("QuickAccessButton"));
+    LocalButton->setText(tr("This computer"));
+    LocalButton->setToolTip(
+        tr("<b>This computer</b><br>Back up and restore the browsers of your own "
+           "home folder: Firefox, Chrome, Chromium, Edge, Brave, Vivaldi and Opera."));
+    LocalButton->setFixedHeight(20);
+    LocalButton->setCheckable(true);
+
     grid->addWidget(FolderButton, 0, 0);
     grid->addWidget(FolderLabel, 0, 1);
     grid->addWidget(userLabel, 1, 0, Qt::AlignRight);
@@ -139,9 +148,11 @@ MachinePanel::MachinePanel(Settings settings, std::string chosenVersion, std::st
     grid->addWidget(versionLabel, 2, 0, Qt::AlignRight);
     grid->addWidget(VersionBox, 2, 1);
     grid->addWidget(SampleButton, 0, 2);
+    grid->addWidget(LocalButton, 1, 2);
 
     connect(FolderButton, &QToolButton::clicked, this, &MachinePanel::chooseFolder);
     connect(SampleButton, &QToolButton::clicked, this, &MachinePanel::useSampleMachine);
+    connect(LocalButton, &QToolButton::clicked, this, &MachinePanel::useThisComputer);
     connect(UserBox, &QComboBox::currentIndexChanged, this, [this] { apply(); });
     connect(VersionBox, &QComboBox::currentIndexChanged, this, [this] { apply(); });
     refresh();
@@ -150,10 +161,16 @@ MachinePanel::MachinePanel(Settings settings, std::string chosenVersion, std::st
 void MachinePanel::refresh() {
     updating_ = true;
     const platform::MachineOptions m = platform::currentMachine();
-    const QString root = QString::fromStdString(m.root);
-    FolderLabel->setText(root.isEmpty() ? tr("(none chosen)")
-                                        : FolderLabel->fontMetrics().elidedText(root, Qt::ElideMiddle, 150));
-    FolderLabel->setToolTip(root);
+    const bool local = platform::onThisComputer();
+    const QString root = local ? QString() : QString::fromStdString(m.root);
+    FolderLabel->setText(local ? tr("This computer")
+                         : root.isEmpty()
+                             ? tr("(none chosen)")
+                             : FolderLabel->fontMetrics().elidedText(root, Qt::ElideMiddle, 150));
+    FolderLabel->setToolTip(local ? QString::fromStdString(platform::homeFolder()) : root);
+    LocalButton->setChecked(local);
+    UserBox->setEnabled(!local);
+    VersionBox->setEnabled(!local && forcedVersion_.empty());
     UserBox->clear();
     QStringList users = windowsUsers(root);
     const QString user = QString::fromStdString(m.user);
@@ -197,6 +214,13 @@ void MachinePanel::setMachine(const platform::MachineOptions& machine) {
     platform::setMachine(used);
     settings_.setMachine(stored);
     refresh();
+    emit machineChanged();
+}
+
+void MachinePanel::useThisComputer() {
+    platform::MachineOptions m;
+    m.root = platform::kThisComputer;
+    setMachine(m);
 }
 
 void MachinePanel::useSampleMachine() {
@@ -209,7 +233,7 @@ void MachinePanel::useSampleMachine() {
 }
 
 void MachinePanel::apply() {
-    if (updating_)
+    if (updating_ || platform::onThisComputer())
         return;
     platform::MachineOptions m;
     m.root = platform::currentMachine().root;

@@ -44,12 +44,18 @@ class MachinePanel : public QWidget {
     QComboBox* UserBox;
     QComboBox* VersionBox;
     QToolButton* SampleButton;  // builds and selects the sample machine
+    QToolButton* LocalButton;   // "This computer": the user's own Linux profiles
 
     // Reads the machine in use into the controls.
     void refresh();
     void chooseFolder();
     void setMachine(const platform::MachineOptions& machine);
     void useSampleMachine();
+    void useThisComputer();
+
+  signals:
+    // The machine in use changed (the browsers it has may be others).
+    void machineChanged();
 
   private:
     void apply();

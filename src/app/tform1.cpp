@@ -22,6 +22,7 @@
 #include "app/commands.h"
 #include "app/machine_panel.h"
 #include "app/ribbon.h"
+#include "browsers/browser.h"
 #include "core/core.h"
 #include "core/machine_options.h"
 #include "platform/platform.h"
@@ -256,6 +257,35 @@ void TForm1::buildRibbon() {
             machine_->VersionBox->setFocus();
             machine_->VersionBox->showPopup();
         });
+        ribbon_->addKeyTip(preferences, machine_->LocalButton, QStringLiteral("T"),
+                           [this] { machine_->useThisComputer(); });
+        connect(machine_, &MachinePanel::machineChanged, this, &TForm1::updateBrowserCommands);
+    }
+    updateBrowserCommands();
+}
+
+// The wizards of a browser the machine in use can't have (Internet Explorer, Safari, Flock and
+// Opera 10 on this computer) are disabled, and their hint says why.
+void TForm1::updateBrowserCommands() {
+    const auto facts = browsers::readEnvironmentFacts();
+    for (const Command& c : commandTable()) {
+        if (c.kind != CommandKind::SelectiveWizard && c.kind != CommandKind::FullWizard)
+            continue;
+        const ui::BrowserLook* look = ui::lookOfCommand(c.name);
+        QAction* a = action(c.name);
+        if (!look || !a)
+            continue;
+        const browsers::Browser* browser = browsers::findBrowser(look->keyword.toStdString());
+        const bool here = browser ? browsers::existsOn(*browser, facts) : !facts.thisComputer;
+        a->setEnabled(here);
+        a->setStatusTip(here ? c.hint : tr("%1 does not exist on this computer.").arg(look->name));
+        a->setToolTip(here ? screenTip(c)
+                           : QStringLiteral("<b>%1</b><p style=\"margin: 4px 0 0 8px;\">%2</p>")
+                                 .arg(screenTipHeader(c).toHtmlEscaped(),
+                                      tr("%1 does not exist on this computer. Choose a Windows folder "
+                                         "in Preferences to work on its browsers.")
+                                          .arg(look->name)
+                                          .toHtmlEscaped()));
     }
 }
 

@@ -52,6 +52,8 @@ class TForm1 : public QMainWindow {
 
     // On Linux, when no machine is known: offers to build the sample machine and use it.
     void offerSampleMachine();
+    // Enables the wizards of the browsers the machine in use has.
+    void updateBrowserCommands();
 
     // Handlers
     void FormActivate();  // each time the window becomes the active window

@@ -608,6 +608,39 @@ TEST_F(MainWindowTest, MachineGroupChoosesTheWindowsFolderAndStoresIt) {
     platform::setMachine(previous);
 }
 
+// "This computer": the browsers of the user's home folder. The wizards of browsers that never ran
+// there are disabled and say why; choosing a Windows folder again enables them.
+TEST_F(MainWindowTest, ThisComputerOffersOnlyItsOwnBrowsers) {
+    if (!platform::usesMachineFolder())
+        GTEST_SKIP() << "Windows is its own machine";
+    const platform::MachineOptions previous = platform::currentMachine();
+    MachinePanel* panel = form_->machinePanel();
+    ASSERT_NE(panel, nullptr);
+    panel->LocalButton->click();
+    EXPECT_TRUE(platform::onThisComputer());
+    EXPECT_EQ(panel->FolderLabel->text(), QStringLiteral("This computer"));
+    EXPECT_FALSE(panel->UserBox->isEnabled());
+    for (const char* name : {"B_InternetExplorer", "R_Safari", "sB_Flock", "sR_Opera"}) {
+        EXPECT_FALSE(form_->action(QString::fromLatin1(name))->isEnabled()) << name;
+        EXPECT_TRUE(
+            form_->action(QString::fromLatin1(name))->toolTip().contains("does not exist on this computer"))
+            << name;
+    }
+    for (const char* name : {"B_Firefox", "R_Chrome", "sB_Edge", "B_OperaChromium"})
+        EXPECT_TRUE(form_->action(QString::fromLatin1(name))->isEnabled()) << name;
+    EXPECT_EQ(Settings(ini_).machine()->root, platform::kThisComputer);
+    form_->ribbon()->setCurrentTab(5);
+    test::saveScreenshot(form_.get(), QStringLiteral("main_this_computer"));
+
+    for (const char* folder : {"Users/ann"})
+        std::filesystem::create_directories(dir_ / "win" / folder);
+    shell_.folderAnswer = QString::fromStdString((dir_ / "win").string());
+    panel->FolderButton->click();
+    EXPECT_FALSE(platform::onThisComputer());
+    EXPECT_TRUE(form_->action(QStringLiteral("B_InternetExplorer"))->isEnabled());
+    platform::setMachine(previous);
+}
+
 }  // namespace
 }  // namespace kelvora::app
 
