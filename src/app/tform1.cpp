@@ -390,7 +390,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::offerSampleMachine() {
-    if (!platform::usesMachineFolder() || settings_.machine() || !platform::currentMachine().root.empty())
+    // Offered on a first start that found no browser: no machine chosen or stored, and this
+    // computer (the default then) holds none of them.
+    if (!platform::usesMachineFolder() || settings_.machine() || !IsEmpty(givenMachine_) ||
+        !platform::onThisComputer() || browsers::anyBrowserFound(browsers::readEnvironmentFacts()))
         return;
     if (!sampleMachineAvailable()) {
         QMessageBox::information(
@@ -401,7 +404,8 @@ void TForm1::offerSampleMachine() {
     }
     const auto answer = QMessageBox::question(
         this, tr("Kelvora"),
-        tr("Kelvora works on a Windows installation seen as a folder, and none is chosen yet.\n\n"
+        tr("Kelvora found no browser profile in your home folder, and no Windows installation is chosen "
+           "yet.\n\n"
            "Build the sample machine (a Windows folder with profiles of the six browsers) and work on it? "
            "You can choose another folder on the Preferences tab at any time."));
     if (answer == QMessageBox::Yes && machine_)

@@ -611,6 +611,14 @@ bool existsOn(const Browser& browser, const EnvironmentFacts& facts) {
     return !waysFor(browser, facts).empty();
 }
 
+bool anyBrowserFound(const EnvironmentFacts& facts) {
+    for (const Browser* b : allBrowsers()) {
+        if (existsOn(*b, facts) && !locate(*b, facts, candidateFolders(*b, facts)).marker.empty())
+            return true;
+    }
+    return false;
+}
+
 std::vector<std::string> candidateFolders(const Browser& browser, const EnvironmentFacts& facts,
                                           const std::vector<std::string>& previous, const std::string& name) {
     const std::string& installName = name.empty() ? browser.installName : name;

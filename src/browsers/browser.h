@@ -169,6 +169,8 @@ inline const Browser& opera() {
 const std::vector<Discovery>& waysFor(const Browser& browser, const EnvironmentFacts& facts);
 // True when the browser exists on the machine the facts describe.
 bool existsOn(const Browser& browser, const EnvironmentFacts& facts);
+// True when discovery finds any of the browsers on that machine.
+bool anyBrowserFound(const EnvironmentFacts& facts);
 
 // The candidate folders of one way of discovery for these facts, in search order, starting from
 // `previous` (the values the window kept from an earlier activation; empty strings in a new

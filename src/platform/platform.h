@@ -45,7 +45,8 @@ struct MachineOptions {
 // Values already set win. On Windows: `given` as it is.
 MachineOptions machineFromEnvironment(MachineOptions given);
 // Fills in what was not given from the environment (machineFromEnvironment), then from
-// ~/.wine/drive_c, the POSIX login name and the root's folders. Values already set win.
+// ~/.wine/drive_c, the POSIX login name and the root's folders. Values already set win. Without a
+// root and without ~/.wine/drive_c the machine is this computer.
 MachineOptions resolveMachine(MachineOptions given);
 // Makes `options` the machine every later call works on.
 void setMachine(const MachineOptions& options);

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <filesystem>
+#include <string>
 
+#include <unistd.h>
+
+#include "platform/platform.h"
 #include "ui/theme.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +18,19 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kelvora"));
     kelvora::ui::installApplicationFont();
     kelvora::ui::applyStyle(kelvora::ui::Style::Luna);
-    return RUN_ALL_TESTS();
+    // The windows are tested on a Windows folder (an empty one unless a test chooses another), so
+    // every browser's commands are there; without one the machine would be this computer.
+    std::filesystem::path windows;
+    if (kelvora::platform::usesMachineFolder() && qEnvironmentVariableIsEmpty("KELVORA_ROOT")) {
+        windows =
+            std::filesystem::temp_directory_path() / ("kelvora-gui-tests-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(windows / "Users" / "ann");
+        kelvora::platform::setMachine({windows.string(), "ann", "6", {}});
+    }
+    const int result = RUN_ALL_TESTS();
+    if (!windows.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(windows, ec);
+    }
+    return result;
 }

@@ -104,8 +104,12 @@ MachineOptions resolveMachine(MachineOptions given) {
     }
     if (given.root.empty()) {
         const std::string wine = homeOfUser() + "/.wine/drive_c";
-        if (isDir(wine))
-            given.root = wine;
+        if (!isDir(wine)) {
+            // No Windows folder anywhere: the user's own browsers.
+            given.root = kThisComputer;
+            return resolveMachine(std::move(given));
+        }
+        given.root = wine;
     }
     if (given.user.empty())
         given.user = posixLoginName();
