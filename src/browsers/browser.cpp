@@ -323,10 +323,10 @@ Rows chromiumRows() {
     };
 }
 
-// The browser encrypts them with a key of the Windows user (kept in "Local State"): restored for
-// another user or on another system, it can't read them.
+// The browser encrypts them with a key of the Windows user (kept in "Local State") or of the Linux
+// desktop's keyring: restored for another user or on another system, it can't read them.
 constexpr const char* kChromiumNote =
-    "Passwords and cookies can be read only by the Windows user who saved them.";
+    "Passwords and cookies can be read only by the user who saved them, on the same system.";
 
 // A browser of the Chromium family: found by the "Local State" of its data folder `suffix` (in the
 // local application-data folder unless `roaming`).
