@@ -145,7 +145,7 @@ bool search(const Browser& browser, State& state, const std::string& name) {
     const Found found = locate(browser, state.facts, state.candidates, name);
     if (found.marker.empty())
         return false;
-    state.dataRoot = dataRootOf(browser, found.marker, name);
+    state.dataRoot = withoutTrailingSeparator(found.root);
     ProtectFolder(parentFolder(state.dataRoot));
     return !state.dataRoot.empty();
 }
@@ -207,20 +207,6 @@ TaskResult operaRestore(const Browser& browser, State& state, Host& host) {
 }
 
 }  // namespace
-
-std::string dataRootOf(const Browser& browser, const std::string& hit, const std::string& name) {
-    std::vector<Discovery> ways = browser.discovery;
-    ways.insert(ways.end(), browser.homeDiscovery.begin(), browser.homeDiscovery.end());
-    for (const auto& way : ways) {
-        if (!endsWithIgnoreCase(hit, way.marker))
-            continue;
-        std::string root = hit;
-        for (const auto& cut : way.rootCut)
-            root = ReplaceTextIgnoreCase(root, "\\" + ReplaceTextIgnoreCase(cut, "{name}", name), "");
-        return root;
-    }
-    return {};
-}
 
 State makeState(const Browser& browser, Task task) {
     State state;

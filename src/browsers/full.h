@@ -75,8 +75,4 @@ inline bool asksInstallName(const Browser& browser) {
     return !browser.installName.empty();
 }
 
-// The data root a marker found for the installation folder `name` gives (the profile root without
-// its trailing "\\"): the folder a full task packs and unpacks.
-std::string dataRootOf(const Browser& browser, const std::string& hit, const std::string& name);
-
 }  // namespace kelvora::browsers::full

@@ -269,8 +269,16 @@ void addProfile(SelectiveState& state, const std::string& name, const std::strin
 
 // The profiles a profiles.ini names beside those in the profiles folder: relative to the root (where
 // Firefox on Linux keeps them) or anywhere (IsRelative=0). Ones that are no folder are left out.
+// The profile it marks as the default is kept: an install section's "Default=" first (what
+// today's Firefox starts with), then the profile marked "Default=1".
 void addIniProfiles(SelectiveState& state) {
     const ProfilesIni ini = parseProfilesIni(readSmallFile(state.markerFound));
+    std::string marked = ini.installDefault;
+    for (const auto& profile : ini.profiles) {
+        if (marked.empty() && profile.markedDefault)
+            marked = profile.path;
+    }
+    state.markedProfile = lastPart(marked);
     for (const auto& profile : ini.profiles) {
         const std::string folder = profile.isRelative ? joinPath(state.profileRoot, windowsForm(profile.path))
                                                       : windowsForm(profile.path);
@@ -487,6 +495,7 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
     std::vector<std::string> subfolders;
     GetSubDirectories(listed, subfolders);
     state.listedFrom = state.profiles.size();
+    state.markedProfile = browser.defaultProfileName;  // profiles.ini's mark replaces it below
     // The list is added to, as the window's list is: entries of an earlier activation stay.
     switch (browser.listRule) {
         case ProfileListRule::ProfilesFolder:
@@ -525,21 +534,8 @@ int profileIndexOf(const SelectiveState& state, const std::string& name) {
     return -1;
 }
 
-int defaultProfileIndex(const Browser& browser, const SelectiveState& state) {
-    int marked = -1;
-    if (browser.listRule == ProfileListRule::ProfilesFolder && !state.markerFound.empty()) {
-        // An install section's "Default=" first (what today's Firefox starts with), then the
-        // profile marked "Default=1".
-        const ProfilesIni ini = parseProfilesIni(readSmallFile(state.markerFound));
-        std::string path = ini.installDefault;
-        for (const auto& profile : ini.profiles) {
-            if (path.empty() && profile.markedDefault)
-                path = profile.path;
-        }
-        marked = profileIndexOf(state, lastPart(path));
-    } else if (!browser.defaultProfileName.empty()) {
-        marked = profileIndexOf(state, browser.defaultProfileName);
-    }
+int defaultProfileIndex(const Browser&, const SelectiveState& state) {
+    int marked = profileIndexOf(state, state.markedProfile);
     if (marked < 0 && state.profiles.size() == 1)
         marked = 0;
     return marked;

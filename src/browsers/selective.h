@@ -64,6 +64,7 @@ struct SelectiveState {
     std::string profileRoot;                  // the profile root discovery found, ending in "\"
     std::vector<std::string> profileFolders;  // the folder of each entry of `profiles`
     std::size_t listedFrom = 0;               // the first entry the last activation listed
+    std::string markedProfile;                // the profile the browser marks as its default
     std::string profileFolder;                // ffpath: the profile folder "Next >" works on, ending in "\"
     std::string profileName;                  // profile
     std::string archivePath;                  // the archive written (datfile: "\" + its name) or read
@@ -95,9 +96,9 @@ void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host)
 void discoverProfiles(const Browser& browser, SelectiveState& state, Host& host,
                       const EnvironmentFacts& facts);
 
-// The profile a task takes when none is chosen: the one the browser marks as its default
-// (profiles.ini for Firefox and Flock, "Default" for Chrome), else the only one; -1 when there are
-// several and none is marked.
+// The profile a task takes when none is chosen: the one the browser marks as its default, as
+// discovery read it (profiles.ini for Firefox and Flock, "Default" for Chrome), else the only one;
+// -1 when there are several and none is marked.
 int defaultProfileIndex(const Browser& browser, const SelectiveState& state);
 
 // The entry of the profile list named `name` (the folder name, any letter case); -1 when none.

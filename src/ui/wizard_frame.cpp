@@ -57,6 +57,14 @@ QLabel* WizardFrame::addLabel(const QString& objectName, int x, int y, const QSt
     return label;
 }
 
+QLabel* WizardFrame::addNote(const QString& text, const QRect& geometry) {
+    QLabel* label = addLabel(QStringLiteral("NoteLabel"), geometry.x(), geometry.y(), text);
+    label->setWordWrap(true);
+    label->setStyleSheet(QStringLiteral("color: #505050;"));
+    label->setGeometry(geometry);
+    return label;
+}
+
 QLabel* WizardFrame::addSectionCaption(const QString& objectName, int x, int y, const QString& text) {
     QLabel* label = addLabel(objectName, x, y, text, true);
     captions_.emplace_back(label);

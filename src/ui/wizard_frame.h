@@ -37,6 +37,8 @@ class WizardFrame : public ChildForm {
     QLabel* addSectionCaption(const QString& objectName, int x, int y, const QString& text);
     // A plain label (bold when asked) at (x, y).
     QLabel* addLabel(const QString& objectName, int x, int y, const QString& text, bool bold = false);
+    // A grey note wrapped into `geometry` ("NoteLabel"): what a wizard says about its browser.
+    QLabel* addNote(const QString& text, const QRect& geometry);
     void setBrowserIcon(const QString& keyword);  // the badge of the browser with this keyword
     void setTitle(const QString& text);
 

@@ -46,14 +46,8 @@ FullWizard::FullWizard(const browsers::Browser& browser, Task task, QWidget* par
             DoDecompressFile(text);
     };
 
-    if (!browser.note.empty()) {
-        NoteLabel = new QLabel(qs(browser.note), this);
-        NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
-        NoteLabel->setFont(controlFont());
-        NoteLabel->setWordWrap(true);
-        NoteLabel->setStyleSheet(QStringLiteral("color: #505050;"));
-        NoteLabel->setGeometry(40, 222, 521, 30);
-    }
+    if (!browser.note.empty())
+        NoteLabel = addNote(qs(browser.note), QRect(40, 222, 521, 30));
 }
 
 FullWizard::~FullWizard() = default;

@@ -51,14 +51,8 @@ SelectiveWizard::SelectiveWizard(const browsers::Browser& browser, Task task, QW
     ListBox1->clear();
     DirectoryEdit1->show();
 
-    if (!browser.note.empty()) {
-        NoteLabel = new QLabel(qs(browser.note), this);
-        NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
-        NoteLabel->setFont(controlFont());
-        NoteLabel->setWordWrap(true);
-        NoteLabel->setStyleSheet(QStringLiteral("color: #505050;"));
-        NoteLabel->setGeometry(221, 272, 340, 30);
-    }
+    if (!browser.note.empty())
+        NoteLabel = addNote(qs(browser.note), QRect(221, 272, 340, 30));
 }
 
 SelectiveWizard* SelectiveWizard::make(const browsers::Browser& browser, Task task) {
