@@ -51,11 +51,15 @@ class FolderWalk {
   public:
     using Item = archive::SourceItem;
 
-    FolderWalk(std::string directory, bool recursive, bool storePaths, std::vector<LeftOutItem>& leftOut)
+    using Skip = std::function<bool(const std::string& fullPath, const std::string& name)>;
+
+    FolderWalk(std::string directory, bool recursive, bool storePaths, std::vector<LeftOutItem>& leftOut,
+               Skip skip)
         : directory_(std::move(directory)),
           recursive_(recursive),
           storePaths_(storePaths),
-          leftOut_(leftOut) {
+          leftOut_(leftOut),
+          skip_(std::move(skip)) {
         enter("");
     }
 
@@ -98,7 +102,7 @@ class FolderWalk {
             // that would never end: it is not opened at all.
             if (entry.size == 0)
                 continue;
-            if (isExcluded(fullPath, entry.name))
+            if (isExcluded(fullPath, entry.name) || (skip_ && skip_(fullPath, entry.name)))
                 continue;
             Item item{fullPath, {}};
             if (const std::string reason =
@@ -154,6 +158,7 @@ class FolderWalk {
     bool recursive_;
     bool storePaths_;
     std::vector<LeftOutItem>& leftOut_;
+    Skip skip_;
     std::vector<Level> levels_;
     std::vector<std::string> excluded_;
 };
@@ -191,11 +196,34 @@ void TZlibMultiple::CompressDirectory(const std::string& Directory, bool Recursi
     // Temporary files that a killed run left beside the archive go first.
     CleanLeftoverTemporaries(folderOf(FileName));
     ArchiveOutput out(Files, FileName);
-    FolderWalk walk(directory, Recursive, StorePaths, LeftOut);
+    FolderWalk walk(directory, Recursive, StorePaths, LeftOut, SkipFile);
     walk.exclude(out.temporaryName());
     walk.exclude(FileName);
     archive::Packer packer(*this, out);
     packer.run([&walk] { return walk.next(); });
+    out.commit();
+}
+
+void TZlibMultiple::CompressFiles(const std::vector<FileToPack>& Files, const std::string& FileName) {
+    CleanLeftoverTemporaries(folderOf(FileName));
+    ArchiveOutput out(this->Files, FileName);
+    std::size_t index = 0;
+    archive::Packer packer(*this, out);
+    packer.run([&]() -> std::optional<archive::SourceItem> {
+        while (index < Files.size()) {
+            const FileToPack& file = Files[index++];
+            archive::SourceItem item{file.source, {}};
+            const std::size_t slash = file.record.find_last_of('\\');
+            const std::string path = slash == std::string::npos ? "" : file.record.substr(0, slash + 1);
+            const std::string name = slash == std::string::npos ? file.record : file.record.substr(slash + 1);
+            if (const std::string reason = archive::encodeName(path, name, item.stored); !reason.empty()) {
+                LeftOut.push_back({"", file.source, reason});
+                continue;
+            }
+            return item;
+        }
+        return std::nullopt;
+    });
     out.commit();
 }
 

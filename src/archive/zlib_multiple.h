@@ -67,6 +67,17 @@ class TZlibMultiple {
 
     // Packs the files below `Directory` into the archive `FileName`.
     void CompressDirectory(const std::string& Directory, bool Recursive, const std::string& FileName);
+    // A file to pack under a record name of the caller's choice ("a\b" goes into folder "a\" as "b").
+    struct FileToPack {
+        std::string source;
+        std::string record;
+    };
+    // Packs the files given, in their order, into the archive `FileName`. A file that is missing,
+    // empty or can't be read is left out (see LeftOut), as in CompressDirectory.
+    void CompressFiles(const std::vector<FileToPack>& Files, const std::string& FileName);
+    // When set, CompressDirectory leaves out the files for which it returns true (full path and
+    // name), silently: what the caller packs in another way or not at all.
+    std::function<bool(const std::string& fullPath, const std::string& name)> SkipFile;
     // Extracts every record of the archive `FileName` into `Directory`.
     void DecompressFile(const std::string& FileName, const std::string& Directory, bool Overwrite,
                         bool RelativePaths);

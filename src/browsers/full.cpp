@@ -7,6 +7,7 @@
 #include "archive/zlib_multiple.h"
 #include "browsers/selective.h"
 #include "browsers/task_support.h"
+#include "browsers/undo.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/text.h"
@@ -88,6 +89,15 @@ void unpackWithFeedback(const std::string& archive, const std::string& folder, S
     };
     reader.DecompressFile(archive, folder, true, true);
     takeArchiveReport(reader, result);
+}
+
+// Adds where each record of `archive` lands below `folder` to the undo plan.
+void planUnpack(const std::string& archive, const std::string& folder, undo::Plan& plan) {
+    TZlibMultiple lister;
+    std::vector<std::string> records;
+    lister.ListStoredFiles(archive, records);
+    for (const auto& record : records)
+        plan.files.push_back(joinPath(folder, record));
 }
 
 void completionDisplay(State& state, Host& host) {
@@ -197,10 +207,15 @@ TaskResult operaRestore(const Browser& browser, State& state, Host& host) {
     const auto name = operaInstallation(browser, state, host);
     if (!name)
         return TaskResult::failed(state.operaNameText.empty() ? kOperaTypeName : kOperaRecheckName);
-    TaskResult result;
-    unpackWithFeedback(archive, state.dataRoot, state, host, result);
     state.mailFolder = mailFolderFor(state.facts, *name);
     const std::string mailArchive = archivePath(state, browser.mailArchiveName);
+    undo::Plan plan{browser.name + " full restore", {}, {}};
+    planUnpack(archive, state.dataRoot, plan);
+    if (FileExists(mailArchive))
+        planUnpack(mailArchive, state.mailFolder, plan);
+    undo::saveBeforeRestore(plan);
+    TaskResult result;
+    unpackWithFeedback(archive, state.dataRoot, state, host, result);
     if (FileExists(mailArchive))
         unpackWithFeedback(mailArchive, state.mailFolder, state, host, result);
     return finished(state, host, std::move(result));
@@ -264,6 +279,9 @@ TaskResult restore(const Browser& browser, State& state, Host& host) {
             return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.fullArchiveName.c_str()));
         if (!hasDataRoot(state))
             return stoppedHere(host, kNotFound);
+        undo::Plan plan{browser.name + " full restore", {}, {}};
+        planUnpack(archive, state.dataRoot, plan);
+        undo::saveBeforeRestore(plan);
         TaskResult result;
         unpackWithFeedback(archive, state.dataRoot, state, host, result);
         return finished(state, host, std::move(result));

@@ -8,6 +8,7 @@
 
 #include "archive/zlib_multiple.h"
 #include "browsers/task_support.h"
+#include "browsers/undo.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/registry.h"
@@ -124,6 +125,29 @@ void doFolder(Job& job, const Item& item) {
     const std::string archived = joinPath(job.staging, folderName(item.folder));
     if (DirectoryExists(archived))
         copy(archived, job.where.folderParent(item.folder));
+}
+
+// Before a restore's items are processed: the keys it will load and the files it will write go
+// into an undo set.
+void saveForUndo(const Job& job, const std::string& description) {
+    undo::Plan plan;
+    plan.description = description;
+    for (const Row& row : rows()) {
+        if (!ticked(job, row.item))
+            continue;
+        for (const auto& hive : row.item.hives) {
+            if (FileExists(joinPath(job.staging, hive.file)))
+                plan.registryKeys.push_back(hive.key);
+        }
+        if (row.item.folder == ItemFolder::None)
+            continue;
+        const std::string place = job.where.folderPath(row.item.folder);
+        const std::string archived = joinPath(job.staging, folderName(row.item.folder));
+        if (!place.empty() && DirectoryExists(place) && DirectoryExists(archived))
+            plan.addTree(archived,
+                         joinPath(job.where.folderParent(row.item.folder), folderName(row.item.folder)));
+    }
+    undo::saveBeforeRestore(plan);
 }
 
 void processItems(Job& job) {
@@ -410,6 +434,7 @@ TaskResult runRestore(SelectiveState& state, Host& host, const EnvironmentFacts&
         host.progressStep(kStep);
         Job job{false,  false,        staging.path(), where, host, [&host] { host.progressStep(kStep); },
                 &state, state.leftOut};
+        saveForUndo(job, std::string(kName) + " selective restore");
         processItems(job);
         removeStaging(staging, result);
         return selectiveFinished(state, host, std::move(result));
@@ -481,6 +506,7 @@ TaskResult runFullRestore(full::State& state, Host& host) {
         unpack(archive, staging.path(), host, result);
         step();
         Job job{false, true, staging.path(), where, host, step, nullptr, leftOut};
+        saveForUndo(job, std::string(kName) + " full restore");
         processItems(job);
         removeStaging(staging, result);
         fullCompletion(state, host);

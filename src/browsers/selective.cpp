@@ -3,12 +3,14 @@
 #include "browsers/selective.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "archive/zlib_multiple.h"
 #include "browsers/full.h"
 #include "browsers/profile_files.h"
 #include "browsers/task_support.h"
+#include "browsers/undo.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/staging.h"
@@ -156,34 +158,73 @@ void backUpRow(const Browser& browser, const ItemRow& row, const std::string& st
     }
 }
 
-// One row of a restore: extraction folder -> profile side.
-void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& state) {
+// Where one row of a restore goes: each archived file and folder of the row with the place it is
+// copied to. `file` gets a file's source and target, `folder` a folder's source and the parent it
+// is copied into; both only for what the extraction holds.
+struct RowTargets {
+    std::function<void(const std::string& source, const std::string& target)> file;
+    std::function<void(const std::string& source, const std::string& targetParent)> folder;
+};
+
+// False when the row has no place on this machine (its data folder was not found).
+bool forEachRestored(const ItemRow& row, const SelectiveState& state, const RowTargets& targets) {
     const std::string& from = state.extractionFolder;
     const std::string* to = placeFolder(row, state);
-    if (!to) {
-        for (const auto& file : row.files) {
-            if (FileExists(from + file))
-                state.leftOut.push_back(
-                    {row.caption, from + file, "the " + browser.name + " data folder was not found"});
+    if (!to)
+        return false;
+    for (const auto& file : row.files) {
+        for (const std::string& name : {file, file + kWalSuffix}) {
+            if (FileExists(from + name))
+                targets.file(from + name, *to + name);
         }
-        for (const auto& folder : row.folders) {
-            if (DirectoryExists(from + folder))
-                state.leftOut.push_back(
-                    {row.caption, from + folder, "the " + browser.name + " data folder was not found"});
-        }
+    }
+    for (const auto& folder : row.folders) {
+        if (DirectoryExists(from + folder))
+            targets.folder(from + folder, *to);
+    }
+    if (row.localMail && DirectoryExists(from + "loc\\mail"))
+        targets.folder(from + "loc\\mail", state.mailFolder);
+    return true;
+}
+
+// One row of a restore: extraction folder -> profile side.
+void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& state) {
+    const RowTargets copies{
+        [&](const std::string& source, const std::string& target) { copyOneOf(row, source, target, state); },
+        [&](const std::string& source, const std::string& targetParent) {
+            if (!DirectoryExists(targetParent))
+                ForceDirectories(targetParent);
+            copyFolderOf(row, source, targetParent, state);
+        }};
+    if (forEachRestored(row, state, copies))
         return;
+    const std::string& from = state.extractionFolder;
+    for (const auto& file : row.files) {
+        if (FileExists(from + file))
+            state.leftOut.push_back(
+                {row.caption, from + file, "the " + browser.name + " data folder was not found"});
     }
-    for (const auto& file : row.files)
-        copyFileOf(row, from + file, *to + file, state);
-    for (const auto& folder : row.folders)
-        copyFolderOf(row, from + folder, *to, state);
-    if (row.localMail) {
-        const std::string archived = from + "loc\\mail";
-        if (DirectoryExists(archived)) {
-            ForceDirectories(state.mailFolder);
-            copyFolderOf(row, archived, state.mailFolder, state);
-        }
+    for (const auto& folder : row.folders) {
+        if (DirectoryExists(from + folder))
+            state.leftOut.push_back(
+                {row.caption, from + folder, "the " + browser.name + " data folder was not found"});
     }
+}
+
+// Saves what the ticked rows will replace into an undo set, before any of it is written.
+void saveForUndo(const Browser& browser, const SelectiveState& state) {
+    undo::Plan plan;
+    plan.description = browser.name + " selective restore from " + state.backupFileName;
+    const RowTargets planned{
+        [&](const std::string&, const std::string& target) { plan.files.push_back(target); },
+        [&](const std::string& source, const std::string& targetParent) {
+            plan.addTree(source, joinPath(targetParent, source.substr(parentFolder(source).size() + 1)));
+        }};
+    for (const auto& row : browser.restoreItems) {
+        if (state.isTicked(row.caption))
+            forEachRestored(row, state, planned);
+    }
+    undo::saveBeforeRestore(plan);
 }
 
 // True when a record of the archive belongs to a ticked row of the restore table: a file the row
@@ -407,6 +448,7 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
     if (!browser.localMailParent.empty())
         state.mailFolder = mailParent(browser, state);
 
+    saveForUndo(browser, state);
     for (const auto& row : browser.restoreItems) {
         if (!state.isTicked(row.caption))
             continue;

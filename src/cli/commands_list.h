@@ -20,5 +20,6 @@ std::unique_ptr<Command> makeConvertOperaCommand();
 std::unique_ptr<Command> makeCheckUpdateCommand();
 std::unique_ptr<Command> makeFullBackupCommand();
 std::unique_ptr<Command> makeFullRestoreCommand();
+std::unique_ptr<Command> makeUndoCommand();
 
 }  // namespace kelvora::cli

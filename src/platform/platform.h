@@ -363,6 +363,12 @@ std::string temporaryDirectory();
 // on POSIX $XDG_CACHE_HOME/kelvora/downloads (~/.cache/kelvora/downloads when that variable is
 // not set to an absolute folder). Empty when it can't be named or made.
 std::string downloadFolder(bool create = true);
+// Kelvora's own data folder (the undo sets of restores), made with its missing parents unless
+// `create` is false: the folder the environment variable KELVORA_DATA_HOME names when it is set to
+// an absolute folder; otherwise on Windows %LOCALAPPDATA%\Kelvora of the user running the program,
+// on POSIX $XDG_DATA_HOME/kelvora (~/.local/share/kelvora when that variable is not set to an
+// absolute folder). Empty when it can't be named or made.
+std::string dataFolder(bool create = true);
 // Starts a downloaded program without waiting for it (Windows: the shell's "open" with
 // `parameters`; POSIX: the desktop's opener in a session of its own, which takes no parameters).
 // False when it could not be started.

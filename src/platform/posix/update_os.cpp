@@ -34,6 +34,21 @@ std::string downloadFolder(bool create) {
     return folder;
 }
 
+std::string dataFolder(bool create) {
+    std::string folder;
+    if (const char* own = std::getenv("KELVORA_DATA_HOME"); own && own[0] == '/')
+        folder = own;
+    else if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
+        folder = std::string(xdg) + "/kelvora";
+    else if (const std::string home = posixHomeFolder(); !home.empty())
+        folder = home + "/.local/share/kelvora";
+    else
+        return {};
+    if (create && !createDirectories(folder))
+        return {};
+    return folder;
+}
+
 bool spawnDetached(const char* program, const std::string& argument) {
     char* argv[] = {const_cast<char*>(program), const_cast<char*>(argument.c_str()), nullptr};
     posix_spawnattr_t attributes;

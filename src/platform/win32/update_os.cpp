@@ -3,6 +3,7 @@
 // after windows.h
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -23,6 +24,20 @@ std::string downloadFolder(bool create) {
     if (local.empty())
         return {};
     const std::string folder = local + "\\Kelvora\\Downloads";
+    if (create && !createDirectories(folder))
+        return {};
+    return folder;
+}
+
+std::string dataFolder(bool create) {
+    std::string folder;
+    const wchar_t* own = _wgetenv(L"KELVORA_DATA_HOME");
+    if (own && own[0] != L'\0' && own[1] == L':')
+        folder = toUtf8(own);
+    else if (const std::string local = specialFolderPath(28); !local.empty())  // CSIDL_LOCAL_APPDATA
+        folder = local + "\\Kelvora";
+    else
+        return {};
     if (create && !createDirectories(folder))
         return {};
     return folder;
