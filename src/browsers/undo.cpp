@@ -351,8 +351,10 @@ void saveBeforeRestore(const Plan& plan) {
                 save(file);
                 for (const char* suffix : kDatabaseCompanions) {
                     const std::string companion = file + suffix;
-                    if (written.count(companion) || !seen.insert(companion).second ||
-                        platform::entryKind(companion) != platform::EntryKind::File)
+                    // An empty one holds nothing to replay (SQLite leaves empty journals behind).
+                    if (written.count(companion) ||
+                        platform::entryKind(companion) != platform::EntryKind::File ||
+                        platform::fileSize(companion).value_or(0) == 0 || !seen.insert(companion).second)
                         continue;
                     save(companion);
                     movedAway.push_back(companion);

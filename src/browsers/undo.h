@@ -5,8 +5,8 @@
 // created ones and loads the saved keys, then removes the set. The last kKeptSets sets are kept.
 //
 // The stale companions of a database the restore replaces ("-wal", "-shm", "-journal" that the
-// restore does not write itself) are saved into the set and moved out of the profile before the
-// restore writes, so that SQLite never replays them into the restored file.
+// restore does not write itself and that are not empty) are saved into the set and moved out of
+// the profile before the restore writes, so that SQLite never replays them into the restored file.
 #pragma once
 
 #include <cstddef>

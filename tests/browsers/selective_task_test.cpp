@@ -169,7 +169,7 @@ const BrowserCase kBrowsers[] = {
      84,
      14,
      84,
-     {"Cache/data_0", "History-journal", "Web Data-journal"}},
+     {"Cache/data_0"}},  // the databases' journals, damaged, are stale: the restore moves them away
     {browsers::safari, "Safari", "Safari.dat", &kSafariAll, 72, 16, 70, {"WebpageIcons.db"}},
     {browsers::opera, "Opera", "Opera.dat", &kOperaAll, 90, 10, 94, {"cache/dcache4.url"}},
 };
