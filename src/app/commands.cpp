@@ -70,6 +70,9 @@ std::vector<Command> buildTable() {
         table.push_back(c);
         return &table.back();
     };
+    add("UndoRestore", 1, "Undo", "&Undo", "Put back what the last restore replaced and remove what it created.",
+        "U", "Ctrl+Z", CommandKind::Undo)
+        ->actionCaption = QStringLiteral("&Undo last restore");
     add("c_Opera", 4, "Profile", "&Opera", "Convert Opera profile.", "O", "", CommandKind::ConversionWizard,
         "Tfc_Opera", "Convert Opera Profile");
     add("Luna", 5, "Layout", "&Luna", "Luna interface (default)", "L", "", CommandKind::Style);
@@ -111,6 +114,7 @@ const std::vector<RibbonGroupSpec>& ribbonGroups() {
         {0, kMoreBrowsers, QStringLiteral("Select web browser you want to backup")},
         {1, kWebBrowser, QStringLiteral("Select web browser you want to restore")},
         {1, kMoreBrowsers, QStringLiteral("Select web browser you want to restore")},
+        {1, QStringLiteral("Undo"), QString()},
         {2, kWebBrowser, QStringLiteral("Select web browser you want to backup")},
         {2, kMoreBrowsers, QStringLiteral("Select web browser you want to backup")},
         {3, kWebBrowser, QString()},

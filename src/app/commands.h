@@ -15,6 +15,7 @@ enum class CommandKind {
     Style,             // switches the look and stores it
     About,             // opens the About window
     Update,            // opens the update window
+    Undo,              // takes the last restore back
     Web,               // hands an address to the desktop
     Exit,              // ends the program
 };
@@ -35,7 +36,7 @@ struct Command {
     int tab;                // index into ribbonTabs(); -1 for the application menu
     QString group;          // caption of its group
     QString caption;        // on the ribbon: "&Firefox"
-    QString actionCaption;  // of the command itself; differs only for Updates
+    QString actionCaption;  // of the command itself; differs for Updates and UndoRestore
     QString hint;
     QString keyTip;
     QKeySequence shortcut;

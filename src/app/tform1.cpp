@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +24,8 @@
 #include "app/machine_panel.h"
 #include "app/ribbon.h"
 #include "browsers/browser.h"
+#include "browsers/task_support.h"
+#include "browsers/undo.h"
 #include "core/core.h"
 #include "core/machine_options.h"
 #include "platform/platform.h"
@@ -54,7 +57,7 @@ const HandlerRow kHandlers[] = {
     {"Silver", &TForm1::SilverExecute},     {"About", &TForm1::AboutExecute},
     {"Updates", &TForm1::UpdatesExecute},   {"Contact", &TForm1::ContactExecute},
     {"Homepage", &TForm1::HomepageExecute}, {"Donate", &TForm1::DonateExecute},
-    {"Close", &TForm1::Action1Execute},
+    {"Close", &TForm1::Action1Execute},     {"UndoRestore", &TForm1::UndoRestoreExecute},
 };
 
 QString screenTip(const Command& c) {
@@ -355,6 +358,7 @@ QWidget* TForm1::placeholderWindow(const Command& command) {
         case CommandKind::About:
             return new ui::Tf_About;
         case CommandKind::Style:
+        case CommandKind::Undo:
         case CommandKind::Web:
         case CommandKind::Exit:
             break;
@@ -448,6 +452,44 @@ void TForm1::HomepageExecute() {
 }
 void TForm1::DonateExecute() {
     webCommand(QStringLiteral("Donate"));
+}
+
+void TForm1::UndoRestoreExecute() {
+    namespace undo = browsers::undo;
+    const auto sets = undo::listSets();
+    if (sets.empty()) {
+        QMessageBox::information(this, tr("Undo last restore"), tr("There is no restore to undo."));
+        return;
+    }
+    const auto answer = QMessageBox::question(
+        this, tr("Undo last restore"),
+        tr("Undo this restore?\n\n%1\n\nThe files it replaced are put back and the files it created are "
+           "removed.")
+            .arg(QString::fromStdString(undo::describe(sets.front()))),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    TaskResult result;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        result = undo::undoLast();
+        QApplication::restoreOverrideCursor();
+    }
+    QString text;
+    switch (result.outcome()) {
+        case Outcome::Done:
+            text = tr("The restore was undone.");
+            break;
+        case Outcome::DoneLeftOut:
+            text = tr("The restore was undone in part; its undo set is kept for another try.\n\n%1")
+                       .arg(QString::fromStdString(browsers::leftOutMessage(result.leftOut)));
+            break;
+        case Outcome::NothingDone:
+        case Outcome::Failed:
+            text = QString::fromStdString(result.message());
+            break;
+    }
+    QMessageBox::information(this, tr("Undo last restore"), text);
 }
 
 void TForm1::Action1Execute() {

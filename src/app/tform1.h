@@ -65,6 +65,7 @@ class TForm1 : public QMainWindow {
     void ContactExecute();
     void HomepageExecute();
     void DonateExecute();
+    void UndoRestoreExecute();
     void Action1Execute();  // "Exit"
 
   protected:

@@ -224,6 +224,24 @@ QPixmap symbolImage(const QString& command, int size) {
         p.drawPolygon(QPolygonF{{tip.x() - size * 0.16, tip.y() - size * 0.12},
                                 {tip.x() + size * 0.08, tip.y() + size * 0.04},
                                 {tip.x() - size * 0.14, tip.y() + size * 0.17}});
+    } else if (command == QLatin1String("UndoRestore")) {
+        // A circular arrow turning back, in amber.
+        QRadialGradient g(r.center() - QPointF(size * 0.15, size * 0.2), size * 0.7);
+        g.setColorAt(0, QColor(0xff, 0xd8, 0x8a));
+        g.setColorAt(1, QColor(0xd0, 0x7a, 0x12));
+        p.setPen(QPen(QColor(0x9a, 0x5a, 0x0c), 1));
+        p.setBrush(g);
+        p.drawEllipse(r);
+        p.setPen(QPen(Qt::white, std::max(1.5, size / 11.0), Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        const QRectF ring = r.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2);
+        p.drawArc(ring, 120 * 16, -270 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        const QPointF tip(ring.center().x() - ring.width() * 0.25, ring.top() - size * 0.02);
+        p.drawPolygon(QPolygonF{{tip.x() + size * 0.16, tip.y() - size * 0.12},
+                                {tip.x() - size * 0.08, tip.y() + size * 0.04},
+                                {tip.x() + size * 0.14, tip.y() + size * 0.17}});
     } else if (command == QLatin1String("Contact")) {
         const QRectF env(r.left(), r.top() + r.height() * 0.18, r.width(), r.height() * 0.64);
         QLinearGradient g(env.topLeft(), env.bottomLeft());

@@ -347,13 +347,15 @@ TEST_F(MainWindowTest, KeyTipsWorkAsInARibbon) {
         }
     }
 
-    // On the Backup tab Flock shows "F" like Firefox; on the others it shows "L".
+    // On the Backup tab Flock shows "F" like Firefox; on the others it shows "L". The Restore tab
+    // ends with "Undo last restore".
     ribbon->setCurrentTab(0);
     ribbon->showCommandKeyTips();
     EXPECT_EQ(ribbon->visibleKeyTips(), QStringList({"I", "F", "C", "O", "S", "F", "E", "B", "V", "M", "P"}));
     ribbon->setCurrentTab(1);
     ribbon->showCommandKeyTips();
-    EXPECT_EQ(ribbon->visibleKeyTips(), QStringList({"I", "F", "C", "O", "S", "L", "E", "B", "V", "M", "P"}));
+    EXPECT_EQ(ribbon->visibleKeyTips(),
+              QStringList({"I", "F", "C", "O", "S", "L", "E", "B", "V", "M", "P", "U"}));
 
     // Esc steps back a level, then leaves; Alt alone also leaves.
     ribbon->hideKeyTips();

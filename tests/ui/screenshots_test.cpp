@@ -74,6 +74,8 @@ TEST(ScreenshotTest, MainWindowInEachLook) {
     form.ribbon()->pressKeyTip("B");
     saveScreenshot(&form, QStringLiteral("main_keytips_backup"));
     form.ribbon()->hideKeyTips();
+    form.ribbon()->setCurrentTab(1);
+    saveScreenshot(&form, QStringLiteral("main_restore"));
     form.ribbon()->setCurrentTab(5);
     saveScreenshot(&form, QStringLiteral("main_preferences"));
 }
