@@ -36,6 +36,15 @@ class Host {
     // A question with Yes and No, No the default: "default.dat already exists (made ...). Replace
     // it?". True for Yes. The command line answers from its --overwrite option.
     virtual bool confirmReplace(const std::string& question) = 0;
+
+    // Before a restore writes into a profile the browser is using: "Close Firefox first" with Retry
+    // and Cancel. Proceed only where the person asked to restore regardless (the command line's
+    // --force). A host that can't ask cancels.
+    enum class InUseAnswer { Retry, Cancel, Proceed };
+    virtual InUseAnswer browserInUse(const std::string& text) {
+        (void)text;
+        return InUseAnswer::Cancel;
+    }
 };
 
 // The hourglass for as long as this object lives, also when an error passes.

@@ -193,6 +193,7 @@ class RestoreCommand : public SelectiveCommand {
         app.add_option("--from", folder_, "Backup folder holding the archive")->required();
         app.add_option("--archive", archive_,
                        "The archive's file name, for example default.dat (not for ie)");
+        app.add_flag("--force", force_, "Restore even while the browser is using the profile");
     }
 
     int run(Context& ctx) override {
@@ -204,6 +205,7 @@ class RestoreCommand : public SelectiveCommand {
             throw UsageError("--archive is required");
         const Browser& browser = browserNamed(browser_);
         CliHost host(ctx);
+        host.force = force_;
         SelectiveState state = prepare(browser, Task::Restore, host);
         state.backupLocationText = withoutTrailingSeparator(folder_);
         browsers::backupLocationChanged(state);
@@ -226,6 +228,7 @@ class RestoreCommand : public SelectiveCommand {
   private:
     std::string folder_;
     std::string archive_;
+    bool force_ = false;
 };
 
 class ProfilesCommand : public Command {

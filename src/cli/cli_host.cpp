@@ -20,11 +20,22 @@ bool CliHost::confirmReplace(const std::string&) {
     return overwrite;
 }
 
+browsers::Host::InUseAnswer CliHost::browserInUse(const std::string& text) {
+    if (force) {
+        endLine();
+        ctx_.err << printable(text) << " Going on: --force was given.\n";
+        return InUseAnswer::Proceed;
+    }
+    inUseStopped = true;
+    return InUseAnswer::Cancel;
+}
+
 int reportResult(Context& ctx, CliHost& host, const TaskResult& result, const std::string& doneLine) {
     host.endLine();
     switch (result.outcome()) {
         case Outcome::Failed:
-            ctx.err << "kelvora-cli: " << printable(result.message()) << '\n';
+            ctx.err << "kelvora-cli: " << printable(result.message())
+                    << (host.inUseStopped ? " Close it, or give --force to restore anyway." : "") << '\n';
             break;
         case Outcome::NothingDone:
             ctx.err << "kelvora-cli: nothing done: " << printable(result.message())

@@ -28,6 +28,10 @@ class CliHost : public browsers::Host {
     bool overwrite = false;
     // Set when a replace was asked and refused, so the command can name --overwrite.
     bool replaceRefused = false;
+    // The command's --force: a restore goes on while the browser uses the profile.
+    bool force = false;
+    // Set when a restore stopped because the browser uses the profile, so the command can name --force.
+    bool inUseStopped = false;
 
     void showMessage(const std::string& text) override;
     void progressShow() override;
@@ -41,6 +45,8 @@ class CliHost : public browsers::Host {
     // Pauses exist to let a window be read; a terminal keeps its lines, so none is made.
     void pause(std::chrono::milliseconds) override {}
     bool confirmReplace(const std::string& question) override;
+    // A browser using the profile stops a restore, unless --force was given.
+    InUseAnswer browserInUse(const std::string& text) override;
 
     // Ends a bar line that is still open.
     void endLine();

@@ -23,7 +23,8 @@ std::vector<CommandInfo> allCommands() {
          makeFullBackupCommand},
         {"full-restore", "Unpack a browser's full backup archive over its data folder",
          makeFullRestoreCommand},
-        {"undo", "Undo the last restore (files put back, files it created removed); --list shows the restores kept",
+        {"undo",
+         "Undo the last restore (files put back, files it created removed); --list shows the restores kept",
          makeUndoCommand},
     };
 }

@@ -63,6 +63,8 @@ class FullCommand : public Command {
         if (backup)
             app.add_flag("--overwrite", overwrite_,
                          "Replace archives of the same names that are already there");
+        else
+            app.add_flag("--force", force_, "Restore even while the browser is using its data folder");
     }
 
     int run(Context& ctx) override {
@@ -92,6 +94,7 @@ class FullCommand : public Command {
         state.backupLocationText = withoutTrailingSeparator(folder_);
         state.operaNameText = operaFolder_;
         host.overwrite = overwrite_;
+        host.force = force_;
         const TaskResult result = task_ == browsers::Task::Backup ? full::backup(*browser, state, host)
                                                                   : full::restore(*browser, state, host);
 
@@ -113,6 +116,7 @@ class FullCommand : public Command {
     std::string folder_;
     std::string operaFolder_;
     bool overwrite_ = false;
+    bool force_ = false;
 };
 
 }  // namespace

@@ -62,4 +62,13 @@ bool RecordingHost::confirmReplace(const std::string& question) {
     return replaceAnswer;
 }
 
+browsers::Host::InUseAnswer RecordingHost::browserInUse(const std::string& text) {
+    calls.push_back("in use:" + text);
+    if (inUseAnswers.empty())
+        return InUseAnswer::Cancel;
+    const InUseAnswer answer = inUseAnswers.front();
+    inUseAnswers.erase(inUseAnswers.begin());
+    return answer;
+}
+
 }  // namespace kelvora::test

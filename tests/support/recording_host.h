@@ -42,6 +42,9 @@ class RecordingHost : public browsers::Host {
     // Records "confirm:QUESTION" and answers with `replaceAnswer`.
     bool confirmReplace(const std::string& question) override;
     bool replaceAnswer = true;
+    InUseAnswer browserInUse(const std::string& text) override;
+    // The answers to "Close ... first", taken in turn; Cancel once they run out.
+    std::vector<InUseAnswer> inUseAnswers;
     std::vector<std::string> questions;
 };
 

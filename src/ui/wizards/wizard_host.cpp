@@ -206,6 +206,18 @@ bool WizardHost::confirmReplace(const std::string& question) {
     return replace;
 }
 
+browsers::Host::InUseAnswer WizardHost::browserInUse(const std::string& text) {
+    const QString shown = QString::fromStdString(text);
+    if (question_handler)
+        return question_handler(window_, shown) ? InUseAnswer::Retry : InUseAnswer::Cancel;
+    ArrowWhileWaiting arrow;
+    return QMessageBox::warning(window_, QString::fromUtf8(kApplicationTitle), shown,
+                                QMessageBox::Retry | QMessageBox::Cancel,
+                                QMessageBox::Retry) == QMessageBox::Retry
+               ? InUseAnswer::Retry
+               : InUseAnswer::Cancel;
+}
+
 void WizardHost::runWithResult(const std::function<TaskResult()>& work, const std::function<void()>& after) {
     shown_.clear();
     replaceRefused_ = false;

@@ -73,6 +73,8 @@ class WizardHost : public browsers::Host {
     void setBusyCursor(bool busy) override;
     void pause(std::chrono::milliseconds duration) override;
     bool confirmReplace(const std::string& question) override;
+    // "Close Firefox first" with Retry and Cancel (the question handler answers in tests: true is Retry).
+    InUseAnswer browserInUse(const std::string& text) override;
 
     // Runs a task and takes its result: a failed task's message goes to the error box (after
     // `after`), as an error escaping the work does, and why nothing was done to a message box;
