@@ -11,6 +11,9 @@
 #include "cli/command.h"
 #include "core/text.h"
 #include "selective_fixture.h"
+#ifndef _WIN32
+#include "ie_fixture.h"
+#endif
 
 namespace kelvora::test {
 namespace {
@@ -193,6 +196,36 @@ TEST(Undo, RestoreThatFailedHalfwayIsUndone) {
 
     EXPECT_EQ(undo::undoLast().outcome(), Outcome::Done);
     EXPECT_TRUE(tree(fx.machine.root) == before);
+}
+#endif
+
+#ifndef _WIN32  // the registry is a machine folder's NTUSER.DAT only on POSIX; Wine's RegRestoreKeyW restores
+                // nothing
+// Internet Explorer's keys: saved as hive files into the set before the restore loads the
+// archive's, loaded back by undo; a key the restore created is deleted.
+TEST(Undo, InternetExplorerKeysComeBack) {
+    OwnUndoSets sets;
+    IeFixture fx;
+    fx.backUp();
+    ASSERT_TRUE(fx.result.ok()) << fx.result.message();
+    fx.moveToSecondMachine();
+    const auto hives = browsers::ie::allHives();
+    ASSERT_TRUE(platform::deleteRegistryTree(hives.front().key));  // created by the restore
+    const auto keysBefore = ieKeys();
+    // The files, less the registry's own file (its keys are compared as keys).
+    const auto files = [&fx] {
+        auto all = tree(fx.machine.root / "Users");
+        std::erase_if(all,
+                      [](const auto& entry) { return entry.first.find("NTUSER.DAT") != std::string::npos; });
+        return all;
+    };
+    const auto filesBefore = files();
+    fx.restore();
+    ASSERT_NE(ieKeys(), keysBefore);
+
+    EXPECT_EQ(undo::undoLast().outcome(), Outcome::Done);
+    EXPECT_EQ(ieKeys(), keysBefore);
+    EXPECT_TRUE(files() == filesBefore);
 }
 #endif
 
