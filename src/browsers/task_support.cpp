@@ -49,6 +49,12 @@ void reportDone(const TaskResult& result, Host& host) {
             text += "\n" + warning;
         host.showMessage(text);
     }
+    if (!result.notes.empty()) {
+        std::string text;
+        for (const auto& note : result.notes)
+            text += (text.empty() ? "" : "\n") + note;
+        host.showMessage(text);
+    }
 }
 
 void removeStaging(StagingFolder& staging, TaskResult& result) {

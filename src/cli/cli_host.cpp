@@ -60,6 +60,8 @@ int reportResult(Context& ctx, CliHost& host, const TaskResult& result, const st
     }
     for (const auto& warning : result.warnings)
         ctx.err << "Warning: " << printable(warning) << '\n';
+    for (const auto& note : result.notes)
+        ctx.err << "Note: " << printable(note) << '\n';
     return exitCodeOf(result.outcome());
 }
 

@@ -58,6 +58,9 @@ class TaskResult {
     std::vector<LeftOutItem> leftOut;
     // Records whose contents came out at another size than recorded: restored, but worth telling.
     std::vector<std::string> warnings;
+    // What the person should know about work that was done ("Firefox was running: its databases
+    // were copied live ...").
+    std::vector<std::string> notes;
 
   private:
     TaskResult(Outcome outcome, std::string message) : outcome_(outcome), message_(std::move(message)) {}
