@@ -87,11 +87,12 @@ class Writer {
         return ready_;
     }
 
-    // Rolls back what it holds open, closes the database and waits for the process to end.
-    void end() {
+    // Rolls back what it holds open, closes the database and waits for the process to end; or,
+    // with `kill`, makes it end at once and leave its files as they are.
+    void end(bool kill = false) {
         if (!started_)
             return;
-        writeFile(control_ / "done", "");
+        writeFile(control_ / "done", kill ? "kill" : "");
 #ifdef _WIN32
         int status = 0;
         _cwait(&status, process_, _WAIT_CHILD);
@@ -208,7 +209,7 @@ struct SourceCase {
     std::vector<int> expected;
 };
 
-TEST(DatabaseCopyTest, CopyHoldsEveryCommittedRowAndLeavesTheSourceAsItWas) {
+TEST(CopyDatabase, HoldsEveryCommittedRowAndLeavesTheSourceAsItWas) {
     const SourceCase cases[] = {
         {"WAL database open in a writer, rows only in its -wal, a transaction open",
          [](const fs::path& root, auto& writers) {
@@ -226,6 +227,15 @@ TEST(DatabaseCopyTest, CopyHoldsEveryCommittedRowAndLeavesTheSourceAsItWas) {
              const fs::path db = root / "profile" / "places.sqlite";
              Writer("wal", db, root / "control").end();
              EXPECT_FALSE(fs::exists(companion(db, "-wal")));
+             return db;
+         },
+         ids(1, 200)},
+        {"WAL database whose writer was killed (-wal and -shm left)",
+         [](const fs::path& root, auto&) {
+             const fs::path db = root / "profile" / "places.sqlite";
+             Writer("wal", db, root / "control").end(true);
+             EXPECT_TRUE(fs::exists(companion(db, "-shm")));
+             EXPECT_NE(readFile(companion(db, "-wal")).find("-wal-only"), std::string::npos);
              return db;
          },
          ids(1, 200)},
@@ -286,7 +296,7 @@ TEST(DatabaseCopyTest, CopyHoldsEveryCommittedRowAndLeavesTheSourceAsItWas) {
     }
 }
 
-TEST(DatabaseCopyTest, DatabaseHeldByAnExclusiveLockIsLockedAndNothingIsWritten) {
+TEST(CopyDatabase, ExclusiveLockGivesLockedAndNothingIsWritten) {
     for (const char* mode : {"exclusive", "wal-exclusive"}) {
         SCOPED_TRACE(mode);
         TempDir root;
@@ -305,7 +315,7 @@ TEST(DatabaseCopyTest, DatabaseHeldByAnExclusiveLockIsLockedAndNothingIsWritten)
     }
 }
 
-TEST(DatabaseCopyTest, DatabasesAreRecognisedByTheirHeader) {
+TEST(IsSqliteDatabase, JudgesByTheHeaderNotTheName) {
     struct Case {
         const char* name;
         std::optional<std::string> contents;  // nullopt: a database made by SQLite; "/": a folder
