@@ -243,17 +243,19 @@ class DatabaseCopy {
 
     // A database some program may have open: SQLite's locks keep the snapshot consistent.
     Step copyOpen() {
-        Opened src = openSource("mode=ro");
-        if (!src.db)
-            return openFailed(src);
-        const int code = beginRead(src.db.get());
-        if (code == SQLITE_READONLY_ROLLBACK)
-            return copyRecovered(kJournal);
-        if ((code & 0xFF) == SQLITE_CANTOPEN && !platform::fileExists(source_ + kWal))
-            return {Attempt::Again, kChanged};  // closed since: its -wal went away before the read
-        if (code != SQLITE_OK)
-            return failed(src.db.get(), code);
-        return backup(src.db.get());
+        {
+            Opened src = openSource("mode=ro");
+            if (!src.db)
+                return openFailed(src);
+            const int code = beginRead(src.db.get());
+            if (code == SQLITE_OK)
+                return backup(src.db.get());
+            if ((code & 0xFF) == SQLITE_CANTOPEN && !platform::fileExists(source_ + kWal))
+                return {Attempt::Again, kChanged};  // closed since: its -wal went away before the read
+            if (code != SQLITE_READONLY_ROLLBACK)
+                return failed(src.db.get(), code);
+        }
+        return copyRecovered(kJournal);
     }
 
     Step openFailed(const Opened& opened) const {
@@ -353,7 +355,8 @@ class DatabaseCopy {
             if (code != SQLITE_DONE) {
                 if (isBusy(code))
                     return {Attempt::Busy, sqlite3_errstr(code)};
-                return {Attempt::Failed, Format("\"%s\": %s", copy.path().c_str(), sqlite3_errstr(code))};
+                return {Attempt::Failed, Format("copying \"%s\" to \"%s\": %s", source_.c_str(),
+                                                copy.path().c_str(), sqlite3_errstr(code))};
             }
         }
         copy.removeCompanions();

@@ -7,7 +7,8 @@
 // is open and closes the database, or, when the file says "kill", ends at once without closing
 // anything, as a killed browser does. Every row is (id, "row-<id><mark>" and 800 x's).
 //
-// MODE  wal            WAL, no automatic checkpoints: rows 1-100 checkpointed into the main file,
+// MODE  wal            WAL, 32 KiB pages, no automatic checkpoints: rows 1-100 checkpointed into the main
+// file,
 //                      101-200 committed only in the -wal (mark "-wal-only"), 1001-1010 in a
 //                      transaction left open ("-uncommitted")
 //       wal-exclusive  WAL in exclusive locking mode (its index in memory, no -shm): rows 1-100
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     }
     const auto create = [] { exec("CREATE TABLE t(id INTEGER PRIMARY KEY, v TEXT)"); };
     if (mode == "wal") {
+        exec("PRAGMA page_size=32768");  // Firefox's
         exec("PRAGMA journal_mode=WAL");
         exec("PRAGMA wal_autocheckpoint=0");
         create();
