@@ -27,7 +27,7 @@ die() {
 
 # ---- Debian's sources ---------------------------------------------------------------------------
 
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+codename=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release | tr -d '"')
 [ -n "$codename" ] || die "/etc/os-release names no Debian release (VERSION_CODENAME)"
 own_sources=/etc/apt/sources.list.d/kelvora-deb-src.sources
 
@@ -118,17 +118,23 @@ ensure_deb_src() {
     $SUDO mv -f "$own_sources.new" "$own_sources"
     rm -f "$tmp"
     $SUDO apt-get update -qq
-  elif [ -z "$(apt-cache showsrc --only-source sqlite3 2>/dev/null)" ]; then
-    $SUDO apt-get update -qq
   fi
 }
 
-# The newest version of a source package that apt can fetch.
+# The newest version of a source package that apt can fetch; apt's lists are refreshed once when
+# they don't know it (a deb-src entry that was never fetched).
+lists_refreshed=
 source_version() {
   local best="" v
   for v in $(apt-cache showsrc --only-source "$1" 2>/dev/null | awk '/^Version:/ { print $2 }'); do
     if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
   done
+  if [ -z "$best" ] && [ -z "$lists_refreshed" ]; then
+    lists_refreshed=1
+    $SUDO apt-get update -qq >&2
+    source_version "$1"
+    return
+  fi
   [ -n "$best" ] || die "apt offers no source package \"$1\" (see apt-get update's output)"
   echo "$best"
 }
@@ -179,7 +185,7 @@ EOF
 # Builds library $1 from Debian's source package $2 unless the cache holds it for the package's
 # current version.
 dependency() {
-  local name=$1 package=$2 version folder work started
+  local name=$1 package=$2 version folder started
   version=$(source_version "$package")
   folder="$cache/$name-${version//:/_}"
   if [ -d "$folder" ]; then
@@ -211,7 +217,12 @@ for tool in "$host-gcc-posix" "$host-ar" dpkg-source tclsh make; do
 done
 mkdir -p "$cache"
 scratch=
-trap 'status=$?; [ -z "$scratch" ] || rm -rf "$scratch"; [ $status -eq 0 ] || echo "windows-deps: failed" >&2' EXIT
+on_exit() {
+  local status=$?
+  [ -z "$scratch" ] || rm -rf "$scratch"
+  [ "$status" -eq 0 ] || echo "windows-deps: failed" >&2
+}
+trap on_exit EXIT
 # One run at a time; a scratch folder found then is a killed run's.
 exec 9>"$cache/.lock"
 flock 9
