@@ -1,6 +1,43 @@
+# Libraries the Windows build needs that Debian ships only as source: scripts/windows-deps.sh builds
+# each from Debian's source package into a cache outside the build tree, one folder per library and
+# Debian version ("sqlite3-3.40.1-2+deb12u2"). The cache is $KELVORA_DEPS_CACHE, else
+# ~/.cache/kelvora/mingw, as for the script.
+if(NOT "$ENV{KELVORA_DEPS_CACHE}" STREQUAL "")
+  set(KELVORA_DEPS_CACHE "$ENV{KELVORA_DEPS_CACHE}")
+else()
+  set(KELVORA_DEPS_CACHE "$ENV{HOME}/.cache/kelvora/mingw")
+endif()
+
+# Sets <var> to the newest build of library <name> in that cache; stops the configuration with what
+# to do when there is none.
+function(kelvora_cached_dependency name var)
+  file(GLOB builds LIST_DIRECTORIES true "${KELVORA_DEPS_CACHE}/${name}-[0-9]*")
+  list(SORT builds COMPARE NATURAL ORDER DESCENDING)
+  foreach(build IN LISTS builds)
+    if(IS_DIRECTORY ${build})
+      set(${var} ${build} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "The Windows build needs ${name} for mingw-w64, which Debian has only as source, and "
+                      "${KELVORA_DEPS_CACHE} holds no build of it. Run scripts/windows-deps.sh: it builds it "
+                      "from Debian's source package into that cache (once), then configure again.")
+endfunction()
+
 # Third-party libraries, found once for every module.
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
+
+# SQLite: Debian's libsqlite3-dev on Linux. The Windows build takes the static SQLite that
+# scripts/windows-deps.sh builds from Debian's source package into its cache, the newest there.
+if(WIN32)
+  kelvora_cached_dependency(sqlite3 KELVORA_SQLITE3_PREFIX)
+  set(SQLite3_DIR ${KELVORA_SQLITE3_PREFIX}/lib/cmake/SQLite3)
+  find_package(SQLite3 CONFIG REQUIRED NO_DEFAULT_PATH)
+  message(STATUS "SQLite ${SQLite3_VERSION} for Windows: ${KELVORA_SQLITE3_PREFIX}")
+else()
+  find_package(SQLite3 REQUIRED)
+endif()
 
 if(NOT WIN32)
   find_package(PkgConfig REQUIRED)

@@ -10,8 +10,10 @@ packages=(
   libglib2.0-dev
   libhivex-dev libhivex-bin libwin-hivex-perl chntpw
   libcurl4-openssl-dev python3
+  libsqlite3-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation xvfb xauth
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
+  dpkg-dev tcl
   clang-14 libclang-rt-14-dev
   pigz ccache
 )

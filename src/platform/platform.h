@@ -95,6 +95,14 @@ bool removeFile(std::string_view path);
 // Moves `from` over `to`, replacing it in one step where the file system allows.
 bool replaceFile(std::string_view from, std::string_view to, std::string* reason = nullptr);
 std::optional<std::uint64_t> fileSize(std::string_view path);
+// What tells a file's state from a later one: its size and when it was last written (POSIX:
+// nanoseconds, Windows: 100-nanosecond units). nullopt when nothing is there or it is a folder.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t written = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> fileStamp(std::string_view path);
 // True when both paths name the same existing file or folder (links followed).
 bool sameFile(std::string_view a, std::string_view b);
 // When the file was last written, in local time as "2026-12-10 16:33"; nullopt when it can't be read.

@@ -131,6 +131,14 @@ std::optional<std::uint64_t> fileSize(std::string_view path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::optional<FileStamp> fileStamp(std::string_view path) {
+    struct stat st {};
+    if (!statPath(nativePath(path), st) || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return FileStamp{static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 bool listDirectory(std::string_view directory, bool includeHidden, std::vector<DirEntry>& out,
                    std::string* reason) {
     const fs::path dir = nativePath(directory);
