@@ -2,14 +2,21 @@
 // with the wizard's own bar and file label, and the completion display.
 #include "browsers/full.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <utility>
 
+#include "archive/archive_io.h"
 #include "archive/zlib_multiple.h"
 #include "browsers/selective.h"
 #include "browsers/task_support.h"
 #include "browsers/undo.h"
 #include "core/core.h"
+#include "core/database_copy.h"
 #include "core/error.h"
+#include "core/staging.h"
 #include "core/text.h"
 #include "platform/platform.h"
 
@@ -50,6 +57,84 @@ void writeEmptyArchive(const std::string& archive) {
     }
 }
 
+// Reads every SQLite database of a tree as one consistent snapshot: a database is copied with
+// CopyDatabase into a private staging folder the first time it is asked about, and the archive
+// reads the copy (removed once read). Its companions are then left out, as the snapshot holds what
+// waited in them. A database that can't be copied so is read as a file, with its companions, and
+// noted.
+class DatabaseSnapshots : public archive::FileSystem {
+  public:
+    explicit DatabaseSnapshots(const std::string& stagingParent)
+        : staging_(StagingFolder::create(stagingParent)) {}
+
+    std::unique_ptr<archive::InputFile> openRead(std::string_view path, platform::Share share) override {
+        const std::string snapshot = snapshotOf(std::string(path));
+        if (snapshot.empty())
+            return archive::FileSystem::openRead(path, share);
+        return std::make_unique<RemovedWhenRead>(archive::FileSystem::openRead(snapshot, share), snapshot);
+    }
+
+    // True for the companion of a database whose snapshot holds it.
+    bool isHeldCompanion(const std::string& path) {
+        for (const char* suffix : kDatabaseCompanions) {
+            const std::string_view end(suffix);
+            if (path.size() > end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0)
+                return !snapshotOf(path.substr(0, path.size() - end.size())).empty();
+        }
+        return false;
+    }
+
+    std::vector<std::string> takeNotes() {
+        const std::lock_guard lock(mutex_);
+        return std::exchange(notes_, {});
+    }
+
+  private:
+    class RemovedWhenRead : public archive::InputFile {
+      public:
+        RemovedWhenRead(std::unique_ptr<archive::InputFile> in, std::string path)
+            : in_(std::move(in)), path_(std::move(path)) {}
+        ~RemovedWhenRead() override {
+            in_.reset();
+            platform::removeFile(path_);
+        }
+        std::size_t read(void* buffer, std::size_t size) override { return in_->read(buffer, size); }
+        std::uint64_t size() const override { return in_->size(); }
+        std::uint64_t position() const override { return in_->position(); }
+        void seek(std::uint64_t offset) override { in_->seek(offset); }
+
+      private:
+        std::unique_ptr<archive::InputFile> in_;
+        std::string path_;
+    };
+
+    std::string snapshotOf(const std::string& path) {
+        const std::lock_guard lock(mutex_);
+        if (const auto known = snapshots_.find(path); known != snapshots_.end())
+            return known->second;
+        std::string snapshot;
+        if (IsSqliteDatabase(path)) {
+            const std::string copy = joinPath(staging_.path(), std::to_string(snapshots_.size() + 1));
+            const DatabaseCopyResult copied = CopyDatabase(path, copy);
+            if (copied.status == DatabaseCopyStatus::Copied)
+                snapshot = copy;
+            else
+                notes_.push_back(databaseCopiedAsFile(path, copied.reason));
+        }
+        snapshots_.emplace(path, snapshot);
+        return snapshot;
+    }
+
+    StagingFolder staging_;
+    std::mutex mutex_;
+    std::map<std::string, std::string> snapshots_;
+    std::vector<std::string> notes_;
+};
+
+std::string folderOfArchive(const std::string& archive) {
+    return parentFolder(archive);
+}
+
 void packWithFeedback(const std::string& folder, const std::string& archive, State& state, Host& host,
                       TaskResult& result) {
     TZlibMultiple writer;
@@ -67,8 +152,15 @@ void packWithFeedback(const std::string& folder, const std::string& archive, Sta
     writer.OnCompressingFile = [&](TZlibMultiple&, const std::string& fileName) {
         doFile(state, host, fileName);
     };
+    auto snapshots = std::make_shared<DatabaseSnapshots>(folderOfArchive(archive));
+    writer.Files = snapshots;
+    writer.SkipFile = [&snapshots](const std::string& fullPath, const std::string&) {
+        return snapshots->isHeldCompanion(fullPath);
+    };
     writer.CompressDirectory(folder, true, archive);
     takeArchiveReport(writer, result);
+    for (auto& note : snapshots->takeNotes())
+        result.notes.push_back(std::move(note));
 }
 
 // The archive component writes each file beside its target and moves it into place only once it

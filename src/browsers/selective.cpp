@@ -12,6 +12,7 @@
 #include "browsers/task_support.h"
 #include "browsers/undo.h"
 #include "core/core.h"
+#include "core/database_copy.h"
 #include "core/error.h"
 #include "core/staging.h"
 #include "core/temp_names.h"
@@ -115,9 +116,20 @@ void copyOneOf(const ItemRow& row, const std::string& source, const std::string&
         {row.caption, state.task == Task::Backup ? source : target, reason.empty() ? kCouldNotCopy : reason});
 }
 
-// A file of a row, with its database's write-ahead log when there is one.
+// A file of a row. A database a backup reads is copied as one consistent snapshot, which holds
+// what waits in its write-ahead log; any other file (and a database that stays locked) goes with
+// its log when there is one.
 void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target,
                 SelectiveState& state) {
+    if (state.task == Task::Backup && IsSqliteDatabase(source)) {
+        const std::string folder = parentFolder(target);
+        if (folder.empty() || DirectoryExists(folder) || ForceDirectories(folder)) {
+            const DatabaseCopyResult copied = CopyDatabase(source, target);
+            if (copied.status == DatabaseCopyStatus::Copied)
+                return;
+            state.notes.push_back(databaseCopiedAsFile(source, copied.reason));
+        }
+    }
     copyOneOf(row, source, target, state);
     copyOneOf(row, source + kWalSuffix, target + kWalSuffix, state);
 }
@@ -618,12 +630,14 @@ TaskResult selectiveFinished(SelectiveState& state, Host& host, TaskResult resul
     state.title = full::kFinished;
     result.leftOut.insert(result.leftOut.begin(), state.leftOut.begin(), state.leftOut.end());
     state.leftOut = result.leftOut;
+    result.notes.insert(result.notes.begin(), state.notes.begin(), state.notes.end());
     reportDone(result, host);
     return result;
 }
 
 TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Host& host) {
     state.leftOut.clear();
+    state.notes.clear();
     TaskResult result = guarded([&] { return backUp(browser, state, host); });
     if (result.outcome() == Outcome::Failed) {
         emptyProfileList(state);
@@ -634,6 +648,7 @@ TaskResult runSelectiveBackup(const Browser& browser, SelectiveState& state, Hos
 
 TaskResult runSelectiveRestore(const Browser& browser, SelectiveState& state, Host& host) {
     state.leftOut.clear();
+    state.notes.clear();
     TaskResult result = guarded([&] { return restore(browser, state, host); });
     if (result.outcome() == Outcome::Failed)
         host.progressHide();

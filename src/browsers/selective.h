@@ -77,6 +77,8 @@ struct SelectiveState {
     // Files and folders that existed but could not be copied. Reported to the user through the
     // host when the task has finished; missing ones are skipped silently and are not listed.
     std::vector<LeftOut> leftOut;
+    // What the person should know about files that were copied (a database that stayed locked).
+    std::vector<std::string> notes;
 
     bool isTicked(const std::string& caption) const;
     void setTicked(const std::string& caption, bool checked);

@@ -57,6 +57,11 @@ void reportDone(const TaskResult& result, Host& host) {
     }
 }
 
+std::string databaseCopiedAsFile(const std::string& path, const std::string& reason) {
+    return "The database \"" + shownPath(path) + "\" was copied as a file, not as a consistent snapshot (" +
+           reason + "); if the browser was writing it, the copy may be incomplete.";
+}
+
 void removeStaging(StagingFolder& staging, TaskResult& result) {
     const std::string path = staging.path();
     std::string reason;

@@ -55,6 +55,10 @@ void reportDone(const TaskResult& result, Host& host);
 // of passwords and cookies, so one that stays is reported with the system's reason.
 void removeStaging(StagingFolder& staging, TaskResult& result);
 
+// The note for a database a backup had to copy as a file: it stayed locked by the program using it
+// (or could not be read as a database), so the copy may not be consistent.
+std::string databaseCopiedAsFile(const std::string& path, const std::string& reason);
+
 // A path as the person sees it: the machine's "C:\..." form, or the host's own path, never a mix.
 std::string shownPath(const std::string& path);
 

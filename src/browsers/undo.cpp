@@ -9,6 +9,7 @@
 
 #include "archive/zlib_multiple.h"
 #include "core/core.h"
+#include "core/database_copy.h"
 #include "core/error.h"
 #include "core/registry.h"
 #include "core/staging.h"
@@ -24,8 +25,6 @@ constexpr const char* kManifestName = "manifest.txt";
 constexpr const char* kArchiveName = "replaced.dat";
 constexpr const char* kManifestHeader = "kelvora-undo 1";
 constexpr const char* kEmptySource = "empty";
-// What SQLite keeps beside a database while it is written.
-constexpr std::array<const char*, 3> kDatabaseCompanions{"-wal", "-shm", "-journal"};
 
 std::string undoRoot(bool create) {
     const std::string data = platform::dataFolder(create);
