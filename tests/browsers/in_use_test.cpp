@@ -252,8 +252,9 @@ TEST(HeldLockIn, TellsHeldLocksFromStaleOnesOnWindows) {
             holder.emplace(lock, GENERIC_READ | GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL);
         if (c.kind == Lock::SharingReading)
             holder.emplace(lock, GENERIC_WRITE, FILE_SHARE_READ, FILE_FLAG_DELETE_ON_CLOSE);
-        if (holder)
+        if (holder) {
             ASSERT_TRUE(holder->open());
+        }
         const std::string found = browsers::heldLockIn(browsers::browser(c.browser), below(dir, c.given));
         EXPECT_EQ(foundBelow(dir, found), c.held ? std::string(c.lock) : "");
     }
