@@ -112,9 +112,9 @@ struct Browser {
     // not exist there.
     std::vector<Discovery> discovery;
     std::vector<Discovery> homeDiscovery;
+    ProfileLock lock = ProfileLock::None;  // what it holds while it runs
     ProfileListRule listRule = ProfileListRule::ProfilesFolder;
-    std::string profilesFolder;  // "Profiles" for ProfilesFolder, else empty
-    ProfileLock lock = ProfileLock::None;
+    std::string profilesFolder;      // "Profiles" for ProfilesFolder, else empty
     std::string defaultProfileName;  // the profile the browser starts with when it names one ("Default")
     // Opera 10: when root + layoutTest exists, a profile's data lies in its subfolder layoutSubfolder.
     std::string layoutTest;

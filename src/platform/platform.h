@@ -226,10 +226,11 @@ bool removeTreeOutright(std::string_view path, std::string* reason = nullptr);
 // True when it was removed.
 bool removeIfUnused(std::string_view path, bool folder);
 // True when another process holds the file at `path` as a running browser holds its lock file.
-// Windows: it is open without sharing (an open that shares nothing fails with a sharing or lock
-// violation). POSIX: another process holds an fcntl record lock on it (a test for a write lock over
-// the whole file; this process's own fcntl locks don't count, and it must hold none on the file,
-// since closing the test's descriptor would drop them). False when the file is missing or free.
+// Windows: it is open without sharing, through any handle (this process's too): an open that shares
+// nothing fails with a sharing or lock violation. POSIX: another process holds an fcntl record lock on it (a
+// test for a write lock over the whole file; this process's own fcntl locks don't count, and it must hold
+// none on the file, since closing the test's descriptor would drop them). False when the file is missing or
+// free.
 bool fileLockedByAnotherProcess(std::string_view path);
 
 // ---- File streams ---------------------------------------------------------------------------
