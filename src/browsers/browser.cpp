@@ -150,6 +150,7 @@ Browser makeFirefox() {
                                                 ".var\\app\\org.mozilla.firefox\\.mozilla\\firefox"})};
     b.listRule = ProfileListRule::ProfilesFolder;
     b.profilesFolder = "Profiles";
+    b.lock = ProfileLock::Mozilla;
     b.backupCustomName = "123456789ff_custom";
     b.restoreCustomName = "123456789ff_custom";
     b.stagingCut = 9;
@@ -346,6 +347,7 @@ Browser chromiumBrowser(const std::string& keyword, const std::string& name,
     b.discovery = {way};
     b.homeDiscovery = {homeWay("Local State", homePlaces)};
     b.listRule = ProfileListRule::ChromiumProfiles;
+    b.lock = ProfileLock::Chromium;
     b.defaultProfileName = "Default";
     b.backupCustomName = "ch_custom";
     b.restoreCustomName = "ch_custom";

@@ -78,6 +78,14 @@ enum class ProfileListRule {
     ChromiumProfiles,
 };
 
+// What a running browser holds while it uses its data, so that a restore can tell it is running
+// (in_use.h reads it).
+enum class ProfileLock {
+    None,      // nothing to check (Opera 10, Safari)
+    Mozilla,   // in each profile folder: "parent.lock" (Windows); a "lock" link and ".parentlock" (Linux)
+    Chromium,  // in the data root, beside "Local State": "lockfile" (Windows); a "SingletonLock" link (Linux)
+};
+
 // One way of finding the browser's data: the marker file, the folders searched for it in order,
 // and the parts cut from a hit to leave the profile root ("Local State" leaves "...\User Data\").
 struct Discovery {
@@ -104,6 +112,7 @@ struct Browser {
     // not exist there.
     std::vector<Discovery> discovery;
     std::vector<Discovery> homeDiscovery;
+    ProfileLock lock = ProfileLock::None;  // what it holds while it runs
     ProfileListRule listRule = ProfileListRule::ProfilesFolder;
     std::string profilesFolder;      // "Profiles" for ProfilesFolder, else empty
     std::string defaultProfileName;  // the profile the browser starts with when it names one ("Default")

@@ -72,6 +72,12 @@ std::string windowsMajorVersion();         // "5", "6", "10", ...
 // the system lacks it). On POSIX: true when the machine folder holds a 64-bit Windows, as its
 // "Program Files (x86)" folder shows. Throws SystemError when the system can't tell.
 bool isWow64();
+// The name of the computer the program runs on (never the machine folder's): gethostname on POSIX,
+// the DNS host name on Windows. Empty when the system can't tell.
+std::string hostName();
+// True when a process with this id runs on this computer (POSIX: also one of another user's);
+// false for ids no process can have (0 and below).
+bool processIsRunning(std::int64_t pid);
 
 // ---- Paths ----------------------------------------------------------------------------------
 // The native form of a Windows-form path, for messages and for tests. On POSIX a path on a mapped
@@ -119,6 +125,9 @@ enum class EntryKind {
     Other,   // a device, pipe or socket
 };
 EntryKind entryKind(std::string_view path);
+// What the symbolic link at `path` points to, as written in it (not resolved); nullopt when there
+// is no link there. Windows: always nullopt (browsers write no links there).
+std::optional<std::string> readSymbolicLink(std::string_view path);
 
 struct DirEntry {
     std::string name;
@@ -224,6 +233,13 @@ bool removeTreeOutright(std::string_view path, std::string* reason = nullptr);
 // when no task holds it in use. A link, an entry of the other kind or one in use is left alone.
 // True when it was removed.
 bool removeIfUnused(std::string_view path, bool folder);
+// True when another process holds the file at `path` as a running browser holds its lock file.
+// Windows: it is open without sharing, through any handle (this process's too): an open that shares
+// nothing fails with a sharing or lock violation. POSIX: another process holds an fcntl record lock on it (a
+// test for a write lock over the whole file; this process's own fcntl locks don't count, and it must hold
+// none on the file, since closing the test's descriptor would drop them). False when the file is missing or
+// free.
+bool fileLockedByAnotherProcess(std::string_view path);
 
 // ---- File streams ---------------------------------------------------------------------------
 enum class Share { DenyWrite, DenyNone };

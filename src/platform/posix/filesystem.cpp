@@ -185,6 +185,23 @@ EntryKind entryKind(std::string_view path) {
     return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
+std::optional<std::string> readSymbolicLink(std::string_view path) {
+    const fs::path p = withoutTrailingSeparators(nativePath(path));
+    if (p.empty())
+        return std::nullopt;
+    std::string target(256, '\0');
+    while (true) {
+        const ssize_t n = ::readlink(p.c_str(), target.data(), target.size());
+        if (n < 0)
+            return std::nullopt;
+        if (static_cast<std::size_t>(n) < target.size()) {
+            target.resize(static_cast<std::size_t>(n));
+            return target;
+        }
+        target.resize(target.size() * 2);  // maybe cut: read again with more room
+    }
+}
+
 namespace {
 
 CopyStatus writeFailure(int code) {
@@ -585,6 +602,23 @@ bool removeIfUnused(std::string_view path, bool folder) {
     if (!folder)
         return ::unlink(p.c_str()) == 0;
     return removeFolderThrough(fd.get(), p, nullptr);
+}
+
+bool fileLockedByAnotherProcess(std::string_view path) {
+    const fs::path p = nativePath(path);
+    struct stat st {};
+    // Only a regular file is opened: opening a device or a pipe may do something of its own.
+    if (!statPath(p, st) || !S_ISREG(st.st_mode))
+        return false;
+    Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd)
+        return false;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 0;  // to the end and beyond
+    return ::fcntl(fd.get(), F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
 // ---- File -----------------------------------------------------------------------------------

@@ -183,6 +183,10 @@ EntryKind entryKind(std::string_view path) {
     return (attributes & FILE_ATTRIBUTE_DEVICE) ? EntryKind::Other : EntryKind::File;
 }
 
+std::optional<std::string> readSymbolicLink(std::string_view) {
+    return std::nullopt;
+}
+
 namespace {
 
 CopyStatus writeFailure(DWORD code) {
@@ -572,6 +576,20 @@ bool removeIfUnused(std::string_view path, bool folder) {
         return false;
     CloseHandle(h);
     return removeTreeOutright(toUtf8(p), nullptr);
+}
+
+bool fileLockedByAnotherProcess(std::string_view path) {
+    if (path.empty())
+        return false;
+    // Read access: an open that asks for no data access is not checked against others' sharing.
+    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    const DWORD code = GetLastError();
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
 }
 
 // ---- File -----------------------------------------------------------------------------------
