@@ -356,6 +356,7 @@ TaskResult backup(const Browser& browser, State& state, Host& host) {
             return *empty;
         TaskResult result;
         packWithFeedback(state.dataRoot, archive, state, host, result);
+        noteLiveCopy(browser, state.dataRoot, result);
         return finished(state, host, std::move(result));
     });
 }
@@ -371,6 +372,8 @@ TaskResult restore(const Browser& browser, State& state, Host& host) {
             return stoppedHere(host, Format("Backup File \"%s\" Not Found", browser.fullArchiveName.c_str()));
         if (!hasDataRoot(state))
             return stoppedHere(host, kNotFound);
+        if (auto stop = waitUntilClosed(browser, state.dataRoot, host))
+            return *stop;
         undo::Plan plan{browser.name + " full restore", {}, {}};
         planUnpack(archive, state.dataRoot, plan);
         undo::saveBeforeRestore(plan);

@@ -412,6 +412,7 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     }
     emptyProfileList(state);
     removeStaging(staging, result);
+    noteLiveCopy(browser, state.profileFolder, result);
     return selectiveFinished(state, host, std::move(result));
 }
 
@@ -442,6 +443,8 @@ TaskResult restore(const Browser& browser, SelectiveState& state, Host& host) {
         return TaskResult::failed(
             Format("The profile folder \"%s\" could not be created.", shownPath(state.customFolder).c_str()));
 
+    if (auto stop = waitUntilClosed(browser, state.profileFolder, host))
+        return *stop;
     host.progressShow();
     host.progressStep(browser.restoreStartStep);
 

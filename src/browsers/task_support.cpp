@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/zlib_multiple.h"
+#include "browsers/in_use.h"
 #include "core/core.h"
 #include "core/error.h"
 #include "core/staging.h"
@@ -55,6 +56,33 @@ void reportDone(const TaskResult& result, Host& host) {
             text += (text.empty() ? "" : "\n") + note;
         host.showMessage(text);
     }
+}
+
+std::optional<TaskResult> waitUntilClosed(const Browser& browser, const std::string& folder, Host& host) {
+    while (true) {
+        const std::string lock = heldLockIn(browser, folder);
+        if (lock.empty())
+            return std::nullopt;
+        const std::string text = "Close " + browser.name + " first. It is using \"" + shownPath(folder) +
+                                 "\" (it holds \"" + shownPath(lock) +
+                                 "\"), and a restore into it now would mix "
+                                 "its files with the backup's.";
+        switch (host.browserInUse(text)) {
+            case Host::InUseAnswer::Retry:
+                continue;
+            case Host::InUseAnswer::Proceed:
+                return std::nullopt;
+            case Host::InUseAnswer::Cancel:
+                return TaskResult::failed("Close " + browser.name + " first: it is using \"" +
+                                          shownPath(folder) + "\". Nothing was restored.");
+        }
+    }
+}
+
+void noteLiveCopy(const Browser& browser, const std::string& folder, TaskResult& result) {
+    if (result.ok() && !heldLockIn(browser, folder).empty())
+        result.notes.push_back(
+            browser.name + " was running: its databases were copied live, each as one consistent snapshot.");
 }
 
 std::string databaseCopiedAsFile(const std::string& path, const std::string& reason) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "browsers/browser.h"
 #include "browsers/host.h"
 #include "core/result.h"
 
@@ -58,6 +59,14 @@ void removeStaging(StagingFolder& staging, TaskResult& result);
 // The note for a database a backup had to copy as a file: it stayed locked by the program using it
 // (or could not be read as a database), so the copy may not be consistent.
 std::string databaseCopiedAsFile(const std::string& path, const std::string& reason);
+
+// Before a restore writes into `folder`: while the browser uses it, the host is asked to have it
+// closed ("Close Firefox first", Retry or Cancel; the command line's --force goes on). Returns the
+// result that ends the task when the person cancels; nothing has been written then.
+std::optional<TaskResult> waitUntilClosed(const Browser& browser, const std::string& folder, Host& host);
+
+// After a backup of `folder` while the browser used it: a note that its databases were copied live.
+void noteLiveCopy(const Browser& browser, const std::string& folder, TaskResult& result);
 
 // A path as the person sees it: the machine's "C:\..." form, or the host's own path, never a mix.
 std::string shownPath(const std::string& path);

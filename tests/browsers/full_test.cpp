@@ -15,6 +15,7 @@
 #include "cli/command.h"
 #include "core/core.h"
 #include "platform/platform.h"
+#include "support/database_content.h"
 #include "support/temp_dir.h"
 #include "tools/sample_machine.h"
 
@@ -22,6 +23,8 @@ namespace kelvora::browsers {
 namespace {
 
 namespace fs = std::filesystem;
+using test::comparableContent;
+using test::isDatabaseCompanion;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -95,7 +98,9 @@ std::vector<std::string> storedNames(const fs::path& archive) {
     return names;
 }
 
-// Every file below `dir` with its contents, by its relative name with "\" separators.
+// Every file below `dir` with its contents, by its relative name with "\" separators. A database
+// counts by its content; its companions that hold something are left out: a backup's snapshot holds
+// what waits in them, and a restore moves stale ones away.
 std::map<std::string, std::string> filesBelow(const fs::path& dir) {
     std::map<std::string, std::string> files;
     if (!fs::exists(dir))
@@ -103,9 +108,12 @@ std::map<std::string, std::string> filesBelow(const fs::path& dir) {
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
         if (!entry.is_regular_file())
             continue;
+        if (entry.file_size() > 0 &&
+            isDatabaseCompanion(entry.path().parent_path(), entry.path().filename().string()))
+            continue;
         std::string relative = entry.path().lexically_relative(dir).generic_string();
         std::replace(relative.begin(), relative.end(), '/', '\\');
-        files[relative] = readFile(entry.path());
+        files[relative] = comparableContent(entry.path());
     }
     return files;
 }
