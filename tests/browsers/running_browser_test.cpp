@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "browsers/full.h"
 #include "browsers/undo.h"
 #include "cli/command.h"
 #include "selective_fixture.h"
+#include "support/sqlite_writer_process.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -137,6 +139,56 @@ TEST(RunningBrowser, RestoreAsksAndWritesNothingWhileItRuns) {
                             [](const std::string& call) { return call.rfind("in use:", 0) == 0; }),
               0);
     setVariable("KELVORA_DATA_HOME", "");
+}
+
+// A backup while the browser writes a database in WAL mode (another process holds it with rows
+// committed only in the -wal and a transaction open): the archived database opens, passes its
+// integrity check and holds every committed row and none of the open transaction; the archive
+// holds no -wal or -shm. Selective and full.
+TEST(RunningBrowser, LiveDatabaseIsArchivedWhole) {
+    for (const bool full : {false, true}) {
+        SCOPED_TRACE(full ? "full" : "selective");
+        SelectiveFixture fx("6");
+        const auto& firefox = browsers::browser("firefox");
+        const fs::path profile = fx.machine.roaming() / "Mozilla/Firefox/Profiles/abcd1234.default";
+        fs::remove(profile / "places.sqlite");
+        TempDir control;
+        SqliteWriter writer("wal", profile / "places.sqlite", control.path());
+        ASSERT_TRUE(writer.ready());
+        ASSERT_TRUE(fs::exists(profile / "places.sqlite-wal"));
+
+        std::string archive = "default.dat";
+        std::string record = "places.sqlite";
+        if (full) {
+            auto state = browsers::full::makeState(firefox, browsers::Task::Backup);
+            state.readFacts = [&fx] { return fx.machine.facts(); };
+            browsers::full::activate(firefox, state, fx.host);
+            state.backupLocationText = fx.saves();
+            fx.result = browsers::full::backup(firefox, state, fx.host);
+            archive = "allsave_firefox.dat";
+            record = "Profiles\\abcd1234.default\\places.sqlite";
+        } else {
+            fx.backUp(firefox, "abcd1234.default");
+        }
+        ASSERT_TRUE(fx.result.ok()) << fx.result.message();
+        EXPECT_TRUE(fx.result.notes.empty()) << fx.result.notes.front();
+        const auto records = fx.entries(archive);
+        EXPECT_TRUE(std::binary_search(records.begin(), records.end(), record));
+        EXPECT_FALSE(std::binary_search(records.begin(), records.end(), record + "-wal"));
+        EXPECT_FALSE(std::binary_search(records.begin(), records.end(), record + "-shm"));
+
+        TempDir unpacked;
+        TZlibMultiple reader;
+        reader.DecompressFile((fx.savesDir() / archive).string(), unpacked.str(), true, true);
+        std::string relative = record;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        const Contents copied = contentsOf(unpacked / relative);
+        EXPECT_EQ(copied.integrity, "ok");
+        std::vector<int> committed;
+        for (int id = 1; id <= 200; ++id)
+            committed.push_back(id);
+        EXPECT_EQ(copied.ids, committed);
+    }
 }
 
 }  // namespace
