@@ -14,6 +14,10 @@
 #include <iterator>
 #include <utility>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "app/tform1.h"
 #include "browsers/selective.h"
 #include "platform/platform.h"
@@ -355,6 +359,48 @@ TEST_F(SelectiveWizardTest, FirefoxRestoreMovesTheBackupFileAwayOnlyWhenAsked) {
     EXPECT_FALSE(fs::exists(saves / archive));
     EXPECT_EQ(restore->ListBox2->count(), 0);
 }
+
+#ifndef _WIN32  // Firefox's lock is the "lock" link on Linux
+// A restore into a profile Firefox is using asks to close it first: Cancel ends the task in the error
+// box with nothing written; once Firefox is closed, "Next >" restores.
+TEST_F(SelectiveWizardTest, RestoreWhileTheBrowserRunsAsksToCloseItFirst) {
+    useMachine("machine");
+    const fs::path saves = tmp / "saves";
+    fs::create_directories(saves);
+    auto* backup = open<SelectiveWizard>(QStringLiteral("B_Firefox"));
+    ASSERT_NE(backup, nullptr);
+    choose(backup->DirectoryEdit2, saves);
+    clickNext(backup);
+    ASSERT_TRUE(backup->Button1->isVisible());
+    const fs::path profile = platform::nativePath(backup->state().profileFolder);
+    const std::string archived = readFile(profile / "prefs.js");
+    writeFile(profile / "prefs.js", "changed while Firefox runs");
+    fs::create_symlink(platform::hostName() + ":+" + std::to_string(::getpid()), profile / "lock");
+
+    auto* restore = open<SelectiveWizard>(QStringLiteral("R_Firefox"));
+    ASSERT_NE(restore, nullptr);
+    choose(restore->DirectoryEdit2, saves);
+    answerYes = false;  // Cancel
+    clickNext(restore);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].rfind("Close Firefox first.", 0), 0u) << questions[0];
+    const auto errors = takeErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Close Firefox first: it is using", 0), 0u) << errors[0];
+    EXPECT_EQ(readFile(profile / "prefs.js"), "changed while Firefox runs");
+    EXPECT_FALSE(restore->Button1->isVisible());
+
+    fs::remove(profile / "lock");
+    restore = open<SelectiveWizard>(QStringLiteral("R_Firefox"));
+    ASSERT_NE(restore, nullptr);
+    choose(restore->DirectoryEdit2, saves);
+    clickNext(restore);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(takeErrors().empty());
+    EXPECT_TRUE(restore->Button1->isVisible());
+    EXPECT_EQ(readFile(profile / "prefs.js"), archived);
+}
+#endif
 
 // Today's browsers in the window: each one's wizards list the profiles with the browser's own
 // names, say what stays encrypted, and a backup restored over a stale file brings it back.
