@@ -303,28 +303,6 @@ void saveBeforeRestore(const Plan& plan) {
     if (root.empty())
         throw Error("Kelvora's data folder for the undo of this restore could not be made.");
 
-    std::string folder = joinPath(root, timeName());
-    platform::HeldFolder held;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            held = platform::HeldFolder::createNew(folder, platform::Access::OwnerOnly);
-            break;
-        } catch (const platform::SystemError& e) {
-            if (!platform::alreadyExists(e) || attempt > 20)
-                throw Error(Format("Cannot create folder \"%s\". %s", folder.c_str(), e.what()));
-            folder = joinPath(root, timeName() + "-" + std::to_string(attempt));
-        }
-    }
-    // Until its manifest is written the set is unfinished; a failure removes it.
-    struct Unfinished {
-        platform::HeldFolder& held;
-        bool done = false;
-        ~Unfinished() {
-            if (!done)
-                held.removeTree();
-        }
-    } unfinished{held};
-
     const std::set<std::string> written(plan.files.begin(), plan.files.end());
     std::set<std::string> seen;
     std::vector<TZlibMultiple::FileToPack> toPack;
@@ -369,6 +347,32 @@ void saveBeforeRestore(const Plan& plan) {
     }
     for (const auto& created : createdFolders)
         entries += line({"folder", created});
+
+    // A restore that will change nothing leaves no set.
+    if (entries.empty() && plan.registryKeys.empty())
+        return;
+
+    std::string folder = joinPath(root, timeName());
+    platform::HeldFolder held;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            held = platform::HeldFolder::createNew(folder, platform::Access::OwnerOnly);
+            break;
+        } catch (const platform::SystemError& e) {
+            if (!platform::alreadyExists(e) || attempt > 20)
+                throw Error(Format("Cannot create folder \"%s\". %s", folder.c_str(), e.what()));
+            folder = joinPath(root, timeName() + "-" + std::to_string(attempt));
+        }
+    }
+    // Until its manifest is written the set is unfinished; a failure removes it.
+    struct Unfinished {
+        platform::HeldFolder& held;
+        bool done = false;
+        ~Unfinished() {
+            if (!done)
+                held.removeTree();
+        }
+    } unfinished{held};
 
     TZlibMultiple archive;
     archive.CompressionLevel = 1;

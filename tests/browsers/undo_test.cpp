@@ -275,6 +275,10 @@ TEST(Undo, EachKindOfChangeIsReversed) {
     expected["new/mine.txt"] = "made since";
     EXPECT_EQ(tree(place), expected);
     EXPECT_EQ(undo::undoLast().outcome(), Outcome::NothingDone);
+
+    // A restore that will change nothing leaves no set to undo.
+    undo::saveBeforeRestore({"Nothing", {}, {}});
+    EXPECT_TRUE(undo::listSets().empty());
 }
 
 // The last five sets are kept, newest first, and the command line lists and undoes them.
