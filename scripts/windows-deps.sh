@@ -10,10 +10,25 @@
 # only when it is complete, so a killed run leaves no half library (the next run removes its
 # scratch folder). cmake/KelvoraDeps.cmake finds the newest folder of each library by itself.
 #
+#   scripts/windows-deps.sh [library...]   # every library, or those named (sqlite3, qtbase)
+#
 # Adding a library: a function build_<name> that fills "$prefix" from the unpacked source tree
 # (it is told the folder the library will finally live in, for libraries that record their own
-# path), and a line in the list at the end.
+# path), and an entry in the list below.
 set -euo pipefail
+
+# Each library and the Debian source package it is built from, in build order.
+declare -A source_package=([sqlite3]=sqlite3 [qtbase]=qt6-base)
+libraries=(sqlite3 qtbase)
+if (($#)); then
+  for name in "$@"; do
+    [ -n "${source_package[$name]:-}" ] || {
+      echo "windows-deps: no library \"$name\" (known: ${libraries[*]})" >&2
+      exit 2
+    }
+  done
+  libraries=("$@")
+fi
 
 cache=${KELVORA_DEPS_CACHE:-$HOME/.cache/kelvora/mingw}
 toolchain=$(cd "$(dirname "$0")/.." && pwd)/cmake/mingw-w64.cmake
@@ -295,5 +310,6 @@ rm -rf "$cache"/.build-*
 ensure_deb_src
 exec 9>&-
 
-dependency sqlite3 sqlite3
-dependency qtbase qt6-base
+for name in "${libraries[@]}"; do
+  dependency "$name" "${source_package[$name]}"
+done
