@@ -1,7 +1,7 @@
 # Libraries the Windows build needs that Debian ships only as source: scripts/windows-deps.sh builds
 # each from Debian's source package into a cache outside the build tree, one folder per library and
-# Debian version ("sqlite3-3.40.1-2+deb12u2", "qtbase-6.4.2+dfsg-10"). The cache is $KELVORA_DEPS_CACHE, else
-# ~/.cache/kelvora/mingw, as for the script.
+# Debian version ("sqlite3-3.40.1-2+deb12u2", "qtbase-6.4.2+dfsg-10"). The cache is
+# $KELVORA_DEPS_CACHE, else ~/.cache/kelvora/mingw, as for the script.
 if(NOT "$ENV{KELVORA_DEPS_CACHE}" STREQUAL "")
   set(KELVORA_DEPS_CACHE "$ENV{KELVORA_DEPS_CACHE}")
 else()
