@@ -1,7 +1,7 @@
 # Libraries the Windows build needs that Debian ships only as source: scripts/windows-deps.sh builds
 # each from Debian's source package into a cache outside the build tree, one folder per library and
-# Debian version ("sqlite3-3.40.1-2+deb12u2"). The cache is $KELVORA_DEPS_CACHE, else
-# ~/.cache/kelvora/mingw, as for the script.
+# Debian version ("sqlite3-3.40.1-2+deb12u2", "qtbase-6.4.2+dfsg-10"). The cache is
+# $KELVORA_DEPS_CACHE, else ~/.cache/kelvora/mingw, as for the script.
 if(NOT "$ENV{KELVORA_DEPS_CACHE}" STREQUAL "")
   set(KELVORA_DEPS_CACHE "$ENV{KELVORA_DEPS_CACHE}")
 else()
@@ -37,6 +37,24 @@ if(WIN32)
   message(STATUS "SQLite ${SQLite3_VERSION} for Windows: ${KELVORA_SQLITE3_PREFIX}")
 else()
   find_package(SQLite3 REQUIRED)
+endif()
+
+# Qt, for the window and its tests: Debian's qt6-base-dev on Linux. The Windows build takes the static
+# qtbase that scripts/windows-deps.sh builds from Debian's source package into its cache, the newest
+# there; its tools (moc, rcc, uic) are the host's Qt of the same version, which that Qt recorded when
+# it was built (QT_HOST_PATH). Found once, here: a static Qt's targets must be visible in every folder
+# that links the window's libraries.
+if(KELVORA_GUI)
+  if(WIN32)
+    kelvora_cached_dependency(qtbase KELVORA_QT_PREFIX)
+    # The toolchain file limits package searches to the mingw root: the cached Qt is one more root.
+    list(PREPEND CMAKE_FIND_ROOT_PATH ${KELVORA_QT_PREFIX})
+    list(PREPEND CMAKE_PREFIX_PATH ${KELVORA_QT_PREFIX}/lib/cmake)
+  endif()
+  find_package(Qt6 COMPONENTS Widgets Test REQUIRED)
+  if(WIN32)
+    message(STATUS "Qt ${Qt6_VERSION} for Windows: ${KELVORA_QT_PREFIX}")
+  endif()
 endif()
 
 if(NOT WIN32)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libraries the Windows build needs that Debian ships only as source (today SQLite),
-# from Debian's own source packages and nothing else, with the mingw-w64 toolchain, into a cache
-# outside the build tree:
+# Builds the libraries the Windows build needs that Debian ships only as source (SQLite and Qt's
+# qtbase), from Debian's own source packages and nothing else, with the mingw-w64 toolchain (the
+# project's cmake/mingw-w64.cmake), into a cache outside the build tree:
 #
 #   ${KELVORA_DEPS_CACHE:-$HOME/.cache/kelvora/mingw}/<library>-<Debian version>/
 #
@@ -10,11 +10,28 @@
 # only when it is complete, so a killed run leaves no half library (the next run removes its
 # scratch folder). cmake/KelvoraDeps.cmake finds the newest folder of each library by itself.
 #
-# Adding a library: a function build_<name> that fills "$prefix" from the unpacked source tree,
-# and a line in the list at the end.
+#   scripts/windows-deps.sh [library...]   # every library, or those named (sqlite3, qtbase)
+#
+# Adding a library: a function build_<name> that fills "$prefix" from the unpacked source tree
+# (it is told the folder the library will finally live in, for libraries that record their own
+# path), and an entry in the list below.
 set -euo pipefail
 
+# Each library and the Debian source package it is built from, in build order.
+declare -A source_package=([sqlite3]=sqlite3 [qtbase]=qt6-base)
+libraries=(sqlite3 qtbase)
+if (($#)); then
+  for name in "$@"; do
+    [ -n "${source_package[$name]:-}" ] || {
+      echo "windows-deps: no library \"$name\" (known: ${libraries[*]})" >&2
+      exit 2
+    }
+  done
+  libraries=("$@")
+fi
+
 cache=${KELVORA_DEPS_CACHE:-$HOME/.cache/kelvora/mingw}
+toolchain=$(cd "$(dirname "$0")/.." && pwd)/cmake/mingw-w64.cmake
 host=x86_64-w64-mingw32
 jobs=${KELVORA_JOBS:-2}
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
@@ -182,19 +199,80 @@ unset(_kelvora_sqlite3_prefix)
 EOF
 }
 
+# Qt's qtbase: a static, release build for mingw-w64 of what the window and its tests use (Core, Gui,
+# Widgets, Test; the windows and offscreen platform plugins), with Qt's own copies of zlib, PCRE2,
+# libpng, libjpeg, FreeType and HarfBuzz. A cross build of Qt takes its tools (moc, rcc, uic, ...)
+# from the host's Qt of the same version: Debian's qt6-base-dev and qt6-base-dev-tools.
+# Debian's dfsg source has no wintab.h (hence no tablet events); without Direct2D, DirectWrite 3
+# must be off too (its font database is only built with Direct2D).
+qtbase_configure=(
+  -xplatform win32-g++ -device-option "CROSS_COMPILE=$host-"
+  -static -release
+  -nomake examples -nomake tests
+  -no-opengl -no-dbus -no-direct2d
+  -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
+  -no-feature-xml -no-feature-tabletevent -no-feature-directwrite3
+  -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz
+)
+qt_host_cmake_dir=/usr/lib/x86_64-linux-gnu/cmake
+build_qtbase() {
+  local source=$1 prefix=$2 version=$3 folder=$4
+  local host_version build=$source/kelvora-build stage=$source/kelvora-stage
+  host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || true)
+  [ "$host_version" = "$version" ] ||
+    die "qtbase: a cross build of Qt needs the host's Qt of the same version: qt6-base-dev is '$host_version', the source $version (run scripts/setup.sh)"
+  mkdir -p "$build"
+  (
+    cd "$build"
+    # Configured for the folder it will live in: Qt records its prefix.
+    if ! "$source/configure" "${qtbase_configure[@]}" -prefix "$folder" -qt-host-path /usr -- \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR="$qt_host_cmake_dir" \
+      >configure.log 2>&1; then
+      tail -40 configure.log >&2
+      exit 1
+    fi
+    if ! cmake --build . --parallel "$jobs" >build.log 2>&1; then
+      grep -E -A12 '^FAILED:' build.log | head -60 >&2
+      tail -20 build.log >&2
+      exit 1
+    fi
+    if ! DESTDIR=$stage cmake --install . >install.log 2>&1; then
+      tail -20 install.log >&2
+      exit 1
+    fi
+  ) || die "qtbase: the build failed (the lines above are from its logs)"
+  rmdir "$prefix"
+  mv -T "$stage$folder" "$prefix"
+  cp "$build/config.summary" "$prefix/kelvora-config.summary"
+  {
+    echo "qtbase for Windows (mingw-w64), static, built by Kelvora's scripts/windows-deps.sh from"
+    echo "Debian's source package qt6-base $version with:"
+    echo "  configure ${qtbase_configure[*]} -prefix $folder -qt-host-path /usr --"
+    echo "    -DCMAKE_TOOLCHAIN_FILE=<Kelvora's cmake/mingw-w64.cmake> -DQT_HOST_PATH_CMAKE_DIR=$qt_host_cmake_dir"
+  } >"$prefix/kelvora-build.txt"
+}
+
 # Builds library $1 from Debian's source package $2 unless the cache holds it for the package's
-# current version.
+# current version. Each library has a lock of its own: a run that only needs a library already built
+# is not held up by another run's long build of a different one, and two runs that need the same
+# library take turns (the second finds it built).
 dependency() {
-  local name=$1 package=$2 version folder started
+  local name=$1 package=$2 version folder started lock
   version=$(source_version "$package")
   folder="$cache/$name-${version//:/_}"
+  exec {lock}>"$cache/.lock-$name"
+  flock "$lock"
   if [ -d "$folder" ]; then
     log "$name: $folder is already built (Debian $package $version); nothing to do"
+    exec {lock}>&-
     return
   fi
+  # A scratch folder of this library found now is a killed run's.
+  rm -rf "$cache/.scratch/$name".*
   log "$name: building from Debian's source package $package $version"
   started=$SECONDS
-  scratch=$(mktemp -d "$cache/.build-$name.XXXXXX")
+  mkdir -p "$cache/.scratch"
+  scratch=$(mktemp -d "$cache/.scratch/$name.XXXXXX")
   if ! (cd "$scratch" && apt-get source -qq "$package=$version" >source.log 2>&1); then
     cat "$scratch/source.log" >&2
     die "$name: apt-get source $package=$version failed"
@@ -203,16 +281,17 @@ dependency() {
   source=$(find "$scratch" -mindepth 1 -maxdepth 1 -type d | head -1)
   [ -n "$source" ] || die "$name: apt-get source unpacked nothing"
   mkdir "$scratch/prefix"
-  "build_$name" "$source" "$scratch/prefix" "$version"
+  "build_$name" "$source" "$scratch/prefix" "$version" "$folder"
   mv -T "$scratch/prefix" "$folder"
   rm -rf "$scratch"
   scratch=
+  exec {lock}>&-
   log "$name: built into $folder in $((SECONDS - started)) s"
 }
 
 # ---- Main -----------------------------------------------------------------------------------------
 
-for tool in "$host-gcc-posix" "$host-ar" dpkg-source tclsh make; do
+for tool in "$host-gcc-posix" "$host-g++-posix" "$host-ar" dpkg-source tclsh make cmake ninja perl; do
   command -v "$tool" >/dev/null || die "$tool is missing: run scripts/setup.sh first"
 done
 mkdir -p "$cache"
@@ -223,10 +302,14 @@ on_exit() {
   [ "$status" -eq 0 ] || echo "windows-deps: failed" >&2
 }
 trap on_exit EXIT
-# One run at a time; a scratch folder found then is a killed run's.
+# apt's sources are checked by one run at a time. Earlier versions of this script built in
+# .build-* folders while holding this lock from start to end: one found now is a killed run's.
 exec 9>"$cache/.lock"
 flock 9
 rm -rf "$cache"/.build-*
 ensure_deb_src
+exec 9>&-
 
-dependency sqlite3 sqlite3
+for name in "${libraries[@]}"; do
+  dependency "$name" "${source_package[$name]}"
+done
