@@ -131,10 +131,6 @@ class DatabaseSnapshots : public archive::FileSystem {
     std::vector<std::string> notes_;
 };
 
-std::string folderOfArchive(const std::string& archive) {
-    return parentFolder(archive);
-}
-
 void packWithFeedback(const std::string& folder, const std::string& archive, State& state, Host& host,
                       TaskResult& result) {
     TZlibMultiple writer;
@@ -152,7 +148,7 @@ void packWithFeedback(const std::string& folder, const std::string& archive, Sta
     writer.OnCompressingFile = [&](TZlibMultiple&, const std::string& fileName) {
         doFile(state, host, fileName);
     };
-    auto snapshots = std::make_shared<DatabaseSnapshots>(folderOfArchive(archive));
+    auto snapshots = std::make_shared<DatabaseSnapshots>(parentFolder(archive));
     writer.Files = snapshots;
     writer.SkipFile = [&snapshots](const std::string& fullPath, const std::string&) {
         return snapshots->isHeldCompanion(fullPath);

@@ -189,6 +189,31 @@ QPixmap styleSwatch(Style style, int size) {
     return pm;
 }
 
+// A round badge with a white circular arrow, as "Check for Updates" shows it; `mirrored` turns it
+// the other way (undo).
+struct BadgeColours {
+    QColor light, dark, edge;
+};
+void turningArrow(QPainter& p, const QRectF& r, int size, const BadgeColours& colours, bool mirrored) {
+    QRadialGradient g(r.center() - QPointF(size * 0.15, size * 0.2), size * 0.7);
+    g.setColorAt(0, colours.light);
+    g.setColorAt(1, colours.dark);
+    p.setPen(QPen(colours.edge, 1));
+    p.setBrush(g);
+    p.drawEllipse(r);
+    p.setPen(QPen(Qt::white, std::max(1.5, size / 11.0), Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    const QRectF ring = r.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2);
+    const double m = mirrored ? -1.0 : 1.0;
+    p.drawArc(ring, mirrored ? 120 * 16 : 60 * 16, static_cast<int>(m * 270 * 16));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    const QPointF tip(ring.center().x() + m * ring.width() * 0.25, ring.top() - size * 0.02);
+    p.drawPolygon(QPolygonF{{tip.x() - m * size * 0.16, tip.y() - size * 0.12},
+                            {tip.x() + m * size * 0.08, tip.y() + size * 0.04},
+                            {tip.x() - m * size * 0.14, tip.y() + size * 0.17}});
+}
+
 QPixmap symbolImage(const QString& command, int size) {
     QPixmap pm = blank(size, size);
     QPainter p(&pm);
@@ -208,40 +233,12 @@ QPixmap symbolImage(const QString& command, int size) {
         p.setFont(f);
         p.drawText(r, Qt::AlignCenter, QStringLiteral("i"));
     } else if (command == QLatin1String("Updates")) {
-        QRadialGradient g(r.center() - QPointF(size * 0.15, size * 0.2), size * 0.7);
-        g.setColorAt(0, QColor(0xa8, 0xe8, 0x8c));
-        g.setColorAt(1, QColor(0x2f, 0x8f, 0x22));
-        p.setPen(QPen(QColor(0x23, 0x6b, 0x19), 1));
-        p.setBrush(g);
-        p.drawEllipse(r);
-        p.setPen(QPen(Qt::white, std::max(1.5, size / 11.0), Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        const QRectF ring = r.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2);
-        p.drawArc(ring, 60 * 16, 270 * 16);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        const QPointF tip(ring.center().x() + ring.width() * 0.25, ring.top() - size * 0.02);
-        p.drawPolygon(QPolygonF{{tip.x() - size * 0.16, tip.y() - size * 0.12},
-                                {tip.x() + size * 0.08, tip.y() + size * 0.04},
-                                {tip.x() - size * 0.14, tip.y() + size * 0.17}});
+        turningArrow(p, r, size,
+                     {QColor(0xa8, 0xe8, 0x8c), QColor(0x2f, 0x8f, 0x22), QColor(0x23, 0x6b, 0x19)}, false);
     } else if (command == QLatin1String("UndoRestore")) {
-        // A circular arrow turning back, in amber.
-        QRadialGradient g(r.center() - QPointF(size * 0.15, size * 0.2), size * 0.7);
-        g.setColorAt(0, QColor(0xff, 0xd8, 0x8a));
-        g.setColorAt(1, QColor(0xd0, 0x7a, 0x12));
-        p.setPen(QPen(QColor(0x9a, 0x5a, 0x0c), 1));
-        p.setBrush(g);
-        p.drawEllipse(r);
-        p.setPen(QPen(Qt::white, std::max(1.5, size / 11.0), Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        const QRectF ring = r.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2);
-        p.drawArc(ring, 120 * 16, -270 * 16);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        const QPointF tip(ring.center().x() - ring.width() * 0.25, ring.top() - size * 0.02);
-        p.drawPolygon(QPolygonF{{tip.x() + size * 0.16, tip.y() - size * 0.12},
-                                {tip.x() - size * 0.08, tip.y() + size * 0.04},
-                                {tip.x() + size * 0.14, tip.y() + size * 0.17}});
+        // The same arrow turning back, in amber.
+        turningArrow(p, r, size,
+                     {QColor(0xff, 0xd8, 0x8a), QColor(0xd0, 0x7a, 0x12), QColor(0x9a, 0x5a, 0x0c)}, true);
     } else if (command == QLatin1String("Contact")) {
         const QRectF env(r.left(), r.top() + r.height() * 0.18, r.width(), r.height() * 0.64);
         QLinearGradient g(env.topLeft(), env.bottomLeft());

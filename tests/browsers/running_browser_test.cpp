@@ -2,7 +2,6 @@
 // open; a backup goes on and says its databases were copied live.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sstream>
 
 #include "browsers/full.h"
@@ -62,17 +61,8 @@ class RunningFirefox {
 #endif
 };
 
-void setVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    ::setenv(name, value.c_str(), 1);
-#endif
-}
-
 TEST(RunningBrowser, RestoreAsksAndWritesNothingWhileItRuns) {
-    TempDir undoSets;
-    setVariable("KELVORA_DATA_HOME", undoSets.str());
+    OwnDataFolder undoSets;
     SelectiveFixture fx("6");
     const auto& firefox = browsers::browser("firefox");
     const auto backup = fx.backUp(firefox, "abcd1234.default");
@@ -138,7 +128,6 @@ TEST(RunningBrowser, RestoreAsksAndWritesNothingWhileItRuns) {
     EXPECT_EQ(std::count_if(fx.host.calls.begin(), fx.host.calls.end(),
                             [](const std::string& call) { return call.rfind("in use:", 0) == 0; }),
               0);
-    setVariable("KELVORA_DATA_HOME", "");
 }
 
 // A backup while the browser writes a database in WAL mode (another process holds it with rows

@@ -2,7 +2,6 @@
 // database companions out of the way, and "undo" gives the tree back as it was.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -20,22 +19,6 @@ namespace {
 
 namespace undo = browsers::undo;
 namespace full = browsers::full;
-
-void setVariable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    ::setenv(name, value.c_str(), 1);
-#endif
-}
-
-// Undo sets of the test's own, in a folder of its own.
-class OwnUndoSets {
-  public:
-    OwnUndoSets() { setVariable("KELVORA_DATA_HOME", folder.str()); }
-    ~OwnUndoSets() { setVariable("KELVORA_DATA_HOME", ""); }
-    TempDir folder;
-};
 
 // A file name no ANSI code page holds.
 const std::string kOutsideCodePage =
@@ -89,7 +72,7 @@ TEST(Undo, RestoreThenUndoGivesTheTreeBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.browser) + (c.profile[0] ? " selective" : " full"));
-        OwnUndoSets sets;
+        OwnDataFolder sets;
         SelectiveFixture fx("6", c.today);
         const auto& browser = browsers::browser(c.browser);
         const fs::path profile = fx.machine.root / c.profileFolder;
@@ -164,7 +147,7 @@ TEST(Undo, RestoreThenUndoGivesTheTreeBack) {
 // A full restore that stops half-way (a damaged record near the archive's end) has written part of
 // the tree; undo takes that part back too.
 TEST(Undo, RestoreThatFailedHalfwayIsUndone) {
-    OwnUndoSets sets;
+    OwnDataFolder sets;
     SelectiveFixture fx("6");
     const auto& browser = browsers::browser("firefox");
     auto state = full::makeState(browser, browsers::Task::Backup);
@@ -204,7 +187,7 @@ TEST(Undo, RestoreThatFailedHalfwayIsUndone) {
 // Internet Explorer's keys: saved as hive files into the set before the restore loads the
 // archive's, loaded back by undo; a key the restore created is deleted.
 TEST(Undo, InternetExplorerKeysComeBack) {
-    OwnUndoSets sets;
+    OwnDataFolder sets;
     IeFixture fx;
     fx.backUp();
     ASSERT_TRUE(fx.result.ok()) << fx.result.message();
@@ -232,7 +215,7 @@ TEST(Undo, InternetExplorerKeysComeBack) {
 // The undo set on its own: what a plan names is replaced, created and moved away as a restore
 // would, and undo reverses each kind, names outside any code page included.
 TEST(Undo, EachKindOfChangeIsReversed) {
-    OwnUndoSets sets;
+    OwnDataFolder sets;
     TempDir tmp;
     const fs::path place = tmp / "profile";
     writeFile(place / "replaced.txt", "old");
@@ -283,7 +266,7 @@ TEST(Undo, EachKindOfChangeIsReversed) {
 
 // The last five sets are kept, newest first, and the command line lists and undoes them.
 TEST(Undo, KeepsTheLastFiveAndTheCommandLineOffersThem) {
-    OwnUndoSets sets;
+    OwnDataFolder sets;
     TempDir tmp;
     for (int i = 1; i <= 7; ++i) {
         writeFile(tmp / "file.txt", "version " + std::to_string(i));

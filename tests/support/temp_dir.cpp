@@ -24,6 +24,14 @@ const fs::path& trashHome() {
     return home;
 }
 
+void setEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
 TempDir::TempDir() {
     trashHome();
     static std::atomic<unsigned> counter{0};
