@@ -235,7 +235,11 @@ class DatabaseCopy {
     }
 
     Step failed(sqlite3* db, int code) const {
-        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+        return failed(code, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+    }
+
+    // Busy (to be tried again until the time-out) or failed, naming the source.
+    Step failed(int code, const std::string& message) const {
         if (isBusy(code))
             return {Attempt::Busy, message};
         return {Attempt::Failed, Format("\"%s\": %s", source_.c_str(), message.c_str())};
@@ -258,11 +262,7 @@ class DatabaseCopy {
         return copyRecovered(kJournal);
     }
 
-    Step openFailed(const Opened& opened) const {
-        if (isBusy(opened.code))
-            return {Attempt::Busy, opened.message};
-        return {Attempt::Failed, Format("\"%s\": %s", source_.c_str(), opened.message.c_str())};
-    }
+    Step openFailed(const Opened& opened) const { return failed(opened.code, opened.message); }
 
     // A WAL database no connection has open: the main file is all of it.
     Step copyClosed() {
