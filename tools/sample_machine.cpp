@@ -418,6 +418,8 @@ void writeSampleFile(const fs::path& path, const std::string& contents) {
 }
 
 fs::path SampleMachine::home() const {
+    if (isLive())
+        return liveHome();
     return root / (version == "5" ? "Documents and Settings" : "Users") / user;
 }
 

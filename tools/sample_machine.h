@@ -35,6 +35,14 @@ struct SampleMachine {
     browsers::EnvironmentFacts facts() const;
     // Makes this machine the one the platform works on (POSIX); nothing on Windows.
     void activate() const;
+    // Makes this machine the one the program finds by itself, as its window does: on POSIX
+    // activate(); on Windows, only under Wine, the machine's user folder takes the place of the
+    // user's own folder and its Internet Explorer keys are written into the user's registry (see
+    // endLiveMachine()). The machine must be of the user running the program (user = the login
+    // name, version "6"). Throws std::runtime_error saying why when it can't be done.
+    void makeLive() const;
+    // True while this machine is the live one (Windows): its folders are then the user's own.
+    bool isLive() const;
     // A path on this machine in the form the facts use: "C:\Users\ann\..." on POSIX.
     std::string windowsPath(const std::filesystem::path& native) const;
 };
@@ -45,6 +53,10 @@ struct SampleMachineOptions {
     bool today = false;  // today's browser layouts instead of the 2010 ones
 };
 
+// Puts back the user's own folder that a live machine took the place of, moving that machine's
+// folder back into its root (Windows; nothing elsewhere or when no machine is live).
+void endLiveMachine();
+
 // Writes the machine into `root` (created when missing) and returns it. Throws
 // std::runtime_error naming the file when something can't be written.
 SampleMachine buildSampleMachine(const std::filesystem::path& root, const SampleMachineOptions& options = {});
@@ -52,6 +64,8 @@ SampleMachine buildSampleMachine(const std::filesystem::path& root, const Sample
 // Internet Explorer's part of the machine (cookies, favorites, recovery data, the registry hive).
 // Called by buildSampleMachine after the other browsers; defined in sample_machine_ie.cpp.
 void writeInternetExplorerData(const SampleMachine& machine);
+// Internet Explorer's registry keys of the machine, written into the registry the platform works on.
+void writeInternetExplorerKeys(const SampleMachine& machine);
 
 // Today's Firefox, Flock, Chromium-family and Opera profiles, written by buildSampleMachine instead
 // of the 2010 ones when options.today is set; defined in sample_machine_today.cpp.
@@ -68,6 +82,10 @@ struct SqliteTable {
 };
 // A valid SQLite 3 database file (page size 4096, one leaf page per table) holding `tables`.
 std::string sqliteDatabase(const std::vector<SqliteTable>& tables);
+
+// Windows: the user's own folder, as the system names it (where a live machine's user folder goes).
+// Empty elsewhere.
+std::filesystem::path liveHome();
 
 // Writes a file, creating missing folders; throws std::runtime_error naming the file.
 void writeSampleFile(const std::filesystem::path& path, const std::string& contents);

@@ -77,25 +77,18 @@ std::vector<std::pair<std::string, RegistryTree>> registryKeys(const SampleMachi
     };
 }
 
-void writeRegistry(const SampleMachine& m) {
-    // The platform writes the registry of the machine in use: this one, for as long as it takes.
-    const platform::MachineOptions previous = platform::currentMachine();
-    m.activate();
-    std::string failed;
+}  // namespace
+
+void writeInternetExplorerKeys(const SampleMachine& m) {
     for (const auto& [name, tree] : registryKeys(m)) {
         const std::string path = "Software\\Microsoft\\Internet Explorer\\" + name + "\\";
-        if (!platform::writeRegistryTree(path, tree)) {
-            failed = path;
-            break;
-        }
+        if (!platform::writeRegistryTree(path, tree))
+            throw std::runtime_error("cannot write the registry key " + path +
+                                     (platform::usesMachineFolder()
+                                          ? " into " + (m.home() / "NTUSER.DAT").string()
+                                          : std::string()));
     }
-    platform::setMachine(previous);
-    if (!failed.empty())
-        throw std::runtime_error("cannot write the registry key " + failed + " into " +
-                                 (m.home() / "NTUSER.DAT").string());
 }
-
-}  // namespace
 
 void writeInternetExplorerData(const SampleMachine& machine) {
     const SampleMachine& m = machine;
@@ -123,9 +116,19 @@ void writeInternetExplorerData(const SampleMachine& machine) {
     writeSampleFile(data / "Recovery/Last Active/RecoveryStore.{5D4B3AD4-0D6B-11E0-A7B1-000C29E3C4C1}.dat",
                     std::string(48, '\x22'));
 
-    // On Windows the registry is the real one of the user running the builder: left alone.
-    if (platform::usesMachineFolder())
-        writeRegistry(m);
+    // The platform writes the registry of the machine in use: this one, for as long as it takes. On
+    // Windows the registry is the real one of the user running the builder: left alone here.
+    if (platform::usesMachineFolder()) {
+        const platform::MachineOptions previous = platform::currentMachine();
+        m.activate();
+        try {
+            writeInternetExplorerKeys(m);
+        } catch (...) {
+            platform::setMachine(previous);
+            throw;
+        }
+        platform::setMachine(previous);
+    }
 }
 
 }  // namespace kelvora::tools

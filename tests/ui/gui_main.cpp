@@ -27,6 +27,15 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(windows / "Users" / "ann");
         kelvora::platform::setMachine({windows.string(), "ann", "6", {}});
     }
+#ifdef _WIN32
+    // The window tests on Windows put sample machines in the place of the user's folder, where the
+    // system keeps temporary files: theirs go beside it, on the same drive.
+    const std::filesystem::path temp =
+        std::filesystem::temp_directory_path().root_path() / "kelvora-test-temp";
+    std::filesystem::create_directories(temp);
+    _putenv_s("TMP", temp.string().c_str());
+    _putenv_s("TEMP", temp.string().c_str());
+#endif
     const int result = RUN_ALL_TESTS();
     if (!windows.empty()) {
         std::error_code ec;

@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "support/temp_dir.h"
+#include "tools/sample_machine.h"
 #include "ui/shell.h"
 #include "ui/theme.h"
 #include "ui/window_factory.h"
@@ -27,34 +28,39 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-const char* const kPrefsFolder = "Users/ann/AppData/Roaming/Opera/Opera/profile";
-const std::string kPrefs =
-    "Opera Preferences version 2.1\r\n"
-    "[User Prefs]\r\n"
-    "Opera Directory=C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera\\profile\\\r\n"
-    "Program Path=C:\\Program Files\\Opera\\opera.exe\r\n"
-    "Download Directory=E:\\Downloads\\Анна\r\n";
+// The preference file of an XP user who has moved.
+std::string xpPrefs(const std::string& user) {
+    return "Opera Preferences version 2.1\r\n"
+           "[User Prefs]\r\n"
+           "Opera Directory=C:\\Documents and Settings\\" +
+           user +
+           "\\Application Data\\Opera\\Opera\\profile\\\r\n"
+           "Program Path=C:\\Program Files\\Opera\\opera.exe\r\n"
+           "Download Directory=E:\\Downloads\\Анна\r\n";
+}
 
-// A Windows 7 machine of the user ann, with or without Opera's preference file, and a window on
-// it whose boxes and program end are recorded instead of shown.
+// A Windows 7 machine of the user (ann; on Windows the one running the test, whose folder the
+// machine's takes the place of), with or without Opera's preference file, and a window on it whose
+// boxes and program end are recorded instead of shown.
 class TfcOperaTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        fs::create_directories(root_ / "Users/ann");
-        fs::create_directories(root_ / "Program Files (x86)");
-        platform::setMachine({root_.str(), "ann", "6", {}});
+        fs::create_directories(machine_.roaming());
+        fs::create_directories(machine_.root / "Program Files (x86)");
+        machine_.makeLive();
         previousBox_ = wizards::setBoxHandler([this](QWidget*, wizards::BoxKind kind, const QString& text) {
             boxes_.push_back({kind, text});
         });
         previousEnd_ = setEndProgramHandler([this] { ++programEnds_; });
     }
     void TearDown() override {
+        tools::endLiveMachine();
         wizards::setBoxHandler(previousBox_);
         setEndProgramHandler(previousEnd_);
     }
 
-    fs::path prefsFile() const { return root_ / kPrefsFolder / "operaprefs.ini"; }
-    void writePrefs(const std::string& text = kPrefs) { writeFile(prefsFile(), text); }
+    fs::path prefsFile() const { return machine_.roaming() / "Opera/Opera/profile/operaprefs.ini"; }
+    void writePrefs() { writeFile(prefsFile(), prefs_); }
 
     void choose(Tfc_Opera& window, int method) { window.RadioGroup1Items.at(method - 1)->click(); }
 
@@ -63,6 +69,13 @@ class TfcOperaTest : public ::testing::Test {
         QString text;
     };
     TempDir root_;
+#ifdef _WIN32
+    const std::string user_ = platform::userName();
+#else
+    const std::string user_ = "ann";
+#endif
+    const tools::SampleMachine machine_{fs::path(root_.str()), user_, "6"};
+    const std::string prefs_ = xpPrefs(user_);
     std::vector<Box> boxes_;
     int programEnds_ = 0;
     wizards::BoxHandler previousBox_;
@@ -83,7 +96,7 @@ TEST_F(TfcOperaTest, OpensWithItsTextsAndNoMethodChosen) {
     EXPECT_EQ(window.Edit2->text(), "D:\\");
     EXPECT_EQ(window.Label6->text(), "7/Vista");
     EXPECT_EQ(window.Label7->text(), "64 bit");
-    EXPECT_EQ(window.Label8->text(), "ann");
+    EXPECT_EQ(window.Label8->text().toStdString(), user_);
     EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(window.chosenMethod(), 0);
     EXPECT_TRUE(window.Button1->isHidden());
@@ -92,7 +105,7 @@ TEST_F(TfcOperaTest, OpensWithItsTextsAndNoMethodChosen) {
     EXPECT_FALSE(window.Button2->isEnabled());
     window.Button2->click();
     EXPECT_TRUE(window.Button1->isHidden());
-    EXPECT_EQ(readFile(prefsFile()), kPrefs);
+    EXPECT_EQ(readFile(prefsFile()), prefs_);
 
     // The first choice enables it for good.
     choose(window, 5);
@@ -109,11 +122,11 @@ TEST_F(TfcOperaTest, ConvertsByTheChosenMethodWithTheEdits) {
         std::string from, to;
     };
     const std::vector<Case> cases = {
-        {1, "Olduser", "D:\\", "C:\\Documents and Settings\\ann\\Application Data\\Opera",
-         "C:\\Users\\ann\\AppData\\Roaming\\Opera"},
+        {1, "Olduser", "D:\\", "C:\\Documents and Settings\\" + user_ + "\\Application Data\\Opera",
+         "C:\\Users\\" + user_ + "\\AppData\\Roaming\\Opera"},
         {5, "Olduser", "D:\\", "C:\\Program Files\\", "C:\\Program Files (x86)\\"},
         {11, "Olduser", "e:\\", "E:\\Downloads", "C:\\Downloads"},
-        {12, "Анна", "D:\\", "Downloads\\Анна", "Downloads\\ann"},
+        {12, "Анна", "D:\\", "Downloads\\Анна", "Downloads\\" + user_},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.method);
@@ -125,7 +138,7 @@ TEST_F(TfcOperaTest, ConvertsByTheChosenMethodWithTheEdits) {
         window.Edit2->setText(c.edit2);
         window.Button2->click();
 
-        std::string expected = kPrefs;
+        std::string expected = prefs_;
         expected.replace(expected.find(c.from), c.from.size(), c.to);
         EXPECT_EQ(readFile(prefsFile()), expected);
         EXPECT_EQ(window.RichEdit1->toPlainText().toStdString(),
@@ -164,10 +177,10 @@ TEST_F(TfcOperaTest, NothingToReplaceShowsTheFileWithoutAMessage) {
     choose(window, 6);  // no "Program Files (x86)" in the file
     window.Button2->click();
     EXPECT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
-    EXPECT_EQ(readFile(prefsFile()), kPrefs);
+    EXPECT_EQ(readFile(prefsFile()), prefs_);
     EXPECT_FALSE(fs::exists(prefsFile().string() + ".bak"));
     EXPECT_EQ(window.RichEdit1->toPlainText().toStdString(),
-              QString::fromStdString(kPrefs).replace("\r\n", "\n").toStdString());
+              QString::fromStdString(prefs_).replace("\r\n", "\n").toStdString());
     EXPECT_FALSE(window.Button1->isHidden());
 }
 
@@ -181,7 +194,7 @@ TEST_F(TfcOperaTest, AFailedConversionShowsTheErrorAndKeepsTheFile) {
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].kind, wizards::BoxKind::Error);
     EXPECT_EQ(boxes_[0].text, "The old drive \"E\" is not a drive letter such as \"D:\\\"");
-    EXPECT_EQ(readFile(prefsFile()), kPrefs);
+    EXPECT_EQ(readFile(prefsFile()), prefs_);
     EXPECT_TRUE(window.Button1->isHidden());
 }
 

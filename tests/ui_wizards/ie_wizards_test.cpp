@@ -26,7 +26,7 @@ const std::vector<std::string> kHives = {
     "set4.reg",         "set5.reg", "set6.reg",   "set7.reg", "toolbar.reg", "links.reg"};
 
 fs::path favorite(const tools::SampleMachine& machine) {
-    return machine.root / "Users" / machine.user / "Favorites" / "Example.url";
+    return machine.home() / "Favorites" / "Example.url";
 }
 
 using IeWizardTest = WizardTest;

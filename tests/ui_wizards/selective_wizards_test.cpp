@@ -533,11 +533,7 @@ TEST_F(SelectiveWizardTest, AnArchiveThatCannotBeWrittenEndsTheTaskInTheErrorBox
 
 TEST_F(SelectiveWizardTest, WithoutTheBrowserActivationSaysSoAndACustomFolderStillWorks) {
     // A machine without any browser data: no marker is found.
-    const fs::path bare = tmp / "bare";
-    fs::create_directories(bare / "Users" / "ann" / "AppData" / "Roaming");
-    fs::create_directories(bare / "Users" / "ann" / "AppData" / "Local");
-    tools::SampleMachine machine{bare, "ann", "6"};
-    use(machine);
+    use(emptyMachine("bare"));
     auto* wizard = open<SelectiveWizard>(QStringLiteral("B_Chrome"));
     ASSERT_NE(wizard, nullptr);
     EXPECT_EQ(takeMessages(), std::vector<std::string>{"Settings Files Not Found. Select Custom Profile."});

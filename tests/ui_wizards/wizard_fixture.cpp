@@ -17,6 +17,8 @@
 
 namespace kelvora::test {
 
+namespace fs = std::filesystem;
+
 WizardTest::WizardTest() {
     previousBox_ =
         ui::wizards::setBoxHandler([this](QWidget*, ui::wizards::BoxKind kind, const QString& text) {
@@ -43,6 +45,7 @@ WizardTest::WizardTest() {
 
 WizardTest::~WizardTest() {
     form.reset();
+    tools::endLiveMachine();
     ui::setF_pBar(nullptr);
     progress.reset();
     ui::wizards::setBoxHandler(previousBox_);
@@ -52,17 +55,39 @@ WizardTest::~WizardTest() {
     ui::setEndProgramHandler(previousEnd_);
 }
 
+namespace {
+
+// The user of the sample machines: on Windows the program finds the user's folders by itself, so the
+// machine is of the user running it.
+std::string machineUser() {
+#ifdef _WIN32
+    return platform::userName();
+#else
+    return "ann";
+#endif
+}
+
+}  // namespace
+
+tools::SampleMachine WizardTest::emptyMachine(const std::string& name) const {
+    const tools::SampleMachine machine{tmp / name, machineUser(), "6"};
+    fs::create_directories(machine.roaming());
+    fs::create_directories(machine.local());
+    return machine;
+}
+
 tools::SampleMachine WizardTest::useMachine(const std::string& name, const std::string& version, bool today) {
     tools::SampleMachineOptions options;
     options.version = version;
     options.today = today;
+    options.user = machineUser();
     tools::SampleMachine machine = tools::buildSampleMachine(tmp / name, options);
     use(machine);
     return machine;
 }
 
 void WizardTest::use(const tools::SampleMachine& machine) {
-    machine.activate();
+    machine.makeLive();
 }
 
 QWidget* WizardTest::openCommand(const QString& command) {

@@ -40,9 +40,11 @@ class WizardTest : public ::testing::Test {
     ~WizardTest() override;
 
     // A sample machine in the folder `name` (of today's browsers with `today`), made the machine the
-    // program works on.
+    // program works on (on Windows, under Wine only, the user's own folders: see makeLive()).
     tools::SampleMachine useMachine(const std::string& name, const std::string& version = "6",
                                     bool today = false);
+    // A Windows 7 machine in the folder `name` with an empty user folder: no browser at all.
+    tools::SampleMachine emptyMachine(const std::string& name) const;
     // The machine becomes the one the program works on again.
     static void use(const tools::SampleMachine& machine);
 
