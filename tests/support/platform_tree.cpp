@@ -5,6 +5,10 @@
 
 #include "platform/platform.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace kelvora::test {
 
 std::string deepPath(const std::string& base, std::size_t length) {
@@ -58,6 +62,15 @@ std::map<std::string, std::string> treeThroughPlatform(const std::string& root) 
     std::map<std::string, std::string> out;
     collect(root, "", out);
     return out;
+}
+
+bool underWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
 }
 
 }  // namespace kelvora::test

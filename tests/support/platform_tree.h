@@ -18,4 +18,7 @@ std::string readThroughPlatform(const std::string& path);
 // for a file; a hidden entry's value starts with "<hidden>". Throws when a folder can't be listed.
 std::map<std::string, std::string> treeThroughPlatform(const std::string& root);
 
+// True when the test runs under Wine rather than Windows (never on POSIX).
+bool underWine();
+
 }  // namespace kelvora::test
