@@ -685,10 +685,10 @@ void setHidden(const std::string& path) {
 }
 #else
 void setReadOnly(const std::string& path, bool on) {
-    fs::permissions(path, on ? fs::perms(0444) : fs::perms(0644));
+    fs::permissions(platform::nativePath(path), on ? fs::perms(0444) : fs::perms(0644));
 }
 bool isReadOnly(const std::string& path) {
-    return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none;
+    return (fs::status(platform::nativePath(path)).permissions() & fs::perms::owner_write) == fs::perms::none;
 }
 void setHidden(const std::string&) {}  // the name starts with "."
 #endif
