@@ -424,8 +424,10 @@ CopyResult copyFileOver(std::string_view source, std::string_view target, std::s
 }
 
 bool moveToTrash(std::string_view path, std::string* reason) {
-    if (path.empty()) {
-        setSystemReason(reason, ERROR_INVALID_PARAMETER);
+    // The shell reads "*" and "?" as patterns and a NUL as the end of one path in its list: such a
+    // path would remove something other than what was named.
+    if (path.empty() || path.find_first_of(std::string_view("*?\0", 3)) != std::string_view::npos) {
+        setSystemReason(reason, ERROR_INVALID_NAME);
         return false;
     }
     const std::wstring full = withoutTrailingSeparators(fullPath(toWide(path)));
