@@ -30,7 +30,35 @@ std::string SaveKeyToFile(const std::string& Key, const std::string& Failas) {
     return HiveOutcomeText(platform::saveRegistryKey(Key, Failas));
 }
 
+HiveFileFormat HiveFileFormatOf(const std::string& path) {
+    std::string head(13, '\0');
+    try {
+        platform::File file = platform::File::openRead(path);
+        std::size_t got = 0;
+        while (got < head.size()) {
+            const std::size_t n = file.read(head.data() + got, head.size() - got);
+            if (n == 0)
+                break;
+            got += n;
+        }
+        head.resize(got);
+    } catch (const platform::SystemError&) {
+        return platform::fileExists(path) ? HiveFileFormat::Other : HiveFileFormat::Missing;
+    }
+    if (head.starts_with("regf"))
+        return HiveFileFormat::Hive;
+    if (head.starts_with("WINE REGISTRY"))
+        return HiveFileFormat::WineText;
+    return HiveFileFormat::Other;
+}
+
 std::string LoadKeyFromFile(const std::string& Key, const std::string& Failas) {
+    // Wine's restore call takes any file and restores nothing; Windows' calls the file corrupt.
+    if (HiveFileFormatOf(Failas) == HiveFileFormat::WineText)
+        return Format(
+            "Cannot restore the registry key \"%s\" from \"%s\": the file holds registry keys in "
+            "Wine's text format, not a registry hive (it was saved under Wine)",
+            Key.c_str(), Failas.c_str());
     return HiveOutcomeText(platform::loadRegistryKey(Key, Failas));
 }
 

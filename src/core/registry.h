@@ -19,9 +19,16 @@ std::string SaveKeyToFile(const std::string& Key, const std::string& Failas);
 
 // Replaces the values and whole subtree of `Key` (created when missing) by those of the hive file
 // `Failas`. A missing file changes nothing. Returns the system's text for a failed restore, to be
-// shown to the user, and an empty text otherwise. Throws Error only when the restore privilege
+// shown to the user, and an empty text otherwise; a file in Wine's text format is refused with a
+// text that says so, before the registry is touched. Throws Error only when the restore privilege
 // could not be switched on.
 [[nodiscard]] std::string LoadKeyFromFile(const std::string& Key, const std::string& Failas);
+
+// What a hive file holds. Windows' save call writes a binary hive ("regf"); Wine's writes a text file
+// of its own ("WINE REGISTRY Version 2"), which neither Windows' restore call nor a hive reader
+// takes.
+enum class HiveFileFormat { Missing, Hive, WineText, Other };
+HiveFileFormat HiveFileFormatOf(const std::string& path);
 
 // The error box text of a failed operating-system call.
 std::string SystemErrorText(int code, const std::string& message);

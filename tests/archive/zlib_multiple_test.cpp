@@ -10,6 +10,8 @@
 
 #include "archive_fixtures.h"
 #include "core/error.h"
+#include "platform/platform.h"
+#include "support/platform_tree.h"
 #include "support/temp_dir.h"
 
 namespace kelvora {
@@ -158,6 +160,44 @@ TEST_P(ArchiveReading, TreeComesBackWhole) {
     EXPECT_EQ(test::treeOf(dir / "out"), files);
     EXPECT_FALSE(fs::exists(dir / "out/empty.txt"));
     EXPECT_FALSE(fs::exists(dir / "out/emptyfolder"));
+}
+
+// A profile whose folder lies beyond MAX_PATH (about 400 characters), packed and extracted into a
+// folder as deep: every file comes back whole. Made, listed, read and removed through the platform
+// layer only. The stored names are short: the archive holds paths relative to the packed folder.
+TEST(ArchiveRoundTrip, TreeBeyondMaxPathComesBackWhole) {
+    TempDir dir;
+    const std::string from = test::deepPath(dir.str() + "\\in", 400);
+    const std::string into = test::deepPath(dir.str() + "\\out", 400);
+    const std::map<std::string, std::string> files = {
+        {"prefs.js", test::patterned(5000)},
+        {"cache\\sub\\entry", test::randomBytes(70000, 4)},
+        {"\xc3\x9c"
+         "bersicht.txt",
+         "a name of the code page"},
+    };
+    for (const auto& [name, contents] : files)
+        test::writeThroughPlatform(from + "\\" + name, contents);
+    ASSERT_GE((from + "\\cache\\sub\\entry").size(), 400u);
+
+    TZlibMultiple packer;
+    packer.CompressDirectory(from, true, str(dir / "deep.dat"));
+    EXPECT_EQ(packer.LeftOut, std::vector<LeftOutItem>{});
+    EXPECT_THAT(listOf(dir / "deep.dat"), ::testing::UnorderedElementsAre("prefs.js", "cache\\sub\\entry",
+                                                                          "\xc3\x9c"
+                                                                          "bersicht.txt"));
+
+    TZlibMultiple extractor;
+    extractor.DecompressFile(str(dir / "deep.dat"), into, true, true);
+    std::map<std::string, std::string> expected = files;
+    expected["cache"] = expected["cache\\sub"] = "<folder>";
+    EXPECT_EQ(test::treeThroughPlatform(into), expected);
+
+    for (const std::string& tree : {from, into}) {
+        std::string reason;
+        EXPECT_TRUE(platform::removeTreeOutright(tree, &reason)) << reason;
+        EXPECT_EQ(platform::entryKind(tree), platform::EntryKind::Missing);
+    }
 }
 
 TEST(ArchiveRoundTrip, NonRecursiveWalkTakesOnlyTheTopFolder) {

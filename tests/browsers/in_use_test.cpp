@@ -6,17 +6,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/zlib_multiple.h"
 #include "browsers/in_use.h"
+#include "core/core.h"
 #include "core/text.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win32/win32_util.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -257,6 +260,61 @@ TEST(HeldLockIn, TellsHeldLocksFromStaleOnesOnWindows) {
         }
         const std::string found = browsers::heldLockIn(browsers::browser(c.browser), below(dir, c.given));
         EXPECT_EQ(foundBelow(dir, found), c.held ? std::string(c.lock) : "");
+    }
+}
+
+// A file a running browser holds without sharing (its session or a database it keeps open): every
+// copy and the archive leave it out under its own name with the system's reason, never succeed
+// with less, and the lock test sees it held.
+TEST(LockedFile, IsLeftOutByNameAndSeenAsHeld) {
+    TempDir dir;
+    const std::string profile = below(dir, "profile");
+    const std::string held = profile + "\\sessionstore.js";
+    writeFile(dir / "profile/sessionstore.js", "held");
+    writeFile(dir / "profile/prefs.js", "free");
+    const OpenLock holder(dir / "profile/sessionstore.js", GENERIC_READ | GENERIC_WRITE, 0,
+                          FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(holder.open());
+    EXPECT_TRUE(platform::fileLockedByAnotherProcess(held));
+    EXPECT_FALSE(platform::fileLockedByAnotherProcess(profile + "\\prefs.js"));
+
+    const auto archived = [&](bool ignoreExclusive) {
+        TZlibMultiple z;
+        z.IgnoreExclusive = ignoreExclusive;
+        z.CompressDirectory(profile, true, below(dir, "backup.dat"));
+        std::vector<std::string> stored;
+        z.ListStoredFiles(below(dir, "backup.dat"), stored);
+        EXPECT_EQ(stored, std::vector<std::string>{"prefs.js"});
+        return z.LeftOut;
+    };
+    struct Case {
+        const char* what;
+        std::function<std::vector<LeftOutItem>()> leftOut;
+    };
+    const std::vector<Case> cases = {
+        {"one file copied",
+         [&] {
+             std::string reason;
+             EXPECT_FALSE(CopyOneFile(held, below(dir, "one.js"), &reason));
+             EXPECT_FALSE(fs::exists(dir / "one.js"));
+             return std::vector<LeftOutItem>{{"", held, reason}};
+         }},
+        {"a folder copied",
+         [&] {
+             std::vector<LeftOutItem> left;
+             std::string reason;
+             EXPECT_TRUE(CopyDir(profile, below(dir, "copy"), &left, &reason)) << reason;
+             EXPECT_EQ(readFile(dir / "copy/profile/prefs.js"), "free");
+             EXPECT_FALSE(fs::exists(dir / "copy/profile/sessionstore.js"));
+             return left;
+         }},
+        {"a folder archived", [&] { return archived(false); }},
+        {"a folder archived, others' exclusive use ignored", [&] { return archived(true); }},
+    };
+    const std::string sharing = platform::systemMessage(ERROR_SHARING_VIOLATION);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.leftOut(), (std::vector<LeftOutItem>{{"", held, sharing}}));
     }
 }
 

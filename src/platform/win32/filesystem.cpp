@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,7 +18,7 @@ namespace {
 DWORD attributesOf(std::string_view path) {
     if (path.empty())
         return INVALID_FILE_ATTRIBUTES;
-    return GetFileAttributesW(toWide(path).c_str());
+    return GetFileAttributesW(extendedPath(path).c_str());
 }
 
 // The path list of a shell operation: one path followed by two NULs.
@@ -84,7 +85,7 @@ bool createDirectory(std::string_view path, std::string* reason) {
         setSystemReason(reason, ERROR_PATH_NOT_FOUND);
         return false;
     }
-    if (CreateDirectoryW(toWide(path).c_str(), nullptr))
+    if (CreateDirectoryW(extendedPath(path).c_str(), nullptr))
         return true;
     setSystemReason(reason, GetLastError());
     return false;
@@ -93,17 +94,35 @@ bool createDirectory(std::string_view path, std::string* reason) {
 bool createDirectories(std::string_view path) {
     if (path.empty())
         return false;
-    std::error_code ec;
-    std::filesystem::create_directories(nativePath(path), ec);
-    return directoryExists(path);
+    // From the deepest folder that exists down, each missing level in turn.
+    const std::wstring full = withoutTrailingSeparators(extendedPath(fullPath(toWide(path))));
+    std::vector<std::wstring> missing;
+    for (std::wstring level = full; !level.empty();) {
+        const DWORD attributes = GetFileAttributesW(level.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            break;
+        missing.push_back(level);
+        const std::size_t cut = level.find_last_of(L"\\/");
+        if (cut == std::wstring::npos || cut + 1 >= level.size())
+            break;
+        level.resize(cut);
+        if (level.empty() || level.back() == L':' || level.back() == L'?')
+            break;
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        if (!CreateDirectoryW(level->c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool removeFile(std::string_view path) {
-    return DeleteFileW(toWide(path).c_str());
+    return DeleteFileW(extendedPath(path).c_str());
 }
 
 bool replaceFile(std::string_view from, std::string_view to, std::string* reason) {
-    if (MoveFileExW(toWide(from).c_str(), toWide(to).c_str(),
+    if (MoveFileExW(extendedPath(from).c_str(), extendedPath(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     if (reason)
@@ -113,7 +132,7 @@ bool replaceFile(std::string_view from, std::string_view to, std::string* reason
 
 std::optional<std::uint64_t> fileSize(std::string_view path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data))
         return std::nullopt;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return std::nullopt;
@@ -122,7 +141,7 @@ std::optional<std::uint64_t> fileSize(std::string_view path) {
 
 std::optional<FileStamp> fileStamp(std::string_view path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
     return FileStamp{
@@ -137,9 +156,9 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') {
         pattern += L'\\';
     }
-    pattern += L"*.*";
+    pattern += L"*";
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+    HANDLE find = FindFirstFileW(extendedPath(pattern).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         setSystemReason(reason, GetLastError());
         return false;
@@ -164,7 +183,7 @@ bool listDirectory(std::string_view directory, bool includeHidden, std::vector<D
 }
 
 EntryKind entryKind(std::string_view path) {
-    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    const std::wstring p = extendedPath(withoutTrailingSeparators(toWide(path)));
     const DWORD attributes = p.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(p.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return EntryKind::Missing;
@@ -185,6 +204,68 @@ EntryKind entryKind(std::string_view path) {
 
 std::optional<std::string> readSymbolicLink(std::string_view) {
     return std::nullopt;
+}
+
+namespace {
+
+// The file or folder itself, open for its identity and attributes only (sharing everything, so
+// that a file another process holds still opens), through links.
+HANDLE openForIdentity(std::string_view path) {
+    if (path.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(extendedPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+bool sameFile(std::string_view a, std::string_view b) {
+    HANDLE first = openForIdentity(a);
+    if (first == INVALID_HANDLE_VALUE)
+        return false;
+    HANDLE second = openForIdentity(b);
+    BY_HANDLE_FILE_INFORMATION one{}, two{};
+    const bool same = second != INVALID_HANDLE_VALUE && GetFileInformationByHandle(first, &one) &&
+                      GetFileInformationByHandle(second, &two) &&
+                      one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+                      one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+    CloseHandle(first);
+    if (second != INVALID_HANDLE_VALUE)
+        CloseHandle(second);
+    return same;
+}
+
+std::string canonicalPath(std::string_view path) {
+    HANDLE h = openForIdentity(path);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    std::wstring out(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), VOLUME_NAME_DOS);
+    if (n >= out.size()) {
+        out.resize(n);
+        n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), VOLUME_NAME_DOS);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= out.size())
+        return {};
+    out.resize(n);
+    return displayPath(out);
+}
+
+std::optional<std::string> modifiedTimeText(std::string_view path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    SYSTEMTIME utc{}, local{};
+    if (path.empty() || !GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return std::nullopt;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", local.wYear, local.wMonth, local.wDay,
+                  local.wHour, local.wMinute);
+    return std::string(text);
 }
 
 namespace {
@@ -268,9 +349,9 @@ CopyResult copyData(HANDLE in, HANDLE out, const CopyOptions& options) {
 
 CopyResult copyFileOver(std::string_view source, std::string_view target, std::string_view temporary,
                         const CopyOptions& options) {
-    const std::wstring from = toWide(source);
-    const std::wstring to = toWide(target);
-    const std::wstring temp = toWide(temporary);
+    const std::wstring from = extendedPath(source);
+    const std::wstring to = extendedPath(target);
+    const std::wstring temp = extendedPath(temporary);
     if (from.empty())
         return copyFailed(CopyStatus::SourceFailed, ERROR_FILE_NOT_FOUND);
     if (to.empty() || temp.empty())
@@ -343,8 +424,10 @@ CopyResult copyFileOver(std::string_view source, std::string_view target, std::s
 }
 
 bool moveToTrash(std::string_view path, std::string* reason) {
-    if (path.empty()) {
-        setSystemReason(reason, ERROR_INVALID_PARAMETER);
+    // The shell reads "*" and "?" as patterns and a NUL as the end of one path in its list: such a
+    // path would remove something other than what was named.
+    if (path.empty() || path.find_first_of(std::string_view("*?\0", 3)) != std::string_view::npos) {
+        setSystemReason(reason, ERROR_INVALID_NAME);
         return false;
     }
     const std::wstring full = withoutTrailingSeparators(fullPath(toWide(path)));
@@ -361,17 +444,26 @@ bool moveToTrash(std::string_view path, std::string* reason) {
             *reason = "a drive root, the user's own folder and the folders that hold it are never removed";
         return false;
     }
-    if (GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(extendedPath(full).c_str()) == INVALID_FILE_ATTRIBUTES) {
         setSystemReason(reason, GetLastError());
         return false;
     }
-    // A buffer that fits the whole path: long paths are never cut.
+    // The shell's operations take no "\\?\" path: what lies beyond MAX_PATH can't reach the Recycle
+    // Bin, and is left where it is rather than removed for good. (What lies below a shorter folder
+    // goes with it.)
+    if (full.size() >= MAX_PATH) {
+        if (reason)
+            *reason = "the path is longer than the Recycle Bin takes (" + std::to_string(MAX_PATH - 1) +
+                      " characters)";
+        return false;
+    }
     std::vector<wchar_t> source = shellPathList(full);
     SHFILEOPSTRUCTW op{};
     op.hwnd = nullptr;
     op.wFunc = FO_DELETE;
     op.pFrom = source.data();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO;  // 0x0054
+    // No window of any kind, errors included: a failure comes back as the result.
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR | FOF_ALLOWUNDO;
     const int result = SHFileOperationW(&op);
     if (result == 0 && op.fAnyOperationsAborted) {
         setSystemReason(reason, ERROR_CANCELLED);
@@ -396,7 +488,7 @@ namespace {
 
 void setReason(std::string* reason, const std::wstring& where, DWORD code) {
     if (reason)
-        *reason = toUtf8(where) + ": " + systemMessage(code);
+        *reason = displayPath(where) + ": " + systemMessage(code);
 }
 
 bool isLinkAttributes(DWORD attributes) {
@@ -419,7 +511,7 @@ DWORD removeEntry(const std::wstring& path, DWORD attributes) {
 // Removes everything inside the folder `dir`, entering no link. Returns 0 or the first error.
 DWORD removeContents(const std::wstring& dir, std::string* reason) {
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+    HANDLE find = FindFirstFileW(extendedPath(dir + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND)
@@ -432,7 +524,7 @@ DWORD removeContents(const std::wstring& dir, std::string* reason) {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..")
             continue;
-        const std::wstring path = dir + L"\\" + name;
+        const std::wstring path = extendedPath(dir + L"\\" + name);
         const DWORD attributes = data.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLinkAttributes(attributes)) {
             if (const DWORD code = removeContents(path, first_error ? nullptr : reason)) {
@@ -491,7 +583,7 @@ HeldFolder::~HeldFolder() {
 }
 
 HeldFolder HeldFolder::createNew(std::string_view path, Access) {
-    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    const std::wstring p = extendedPath(withoutTrailingSeparators(toWide(path)));
     if (p.empty())
         throw SystemError(ERROR_INVALID_PARAMETER, systemMessage(ERROR_INVALID_PARAMETER));
     if (!CreateDirectoryW(p.c_str(), nullptr))
@@ -536,7 +628,7 @@ void HeldFolder::release() {
 }
 
 bool removeTreeOutright(std::string_view path, std::string* reason) {
-    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    const std::wstring p = extendedPath(withoutTrailingSeparators(toWide(path)));
     if (p.empty()) {
         setReason(reason, p, ERROR_INVALID_PARAMETER);
         return false;
@@ -561,7 +653,7 @@ bool removeTreeOutright(std::string_view path, std::string* reason) {
 }
 
 bool removeIfUnused(std::string_view path, bool folder) {
-    const std::wstring p = withoutTrailingSeparators(toWide(path));
+    const std::wstring p = extendedPath(withoutTrailingSeparators(toWide(path)));
     const DWORD attributes = p.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(p.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || isLinkAttributes(attributes) ||
         folder != ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
@@ -582,7 +674,7 @@ bool fileLockedByAnotherProcess(std::string_view path) {
     if (path.empty())
         return false;
     // Read access: an open that asks for no data access is not checked against others' sharing.
-    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(extendedPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
@@ -609,7 +701,7 @@ File::~File() {
 File File::openRead(std::string_view path, Share share) {
     const DWORD share_mode =
         share == Share::DenyNone ? (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) : FILE_SHARE_READ;
-    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(extendedPath(path).c_str(), GENERIC_READ, share_mode, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw lastError();
@@ -620,7 +712,7 @@ File File::openRead(std::string_view path, Share share) {
 }
 
 File File::create(std::string_view path, Access) {
-    HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw lastError();

@@ -22,6 +22,36 @@ std::string toUtf8(std::wstring_view wide) {
     return out;
 }
 
+std::wstring extendedPath(std::wstring path) {
+    constexpr std::size_t kPlainLimit = MAX_PATH - 12;
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    const bool absolute = (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+                          path.rfind(L"\\\\", 0) == 0;
+    if (absolute && path.size() < kPlainLimit)
+        return path;
+    // The prefix turns off the name parsing of the plain calls, so what it did ("/" as separator,
+    // "." and "..", a relative path) is done here first.
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), n, full.data(), nullptr));
+    if (full.size() < kPlainLimit)
+        return path;
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+std::string displayPath(std::wstring_view path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return "\\\\" + toUtf8(path.substr(8));
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        return toUtf8(path.substr(4));
+    return toUtf8(path);
+}
+
 std::string systemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD n = FormatMessageW(

@@ -1,4 +1,4 @@
-// Path services that need nothing beyond the native path: the same code on every platform.
+// Path services that need nothing beyond the native path.
 #include "platform/platform.h"
 
 #include <chrono>
@@ -31,16 +31,11 @@ std::optional<std::string> modifiedTimeText(std::string_view path) {
     if (native.empty() || ec)
         return std::nullopt;
     const auto system = std::chrono::file_clock::to_sys(written);
-    const std::time_t seconds =
-        std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::system_clock::duration>(system));
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(system));
     std::tm local{};
-#ifdef _WIN32
-    if (localtime_s(&local, &seconds) != 0)
-        return std::nullopt;
-#else
     if (!localtime_r(&seconds, &local))
         return std::nullopt;
-#endif
     char text[32];
     if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0)
         return std::nullopt;
