@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "support/platform_tree.h"
 #include "ui/directory_edit.h"
 #include "ui/tf_pbar.h"
 #include "ui/tfb_ie.h"
@@ -27,6 +28,20 @@ const std::vector<std::string> kHives = {
 
 fs::path favorite(const tools::SampleMachine& machine) {
     return machine.home() / "Favorites" / "Example.url";
+}
+
+// After a restore: no message, but under Wine the one that refuses the keys saved in the archive. Wine saves
+// keys in its own text format, which no restore takes: their way back can't be judged there.
+void expectNoMessageButWinesRefusals(std::vector<std::string> messages) {
+    if (underWine()) {
+        ::testing::Test::RecordProperty("not_judged_under_wine",
+                                        "the keys' restore (Wine saves keys as text)");
+        const auto refusals = std::erase_if(messages, [](const std::string& text) {
+            return text.find("Wine's text format") != std::string::npos;
+        });
+        EXPECT_EQ(refusals, 1u);
+    }
+    EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 using IeWizardTest = WizardTest;
@@ -67,7 +82,7 @@ TEST_F(IeWizardTest, SelectiveBackupOnOneMachineRestoresOnAnother) {
     choose(restore->DirectoryEdit2, saves);
     clickNext(restore);
     EXPECT_TRUE(takeErrors().empty());
-    EXPECT_TRUE(takeMessages().empty());
+    expectNoMessageButWinesRefusals(takeMessages());
     EXPECT_TRUE(restore->Button1->isVisible());
     EXPECT_TRUE(fs::exists(favorite(second)));
     EXPECT_FALSE(fs::exists(saves / "backup_ie"));
@@ -183,7 +198,7 @@ TEST_F(IeWizardTest, FullBackupOnOneMachineRestoresOnAnother) {
     choose(restore->DirectoryEdit2, saves);
     clickNext(restore);
     EXPECT_TRUE(takeErrors().empty());
-    EXPECT_TRUE(takeMessages().empty());
+    expectNoMessageButWinesRefusals(takeMessages());
     EXPECT_TRUE(restore->Button1->isVisible());
     EXPECT_EQ(restore->ProgressBar1->value(), 0);
     EXPECT_TRUE(fs::exists(favorite(second)));
