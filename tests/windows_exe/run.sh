@@ -67,7 +67,8 @@ rm -f "$work/display"
 Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for 20 test -s "$work/display" || fail "Xvfb did not start (see $work/xvfb.log)"
-export DISPLAY=":$(head -1 "$work/display")"
+DISPLAY=":$(head -1 "$work/display")"
+export DISPLAY
 wait_for 20 xdpyinfo >/dev/null 2>&1 || fail "Xvfb's display $DISPLAY does not answer"
 
 step="Wine prefix"
@@ -85,7 +86,7 @@ echo "$facts"
 fact() { sed -n "s/^$1: //p" <<<"$facts"; }
 user=$(fact "Login name")
 roaming=$(fact "Roaming application data")
-[ -n "$user" ] && [ -n "$roaming" ] || fail "no login name or roaming folder in: $facts"
+if [ -z "$user" ] || [ -z "$roaming" ]; then fail "no login name or roaming folder in: $facts"; fi
 # kelvora-cli.exe's manifest names Windows 10, so it is told 10; its folders are the Users ones.
 [ "$(fact "Windows major version")" = 10 ] ||
   fail "Windows major version is '$(fact "Windows major version")', not 10: the manifest is not in effect"
@@ -178,7 +179,8 @@ archive_ready() {
   [ -z "$(find "$backup" -maxdepth 1 -name '~*' | head -1)" ] || return 1
   archive=$found
 }
-wait_for 120 archive_ready || fail "no complete .dat archive appeared in $backup ($(ls -A "$backup" | tr '\n' ' '))"
+wait_for 120 archive_ready ||
+  fail "no complete .dat archive appeared in $backup (it holds: $(find "$backup" -mindepth 1 -printf '%f ' | head -c 400))"
 echo "windows_exe: archive $archive"
 archive_win=$("$wine" winepath -w "$archive" 2>/dev/null | tr -d '\r')
 verify=$("$wine" "$cli" verify "$archive_win" </dev/null 2>&1 | tr -d '\r') ||
