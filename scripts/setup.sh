@@ -12,6 +12,7 @@ packages=(
   libcurl4-openssl-dev python3
   libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation xvfb xauth
+  xdotool x11-utils x11-apps imagemagick
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
   dpkg-dev tcl
   clang-14 libclang-rt-14-dev

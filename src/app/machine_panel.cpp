@@ -114,9 +114,10 @@ MachinePanel::MachinePanel(Settings settings, std::string chosenVersion, std::st
     } else {
         // The command line or the environment decides; the box only says which version it is.
         const QString forced = QString::fromStdString(forcedVersion_);
-        const QString name = forced == QLatin1String("5")   ? tr("Windows 2000 or XP")
-                             : forced == QLatin1String("6") ? tr("Windows Vista or 7")
-                                                            : tr("Windows version %1").arg(forced);
+        const QString name = forced == QLatin1String("5")    ? tr("Windows 2000 or XP")
+                             : forced == QLatin1String("6")  ? tr("Windows Vista or 7")
+                             : forced == QLatin1String("10") ? tr("Windows 10 or 11")
+                                                             : tr("Windows version %1").arg(forced);
         VersionBox->addItem(tr("%1 (forced)").arg(name), forced);
         VersionBox->setEnabled(false);
         VersionBox->setToolTip(

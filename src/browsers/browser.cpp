@@ -598,7 +598,7 @@ std::vector<std::string> candidateFolders(const Discovery& way, const Environmen
         if (!c.onlyForFive || facts.windoze == "5")
             dirs[i] = expand(c.versionFive, facts, installName);
     }
-    if (facts.windoze == "6") {
+    if (platform::usersLayout(facts.windoze)) {
         for (std::size_t i = 0; i < way.candidates.size(); ++i)
             dirs[i] = expand(way.candidates[i].versionSix, facts, installName);
     }

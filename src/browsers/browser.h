@@ -31,12 +31,13 @@ EnvironmentFacts readEnvironmentFacts();
 
 // One candidate folder of the marker search. The templates hold the placeholders {uzer}, {drv},
 // {sfp}, {loc}, {home} (this computer's home folder) and {name} (the installation folder name,
-// Opera 10's "Opera"). `onlyForFive`: the version-"5"
-// column assigns this folder only when the version text is "5"; under any other version (but "6") it keeps
-// its earlier value.
+// Opera 10's "Opera"). Versions with the Users folders (platform::usersLayout: "6" and later) take
+// `versionSix`, the others `versionFive`. `onlyForFive`: the version-"5" column assigns this folder
+// only when the version text is "5"; under a version that is neither "5" nor one with the Users
+// folders it keeps its earlier value.
 struct CandidateFolder {
-    std::string versionFive;  // also used for every version other than "6"
-    std::string versionSix;
+    std::string versionFive;  // also used for every version without the Users folders
+    std::string versionSix;   // "6" and later
     bool onlyForFive = false;
 };
 

@@ -15,6 +15,7 @@
 #include "core/staging.h"
 #include "core/temp_names.h"
 #include "core/text.h"
+#include "platform/platform.h"
 
 namespace kelvora::browsers::ie {
 
@@ -317,9 +318,10 @@ Locations findLocations(const EnvironmentFacts& facts) {
     const std::string& drv = facts.drv;
     const std::string& user = facts.uzer;
     std::string first;
-    if (facts.windoze == "5" || facts.windoze == "6")
+    const bool users = platform::usersLayout(facts.windoze);
+    if (facts.windoze == "5" || users)
         first = facts.sfp + "\\Microsoft\\Internet Explorer";
-    if (facts.windoze == "6") {
+    if (users) {
         const std::string home = drv + "\\Users\\" + user;
         where.candidates = {first, home + "\\AppData\\Local\\Microsoft\\Internet Explorer",
                             home + "\\AppData\\Roaming\\Microsoft\\Internet Explorer"};

@@ -75,7 +75,8 @@ struct Locations {
     std::string folderParent(ItemFolder folder) const;
 };
 
-// The candidates and parent folders for the Windows major version, then the marker search.
+// The candidates and parent folders for the Windows major version (the Users folders from "6" on,
+// Documents and Settings before), then the marker search.
 Locations findLocations(const EnvironmentFacts& facts);
 
 // ---- Selective wizards ----------------------------------------------------------------------

@@ -34,6 +34,9 @@ std::string WindowsName(std::string_view majorVersion) {
         return "7/Vista";
     if (majorVersion == "7")
         return "8";
+    // Windows 10 and 11 both report 10 to a program whose manifest names them.
+    if (majorVersion == "10")
+        return "10/11";
     return {};
 }
 
@@ -45,7 +48,7 @@ std::string WindowsType() {
 
 std::string OperaPrefsFolders(const std::string& windoze, const std::string& drv, const std::string& uzer,
                               const std::string& sfp, const std::string& loc) {
-    const bool vista = windoze == "6";
+    const bool vista = platform::usersLayout(windoze);
     // Folders below the system drive are left out when the drive is unknown, rather than searched
     // at the top of the current drive.
     const auto onDrive = [&](const std::string& rest) { return drv.empty() ? std::string() : drv + rest; };

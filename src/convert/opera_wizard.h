@@ -22,14 +22,15 @@ inline constexpr const char* kNoFileMessage =
 // can't tell.
 bool IsWow64();
 
-// "XP/2000" for major version "5", "7/Vista" for "6", "8" for "7", empty otherwise.
+// "XP/2000" for major version "5", "7/Vista" for "6", "8" for "7", "10/11" for "10", empty otherwise.
 std::string WindowsName(std::string_view majorVersion);
 // "64 bit" or "32 bit": IsWow64, or a 64-bit build of the program running on Windows itself.
 std::string WindowsType();
 
 // The six folders searched for "operaprefs.ini", joined with ";", for the Windows major version
 // `windoze`, system drive `drv`, user `uzer` and the roaming and local application-data folders
-// `sfp` and `loc`. Folders that would need a missing drive are left out.
+// `sfp` and `loc`: the Users folders for "6" and later (platform::usersLayout), Documents and
+// Settings otherwise. Folders that would need a missing drive are left out.
 std::string OperaPrefsFolders(const std::string& windoze, const std::string& drv, const std::string& uzer,
                               const std::string& sfp, const std::string& loc);
 

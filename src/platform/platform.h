@@ -68,6 +68,11 @@ std::string userName();                    // empty on failure
 std::string windowsDirectory();            // throws SystemError on failure
 std::string specialFolderPath(int csidl);  // 26 roaming, 28 local application data; empty on failure
 std::string windowsMajorVersion();         // "5", "6", "10", ...
+// True when Windows of this major version keeps its users' folders as Vista and 7 do
+// (C:\Users\NAME\AppData\Roaming and \Local): every version from "6" on, Windows 8 to 11 included,
+// which report "6" or "10". False for "5" (2000 and XP: Documents and Settings) and for text that is
+// no version number, such as an empty one when the system could not tell.
+bool usersLayout(std::string_view majorVersion);
 // True when the program runs as a 32-bit process on 64-bit Windows (IsWow64Process; false where
 // the system lacks it). On POSIX: true when the machine folder holds a 64-bit Windows, as its
 // "Program Files (x86)" folder shows. Throws SystemError when the system can't tell.

@@ -246,11 +246,12 @@ TEST(FullDiscovery, OperaCandidatesFollowTheInstallationName) {
                   xp + "\\Local Settings\\Application Data\\Opera\\Opera\\profile",
                   xp + "\\Local Settings\\Application Data\\Opera\\Opera\\profile",
               }));
-    // Any other version keeps the first folder from before and searches the "5" column.
-    auto win10 = xpFacts;
-    win10.windoze = "10";
-    EXPECT_EQ(operaCandidates("Opera", win10, {"kept"}).front(), "kept");
-    EXPECT_EQ(operaCandidates("Opera", win10).front(), "");
+    // A version the system could not tell keeps the first folder from before and searches the "5"
+    // column.
+    auto unknown = xpFacts;
+    unknown.windoze = "";
+    EXPECT_EQ(operaCandidates("Opera", unknown, {"kept"}).front(), "kept");
+    EXPECT_EQ(operaCandidates("Opera", unknown).front(), "");
 }
 
 TEST(FullDiscovery, OperaDataRootFromEachCandidateForBothNames) {

@@ -45,18 +45,22 @@ TEST(IeLocations, FollowTheWindowsVersion) {
     };
     const std::string xp = "C:\\Documents and Settings\\ann";
     const std::string vista = "C:\\Users\\ann";
+    const std::vector<std::string> vistaCandidates = {
+        "R\\Microsoft\\Internet Explorer", vista + "\\AppData\\Local\\Microsoft\\Internet Explorer",
+        vista + "\\AppData\\Roaming\\Microsoft\\Internet Explorer"};
+    const char* const vistaCookies = "C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Windows";
     const Case cases[] = {
-        {"6",
-         {"R\\Microsoft\\Internet Explorer", vista + "\\AppData\\Local\\Microsoft\\Internet Explorer",
-          vista + "\\AppData\\Roaming\\Microsoft\\Internet Explorer"},
-         "C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Windows",
-         "C:\\Users\\ann"},
+        {"6", vistaCandidates, vistaCookies, "C:\\Users\\ann"},
+        // Windows 8 to 11 keep the folders of Vista and 7 and report "6" or "10".
+        {"10", vistaCandidates, vistaCookies, "C:\\Users\\ann"},
+        {"11", vistaCandidates, vistaCookies, "C:\\Users\\ann"},
         {"5",
          {"R\\Microsoft\\Internet Explorer", xp + "\\Application Data\\Microsoft\\Internet Explorer",
           xp + "\\Local Settings\\Application Data\\Microsoft\\Internet Explorer"},
          "C:\\Documents and Settings\\ann",
          "C:\\Documents and Settings\\ann"},
-        {"10",
+        // A version the system could not tell: no first candidate, the folders of XP.
+        {"",
          {"", xp + "\\Application Data\\Microsoft\\Internet Explorer",
           xp + "\\Local Settings\\Application Data\\Microsoft\\Internet Explorer"},
          "C:\\Documents and Settings\\ann",

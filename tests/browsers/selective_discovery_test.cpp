@@ -1,4 +1,5 @@
-// Profile discovery of the five selective wizards on Windows 5, 6 and other versions.
+// Profile discovery of the five selective wizards on Windows 5, 6 and later, and on a version the
+// system could not tell.
 #include <gtest/gtest.h>
 #include <map>
 
@@ -38,19 +39,26 @@ TEST(SelectiveDiscovery, FindsTheProfileRootAndListsProfiles) {
     const DiscoveryCase cases[] = {
         {browsers::firefox, "6", "6", 0, ffProfiles},
         {browsers::firefox, "5", "5", 0, ffProfiles},
-        {browsers::firefox, "5", "10", 2, ffProfiles},  // no roaming candidate: the third
+        {browsers::firefox, "5", "", 2, ffProfiles},  // no roaming candidate: the third
         {browsers::flock, "6", "6", 0, flProfiles},
         {browsers::flock, "5", "5", 0, flProfiles},
-        {browsers::flock, "5", "10", 2, flProfiles},
-        {browsers::chrome, "6", "6", 1, chProfiles},   // AppData\Local comes second
-        {browsers::chrome, "5", "5", 2, chProfiles},   // Local Settings comes third
-        {browsers::chrome, "6", "10", 3, chProfiles},  // found by the local folder alone
+        {browsers::flock, "5", "", 2, flProfiles},
+        {browsers::chrome, "6", "6", 1, chProfiles},  // AppData\Local comes second
+        {browsers::chrome, "5", "5", 2, chProfiles},  // Local Settings comes third
+        {browsers::chrome, "6", "", 3, chProfiles},   // found by the local folder alone
         {browsers::safari, "6", "6", 0, {"Safari"}},
         {browsers::safari, "5", "5", 0, {"Safari"}},
-        {browsers::safari, "5", "10", 1, {"Safari"}},  // Application Data comes second
-        {browsers::opera, "6", "6", 0, {"Opera"}},     // flat layout, found directly
-        {browsers::opera, "5", "5", 2, {"Opera"}},     // "profile" layout
-        {browsers::opera, "5", "10", 2, {"Opera"}},
+        {browsers::safari, "5", "", 1, {"Safari"}},  // Application Data comes second
+        {browsers::opera, "6", "6", 0, {"Opera"}},   // flat layout, found directly
+        {browsers::opera, "5", "5", 2, {"Opera"}},   // "profile" layout
+        {browsers::opera, "5", "", 2, {"Opera"}},
+        // Windows 8 to 11 keep the folders of Vista and 7 and report "6" or "10".
+        {browsers::firefox, "6", "10", 0, ffProfiles},
+        {browsers::flock, "6", "10", 0, flProfiles},
+        {browsers::chrome, "6", "10", 1, chProfiles},
+        {browsers::safari, "6", "10", 0, {"Safari"}},
+        {browsers::opera, "6", "10", 0, {"Opera"}},
+        {browsers::firefox, "6", "11", 0, ffProfiles},
     };
     for (const auto& c : cases) {
         const auto& browser = c.browser();
@@ -92,8 +100,9 @@ TEST(SelectiveDiscovery, FindsTheProfileRootAndListsProfiles) {
     }
 }
 
-// The candidate folders per version: the order differs between browsers, and a version other
-// than "5" or "6" leaves the first candidate as it was.
+// The candidate folders per version: the order differs between browsers, every version from "6" on
+// takes the Users folders, and a version that is neither (here: one the system could not tell)
+// leaves the first candidate as it was.
 TEST(SelectiveDiscovery, CandidateFoldersFollowTheVersion) {
     browsers::EnvironmentFacts f{"ann", "C:", "R", "L", "6"};
     const std::string xpR = join("C:", kXpRoaming), xpL = join("C:", kXpLocal);
@@ -105,7 +114,13 @@ TEST(SelectiveDiscovery, CandidateFoldersFollowTheVersion) {
     f.windoze = "5";
     EXPECT_EQ(candidateFolders(browsers::firefox(), f),
               (std::vector<std::string>{"R" + ff, xpL + ff, xpR + ff, "L" + ff}));
-    f.windoze = "10";
+    for (const char* later : {"7", "10", "11"}) {
+        f.windoze = later;
+        EXPECT_EQ(candidateFolders(browsers::firefox(), f),
+                  (std::vector<std::string>{"R" + ff, viL + ff, viR + ff, "L" + ff}))
+            << later;
+    }
+    f.windoze = "";
     EXPECT_EQ(candidateFolders(browsers::firefox(), f),
               (std::vector<std::string>{"", xpL + ff, xpR + ff, "L" + ff}));
     EXPECT_EQ(candidateFolders(browsers::firefox(), f, {"kept", "x", "y", "z"})[0], "kept");
@@ -131,7 +146,7 @@ TEST(SelectiveDiscovery, CandidateFoldersFollowTheVersion) {
 
 TEST(SelectiveDiscovery, NothingFoundShowsTheMessageAndKeepsTheList) {
     SelectiveFixture fx("6");
-    fx.facts.windoze = "10";  // Firefox lives in the roaming folder, which "10" doesn't search
+    fx.facts.windoze = "";  // Firefox lives in the roaming folder, which an unknown version doesn't search
     auto state = browsers::makeSelectiveState(browsers::firefox(), Task::Restore);
     state.profiles = {"left over"};
     state.profileIndex = 0;

@@ -17,11 +17,11 @@ using test::TempDir;
 using test::writeFile;
 
 TEST(WindowsName, ByMajorVersion) {
-    EXPECT_EQ(WindowsName("5"), "XP/2000");
-    EXPECT_EQ(WindowsName("6"), "7/Vista");
-    EXPECT_EQ(WindowsName("7"), "8");
-    EXPECT_EQ(WindowsName("10"), "");
-    EXPECT_EQ(WindowsName(""), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"5", "XP/2000"}, {"6", "7/Vista"}, {"7", "8"}, {"10", "10/11"}, {"", ""}, {"4", ""},
+    };
+    for (const auto& [version, name] : cases)
+        EXPECT_EQ(WindowsName(version), name) << "version \"" << version << '"';
 }
 
 #ifdef _WIN32
@@ -49,8 +49,10 @@ TEST(OperaPrefsFolders, SixCandidatesPerVersion) {
               "D:\\Users\\ann\\AppData\\Local\\Opera\\Opera\\profile;"
               "D:\\Users\\ann\\AppData\\Roaming\\Opera\\Opera\\profile;"
               "C:\\L\\Opera\\Opera\\profile");
-    // Any other version: the older layout without the first folder.
-    EXPECT_EQ(OperaPrefsFolders("10", "C:", "ann", sfp, loc),
+    // Windows 8 to 11 (reporting "6" or "10") keep the folders of Vista and 7.
+    EXPECT_EQ(OperaPrefsFolders("10", "D:", "ann", sfp, loc), OperaPrefsFolders("6", "D:", "ann", sfp, loc));
+    // A version the system could not tell: the older layout without the first folder.
+    EXPECT_EQ(OperaPrefsFolders("", "C:", "ann", sfp, loc),
               ";C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera;"
               "C:\\R\\Opera\\Opera\\profile;"
               "C:\\Documents and Settings\\ann\\Application Data\\Opera\\Opera\\profile;"

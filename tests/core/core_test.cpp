@@ -182,5 +182,20 @@ TEST(EnvironmentFacts, AreWellFormed) {
     EXPECT_NE(version.front(), '0');
 }
 
+// Vista and 7 report "6", Windows 8 to 11 "6" or "10" (with a manifest that names them): all keep
+// their users under C:\Users. XP's "5", and text that is no version, mean Documents and Settings.
+TEST(EnvironmentFacts, UsersFoldersFromVersionSixOn) {
+    const std::pair<const char*, bool> cases[] = {
+        {"6", true}, {"7", true},    {"10", true},  {"11", true},   {"5", false},  {"4", false},
+        {"", false}, {"6.1", false}, {" 6", false}, {"ten", false}, {"-6", false},
+    };
+    for (const auto& [version, users] : cases)
+        EXPECT_EQ(platform::usersLayout(version), users) << "version \"" << version << '"';
+#ifdef _WIN32
+    // Every Windows this program runs on, whatever its manifest makes it report.
+    EXPECT_TRUE(platform::usersLayout(GetWindowsMajorVersion())) << GetWindowsMajorVersion();
+#endif
+}
+
 }  // namespace
 }  // namespace kelvora

@@ -159,7 +159,7 @@ std::string specialFolderPath(int csidl) {
     const MachineOptions m = snapshot();
     if (m.root.empty() || m.root == kThisComputer || m.user.empty())
         return {};
-    const bool xp = m.windowsVersion == "5";
+    const bool xp = !usersLayout(m.windowsVersion);
     switch (csidl) {
         case 26:
             return xp ? "C:\\Documents and Settings\\" + m.user + "\\Application Data"

@@ -205,7 +205,8 @@ std::string ntuserPath() {
     const MachineOptions m = currentMachine();
     if (m.root.empty() || m.user.empty())
         return {};
-    const std::string profiles = m.windowsVersion == "5" ? "C:\\Documents and Settings\\" : "C:\\Users\\";
+    const std::string profiles =
+        usersLayout(m.windowsVersion) ? "C:\\Users\\" : "C:\\Documents and Settings\\";
     return nativePath(profiles + m.user + "\\NTUSER.DAT").string();
 }
 

@@ -1,0 +1,21 @@
+// The program's icon file (.ico) for the Windows executables, drawn from the program's own emblem.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <vector>
+
+namespace kelvora::tools {
+
+// The sizes the icon file holds, as Windows picks them for lists, the task bar, Explorer's views
+// and high-DPI screens.
+inline const std::vector<int> kAppIconSizes = {16, 24, 32, 48, 64, 128, 256};
+
+// An .ico file holding these square images: 32-bit DIBs with their transparency mask, and a PNG for
+// 256 pixels and larger, as Windows' own icons are stored.
+QByteArray iconFile(const std::vector<QImage>& images);
+
+// The program's emblem at every size of kAppIconSizes, as one .ico file.
+QByteArray applicationIconFile();
+
+}  // namespace kelvora::tools
