@@ -220,7 +220,7 @@ qtbase_configure=(
   -no-feature-lcdnumber -no-feature-fontcombobox -no-feature-fontdialog -no-feature-colordialog
   -no-feature-wizard -no-feature-undoview -no-feature-undostack -no-feature-undocommand
   -no-feature-undogroup -no-feature-columnview -no-feature-keysequenceedit -no-feature-syntaxhighlighter
-  -no-feature-dockwidget -no-feature-tablewidget -no-feature-gestures -no-feature-systemtrayicon
+  -no-feature-dockwidget -no-feature-tablewidget -no-feature-systemtrayicon
   -no-feature-sessionmanager -no-feature-textodfwriter -no-feature-textmarkdownreader
   -no-feature-textmarkdownwriter -no-feature-pdf -no-feature-movie -no-feature-imageformat_ppm
   -no-feature-imageformat_xbm -no-feature-imageformat_xpm -no-feature-mimetype -no-feature-sharedmemory
