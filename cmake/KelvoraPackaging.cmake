@@ -76,8 +76,8 @@ if(TARGET kelvora)
   add_custom_command(
     OUTPUT ${kelvora_icons}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${kelvora_icon_dirs}
-    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:kelvora-make-png-icon> ${kelvora_icon_args}
-    DEPENDS kelvora-make-png-icon
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:kelvora-make-icon> --png ${kelvora_icon_args}
+    DEPENDS kelvora-make-icon
     COMMENT "Drawing the program's icons"
     VERBATIM)
 
