@@ -17,6 +17,7 @@ packages=(
   dpkg-dev tcl
   clang-14 libclang-rt-14-dev
   pigz ccache
+  lintian help2man appstream desktop-file-utils fakeroot
 )
 
 missing=()

@@ -110,4 +110,10 @@ QByteArray applicationIconFile() {
     return iconFile(images);
 }
 
+QByteArray applicationIconPng(int size) {
+    if (size < 1 || size > 1024)
+        throw std::invalid_argument("icon images are 1 to 1024 pixels");
+    return pngData(ui::applicationEmblem(size).toImage());
+}
+
 }  // namespace kelvora::tools

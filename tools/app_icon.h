@@ -1,4 +1,5 @@
-// The program's icon file (.ico) for the Windows executables, drawn from the program's own emblem.
+// The program's icon files, drawn from the program's own emblem: the .ico of the Windows executables
+// and the PNG icons of the Linux desktop.
 #pragma once
 
 #include <QByteArray>
@@ -17,5 +18,8 @@ QByteArray iconFile(const std::vector<QImage>& images);
 
 // The program's emblem at every size of kAppIconSizes, as one .ico file.
 QByteArray applicationIconFile();
+
+// The program's emblem at one size as a PNG file, for the Linux desktop's icon theme.
+QByteArray applicationIconPng(int size);
 
 }  // namespace kelvora::tools

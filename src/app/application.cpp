@@ -10,6 +10,8 @@ namespace kelvora::app {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Kelvora"));
     setOrganizationName(QStringLiteral("Tolvane"));
+    // The desktop entry the Linux packages install: Wayland desktops take the window's icon from it.
+    setDesktopFileName(QStringLiteral(KELVORA_APP_ID));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

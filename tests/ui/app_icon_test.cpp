@@ -1,5 +1,6 @@
-// The Windows executables' icon (src/app/kelvora.ico, written by tools/kelvora-make-icon): every
-// size Windows asks for, each still the program's emblem as the artwork draws it today.
+// The program's icon files (tools/app_icon.h): the Windows executables' icon (src/app/kelvora.ico,
+// written by tools/kelvora-make-icon) holds every size Windows asks for, each still the program's
+// emblem as the artwork draws it today; the Linux desktop's PNG icons are the emblem itself.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -84,6 +85,18 @@ TEST(AppIconTest, WrittenIconReadsBack) {
         EXPECT_EQ(meanDifference(out.at(image.width()), image), 0.0);
     }
     EXPECT_THROW(tools::iconFile({QImage(16, 8, QImage::Format_ARGB32)}), std::invalid_argument);
+}
+
+// The Linux desktop's icons: a PNG of the emblem, pixel for pixel, at each size asked for.
+TEST(AppIconTest, PngIconIsTheEmblemAtItsSize) {
+    for (int size : {48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        const QImage image = QImage::fromData(tools::applicationIconPng(size), "PNG");
+        ASSERT_EQ(image.size(), QSize(size, size));
+        EXPECT_TRUE(image.hasAlphaChannel());
+        EXPECT_EQ(meanDifference(image, applicationEmblem(size).toImage()), 0.0);
+    }
+    EXPECT_THROW(tools::applicationIconPng(0), std::invalid_argument);
 }
 
 }  // namespace
