@@ -202,12 +202,10 @@ EOF
 
 # Qt's qtbase: a static, release build for mingw-w64 of what the window and its tests use (Core, Gui,
 # Widgets, Test; the windows and offscreen platform plugins), with Qt's own copies of zlib, PCRE2,
-# libpng, FreeType and HarfBuzz. A cross build of Qt takes its tools (moc, rcc, uic, ...) from the
-# host's Qt of the same version: Debian's qt6-base-dev and qt6-base-dev-tools.
+# libpng, libjpeg, FreeType and HarfBuzz. A cross build of Qt takes its tools (moc, rcc, uic, ...)
+# from the host's Qt of the same version: Debian's qt6-base-dev and qt6-base-dev-tools.
 # Debian's dfsg source has no wintab.h (hence no tablet events); without Direct2D, DirectWrite 3
 # must be off too (its font database is only built with Direct2D).
-# The widgets, image formats and text formats the program never shows are left out: a fresh machine
-# builds about 820 files instead of 940.
 qtbase_configure=(
   -xplatform win32-g++ -device-option "CROSS_COMPILE=$host-"
   -static -release
@@ -215,16 +213,7 @@ qtbase_configure=(
   -no-opengl -no-dbus -no-direct2d
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-xml -no-feature-tabletevent -no-feature-directwrite3
-  -qt-zlib -qt-pcre -qt-libpng -no-libjpeg -no-gif -qt-freetype -qt-harfbuzz
-  -no-feature-graphicsview -no-feature-calendarwidget -no-feature-datetimeedit -no-feature-dial
-  -no-feature-lcdnumber -no-feature-fontcombobox -no-feature-fontdialog -no-feature-colordialog
-  -no-feature-wizard -no-feature-undoview -no-feature-undostack -no-feature-undocommand
-  -no-feature-undogroup -no-feature-columnview -no-feature-keysequenceedit -no-feature-syntaxhighlighter
-  -no-feature-dockwidget -no-feature-tablewidget -no-feature-systemtrayicon
-  -no-feature-sessionmanager -no-feature-textodfwriter -no-feature-textmarkdownreader
-  -no-feature-textmarkdownwriter -no-feature-pdf -no-feature-movie -no-feature-imageformat_ppm
-  -no-feature-imageformat_xbm -no-feature-imageformat_xpm -no-feature-mimetype -no-feature-sharedmemory
-  -no-feature-systemsemaphore -no-feature-process
+  -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz
 )
 qt_host_cmake_dir=/usr/lib/x86_64-linux-gnu/cmake
 build_qtbase() {
@@ -269,10 +258,21 @@ build_qtbase() {
 recipe_sqlite3() { echo "${sqlite3_cflags[*]}"; }
 recipe_qtbase() { echo "${qtbase_configure[*]}"; }
 
+# The recipe a library in the cache was built with. A qtbase built before recipes were recorded
+# names its configure line in kelvora-build.txt.
+recorded_recipe() {
+  local name=$1 folder=$2
+  if [ -f "$folder/kelvora-recipe" ]; then
+    cat "$folder/kelvora-recipe"
+  elif [ "$name" = qtbase ] && [ -f "$folder/kelvora-build.txt" ]; then
+    sed -n 's/^  configure \(.*\) -prefix .*/\1/p' "$folder/kelvora-build.txt"
+  fi
+}
+
 # Builds library $1 from Debian's source package $2 unless the cache holds it for the package's
-# current version, made by the current recipe. Each library has a lock of its own: a run that only needs a library already built
-# is not held up by another run's long build of a different one, and two runs that need the same
-# library take turns (the second finds it built).
+# current version, made by the current recipe. Each library has a lock of its own: a run that only
+# needs a library already built is not held up by another run's long build of a different one, and
+# two runs that need the same library take turns (the second finds it built).
 dependency() {
   local name=$1 package=$2 version folder started lock recipe
   version=$(source_version "$package")
@@ -281,7 +281,7 @@ dependency() {
   exec {lock}>"$cache/.lock-$name"
   flock "$lock"
   if [ -d "$folder" ]; then
-    if [ "$(cat "$folder/kelvora-recipe" 2>/dev/null)" = "$recipe" ]; then
+    if [ "$(recorded_recipe "$name" "$folder")" = "$recipe" ]; then
       log "$name: $folder is already built (Debian $package $version); nothing to do"
       exec {lock}>&-
       return
