@@ -1,5 +1,6 @@
 # What `cmake --install` puts on a Linux system, and the packages CPack makes of it: a .deb and a
-# .tar.gz. Read by the top CMakeLists.txt after every target exists.
+# .tar.gz (the Windows build's are in KelvoraPackagingWindows.cmake). Read by the top
+# CMakeLists.txt after every target exists.
 #
 #   bin/kelvora, bin/kelvora-cli
 #   share/applications/<id>.desktop, share/metainfo/<id>.metainfo.xml
@@ -25,6 +26,28 @@ string(TIMESTAMP KELVORA_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(KELVORA_DEB_RELEASE 1 CACHE STRING "Debian revision of the package")
 set(KELVORA_DEB_VERSION "${PROJECT_VERSION}-${KELVORA_DEB_RELEASE}")
 
+# The license's text as plain paragraphs, for every platform's packages.
+if(KELVORA_LICENSE_FILE)
+  file(READ ${KELVORA_LICENSE_FILE} KELVORA_LICENSE_TEXT_PLAIN)
+else()
+  set(KELVORA_LICENSE_TEXT_PLAIN "No license has been chosen for Kelvora yet: all rights are reserved by the\ncopyright holder.")
+endif()
+string(STRIP "${KELVORA_LICENSE_TEXT_PLAIN}" KELVORA_LICENSE_TEXT_PLAIN)
+
+# What every package says of itself. Binaries go in stripped.
+set(CPACK_PACKAGE_NAME kelvora)
+set(CPACK_PACKAGE_VENDOR Tolvane)
+set(CPACK_PACKAGE_CONTACT "${KELVORA_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "back up and restore the data and settings of web browsers")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${KELVORA_HOMEPAGE}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_GENERATOR "")
+
+if(WIN32)
+  # The Windows installer and the portable .zip.
+  include(KelvoraPackagingWindows)
+  return()
+endif()
 if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
   return()
 endif()
@@ -95,12 +118,7 @@ endif()
 
 # /usr/share/doc/kelvora: the copyright file (Debian's machine-readable format, the license's text
 # indented by one space, " ." for an empty line) and the Debian changelog.
-if(KELVORA_LICENSE_FILE)
-  file(READ ${KELVORA_LICENSE_FILE} kelvora_license_text)
-else()
-  set(kelvora_license_text "No license has been chosen for Kelvora yet: all rights are reserved by the\ncopyright holder.")
-endif()
-string(STRIP "${kelvora_license_text}" kelvora_license_text)
+set(kelvora_license_text "${KELVORA_LICENSE_TEXT_PLAIN}")
 string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" kelvora_license_text "${kelvora_license_text}")
 string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" kelvora_license_text "${kelvora_license_text}")
 string(REPLACE "\n" "\n " KELVORA_LICENSE_TEXT " ${kelvora_license_text}")
@@ -120,14 +138,7 @@ add_custom_target(kelvora_install_files ALL DEPENDS ${kelvora_man_pages} ${kelvo
                                                     ${kelvora_pkg_out}/changelog.Debian.gz)
 
 # CPack: the .deb and the .tar.gz from the same install tree, the binaries stripped.
-set(CPACK_PACKAGE_NAME kelvora)
-set(CPACK_PACKAGE_VENDOR Tolvane)
-set(CPACK_PACKAGE_CONTACT "${KELVORA_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "back up and restore the data and settings of web browsers")
-set(CPACK_PACKAGE_HOMEPAGE_URL "${KELVORA_HOMEPAGE}")
-set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB TGZ)
-set(CPACK_SOURCE_GENERATOR "")
 set(CPACK_PACKAGE_FILE_NAME "kelvora-${PROJECT_VERSION}-Linux-${CMAKE_SYSTEM_PROCESSOR}")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -18,6 +18,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   pigz ccache
   lintian help2man appstream desktop-file-utils fakeroot
+  nsis
 )
 
 missing=()
