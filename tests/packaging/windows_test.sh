@@ -112,7 +112,7 @@ common_menu=$(unix_path "$program_data\\Microsoft\\Windows\\Start Menu\\Programs
 # its arguments) and checks what the installer left in WINDOWS_FOLDER, the uninstall registration,
 # the Start-menu entries, and that the installed programs run.
 install_and_check() {
-  local folder_win=$1
+  local folder_win=$1 folder
   shift
   echo "== install $*"
   local out status
