@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     }
     kelvora::ui::installApplicationFont();
 
-    kelvora::app::TForm1 form(kelvora::app::Settings::pathBesideExecutable(), *machine);
+    kelvora::app::TForm1 form(kelvora::app::Settings::defaultPath(), *machine);
     form.show();
     form.addChildWindow(new kelvora::ui::TFStart);
     auto* progress = new kelvora::ui::Tf_pBar(&form);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace kelvora::app {
 
@@ -20,6 +21,20 @@ Settings::Settings(QString path) : path_(std::move(path)) {}
 QString Settings::pathBesideExecutable() {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     return exe.path() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".ini");
+}
+
+QString Settings::defaultPath() {
+    return choosePath(pathBesideExecutable(),
+                      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+QString Settings::choosePath(const QString& besideExecutable, const QString& userFolder) {
+    const QFileInfo beside(besideExecutable);
+    const QFileInfo folder(beside.path());
+    if (beside.exists() || (folder.isDir() && folder.isWritable()) || userFolder.isEmpty())
+        return besideExecutable;
+    // QSettings makes the folder when it writes the file.
+    return userFolder + QStringLiteral("/kelvora.ini");
 }
 
 QString Settings::layout() const {

@@ -1,5 +1,6 @@
-// The settings file: the program's own path with the extension ".ini", section "Preferences",
-// key "Layout" ("Luna", "Obsidian" or "Silver"). On systems where Kelvora works on a Windows
+// The settings file: the program's own path with the extension ".ini" (or, for an installed program
+// whose folder the user can't write, kelvora.ini in the user's settings folder), section
+// "Preferences", key "Layout" ("Luna", "Obsidian" or "Silver"). On systems where Kelvora works on a Windows
 // installation seen as a folder, section "Machine" of the same file says which one.
 // Every call opens the file, reads or writes, and lets go of it before it returns.
 #pragma once
@@ -17,6 +18,12 @@ class Settings {
 
     // Beside the executable: "/opt/kelvora/kelvora" -> "/opt/kelvora/kelvora.ini".
     static QString pathBesideExecutable();
+    // The file the program uses: pathBesideExecutable() when it exists or its folder can be
+    // written (a program run from its own folder), else kelvora.ini in the user's settings folder
+    // (an installed program: /usr/bin is not the user's to write).
+    static QString defaultPath();
+    // The choice defaultPath() makes, between a file beside the executable and a settings folder.
+    static QString choosePath(const QString& besideExecutable, const QString& userFolder);
     const QString& path() const { return path_; }
 
     // The stored "Layout" value as it is; empty when the file or the key is missing.

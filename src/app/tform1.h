@@ -29,7 +29,7 @@ class TForm1 : public QMainWindow {
     // `machine`: what the command line gave (--root, --user, --windows-version); with the
     // environment it wins over the machine stored in the settings file. When neither the command
     // line nor the settings file names a machine, the one in use stays.
-    explicit TForm1(const QString& settingsPath = Settings::pathBesideExecutable(),
+    explicit TForm1(const QString& settingsPath = Settings::defaultPath(),
                     const platform::MachineOptions& machine = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 

@@ -100,7 +100,7 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, LooksAsDesigned) {
-    EXPECT_EQ(form_->windowTitle(), "Kelvora 2.1.2");
+    EXPECT_EQ(form_->windowTitle(), "Kelvora " KELVORA_PROJECT_VERSION);
     EXPECT_EQ(form_->size(), QSize(619, 703));
     EXPECT_EQ(form_->ribbon()->height(), 143);
     Ribbon* ribbon = form_->ribbon();
@@ -443,6 +443,35 @@ TEST_F(MainWindowTest, AFailedSettingsWriteStillSwitchesTheLook) {
     form.action("Obsidian")->trigger();
     EXPECT_EQ(form.ribbonStyle(), ui::Style::Obsidian);
     EXPECT_FALSE(QFile::exists(unwritable));
+}
+
+// A program run from its own folder keeps its settings beside itself; an installed one, whose folder
+// the user can't write, in the user's settings folder.
+TEST_F(MainWindowTest, TheSettingsFileIsBesideTheProgramOnlyWhereItCanBeKept) {
+    const auto path = [&](const char* relative) {
+        return QString::fromStdString((dir_ / relative).string());
+    };
+    ASSERT_TRUE(QDir().mkpath(path("portable")) && QDir().mkpath(path("own")));
+    writeText(path("installed"), "a file where a folder is wanted: nobody can write in it");
+    writeText(path("own/kelvora.ini"), "[Preferences]\nLayout=Silver\n");
+    const QString user = path("config");
+    struct Case {
+        const char* what;
+        QString beside, userFolder, expected;
+    };
+    const Case cases[] = {
+        {"a folder that can be written", path("portable/kelvora.ini"), user, path("portable/kelvora.ini")},
+        {"a file already there", path("own/kelvora.ini"), user, path("own/kelvora.ini")},
+        {"a folder nobody can write", path("installed/kelvora.ini"), user, user + "/kelvora.ini"},
+        {"and no settings folder", path("installed/kelvora.ini"), QString(), path("installed/kelvora.ini")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Settings::choosePath(c.beside, c.userFolder).toStdString(), c.expected.toStdString());
+    }
+    // The settings folder is made when the file is first written.
+    EXPECT_TRUE(Settings(user + "/kelvora.ini").setLayout(QStringLiteral("Obsidian")));
+    EXPECT_EQ(Settings(user + "/kelvora.ini").layout(), QStringLiteral("Obsidian"));
 }
 
 TEST_F(MainWindowTest, ActivationDeletesUpdateExeInKelvorasDownloadFolder) {
