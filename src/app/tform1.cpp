@@ -38,6 +38,7 @@
 #include "ui/tffb_ie.h"
 #include "ui/window_factory.h"
 #include "ui/window_list.h"
+#include "update/update_settings.h"
 
 namespace kelvora::app {
 
@@ -154,7 +155,7 @@ TForm1::TForm1(const QString& settingsPath, const platform::MachineOptions& mach
         main_window = this;
     ui::registerProductWindows();
 
-    setWindowTitle(QStringLiteral("Kelvora 2.1.2"));
+    setWindowTitle(QStringLiteral("Kelvora ") + QString::fromStdString(update::ProgramVersion()));
     setWindowIcon(ui::applicationIcon());
     setFont(ui::controlFont());
     setAttribute(Qt::WA_AlwaysShowToolTips);

@@ -9,6 +9,7 @@
 #include "core/machine_options.h"
 #include "core/result.h"
 #include "platform/platform.h"
+#include "update/update_settings.h"
 
 namespace kelvora::cli {
 
@@ -73,7 +74,7 @@ std::string printable(std::string_view text) {
 int runCli(const std::vector<std::string>& args, Context& ctx) {
     CLI::App app{"Kelvora: back up and restore the data and settings of web browsers", "kelvora-cli"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "kelvora-cli " KELVORA_PROGRAM_VERSION);
+    app.set_version_flag("--version", "kelvora-cli " + update::ProgramVersion());
     app.footer(kExitCodes);
     app.fallthrough();
 

@@ -10,6 +10,7 @@
 #include "ui/maker.h"
 #include "ui/shell.h"
 #include "ui/theme.h"
+#include "update/update_settings.h"
 
 namespace kelvora::ui {
 
@@ -50,7 +51,9 @@ Tf_About::Tf_About(QWidget* parent)
     AuthorsLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     AuthorsLink->setCursor(Qt::PointingHandCursor);
     connect(AuthorsLink, &QLabel::linkActivated, this, [this] { AuthorsLinkClick(); });
-    text(this, 14, 125, 0, tr("Version %1. Free of charge for every use.").arg(QStringLiteral("2.1.2")));
+    text(this, 14, 125, 0,
+         tr("Version %1. Free of charge for every use.")
+             .arg(QString::fromStdString(update::ProgramVersion())));
     text(this, 14, 144, 237, tr("All logos and trademarks are property of their respective owners."));
     auto* legal =
         text(this, 14, 200, 237,

@@ -5,7 +5,8 @@
 
 namespace kelvora::update {
 
-// The version the program reports as its own, e.g. "2.1.3".
+// The program's version, e.g. "2.1.2": the one the caption, About, kelvora-cli --version, the update
+// check and the packages show.
 std::string ProgramVersion();
 // The update page: the environment variable KELVORA_UPDATE_URL when it is set and not empty,
 // otherwise the address the build was configured with (CMake's KELVORA_UPDATE_URL).
