@@ -423,6 +423,24 @@ CopyResult copyFileOver(std::string_view source, std::string_view target, std::s
     return {};
 }
 
+namespace {
+
+// True when some entry below `folder` (hidden ones included, links not entered) has a path of at
+// least `limit` characters, or when the folder can't be read through.
+bool holdsPathOfAtLeast(const std::wstring& folder, std::size_t limit) {
+    std::vector<DirEntry> entries;
+    if (!listDirectory(toUtf8(folder), true, entries, nullptr))
+        return true;
+    for (const DirEntry& entry : entries) {
+        const std::wstring path = folder + L'\\' + toWide(entry.name);
+        if (path.size() >= limit || (entry.isDirectory && !entry.isLink && holdsPathOfAtLeast(path, limit)))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool moveToTrash(std::string_view path, std::string* reason) {
     // The shell reads "*" and "?" as patterns and a NUL as the end of one path in its list: such a
     // path would remove something other than what was named.
@@ -454,6 +472,17 @@ bool moveToTrash(std::string_view path, std::string* reason) {
     if (full.size() >= MAX_PATH) {
         if (reason)
             *reason = "the path is longer than the Recycle Bin takes (" + std::to_string(MAX_PATH - 1) +
+                      " characters)";
+        return false;
+    }
+    // Nor a folder holding such paths: the shell stops halfway through it, and when the bin refuses
+    // an item it deletes it for good instead, through paths it cuts at MAX_PATH (Wine's then names
+    // the current folder and empties that). The folder is left whole.
+    const DWORD attributes = GetFileAttributesW(extendedPath(full).c_str());
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        holdsPathOfAtLeast(full, MAX_PATH)) {
+        if (reason)
+            *reason = "it holds paths longer than the Recycle Bin takes (" + std::to_string(MAX_PATH - 1) +
                       " characters)";
         return false;
     }
