@@ -47,25 +47,6 @@ constexpr const char* kJournal = kDatabaseCompanions[2];
 
 constexpr const char* kChanged = "the database was written while it was read";
 
-// The first bytes of the file; fewer when it is shorter, nullopt when it can't be read.
-std::optional<std::string> readHead(const std::string& path) {
-    try {
-        platform::File file = platform::File::openRead(path, platform::Share::DenyNone);
-        std::string head(kHeaderRead, '\0');
-        std::size_t got = 0;
-        while (got < head.size()) {
-            const std::size_t n = file.read(head.data() + got, head.size() - got);
-            if (n == 0)
-                break;
-            got += n;
-        }
-        head.resize(got);
-        return head;
-    } catch (const platform::SystemError&) {
-        return std::nullopt;
-    }
-}
-
 bool hasMagic(const std::string& head) {
     return head.size() >= kMagic.size() && std::string_view(head).substr(0, kMagic.size()) == kMagic;
 }
@@ -176,7 +157,7 @@ class DatabaseCopy {
         : source_(source), target_(target), deadline_(deadline) {}
 
     Step attempt() {
-        const std::optional<std::string> head = readHead(source_);
+        const std::optional<std::string> head = platform::readFileStart(source_, kHeaderRead);
         if (!head || !hasMagic(*head)) {
             if (platform::entryKind(source_) == platform::EntryKind::Missing)
                 return {Attempt::Failed, Format("\"%s\": the file was not found", source_.c_str())};
@@ -376,7 +357,7 @@ class DatabaseCopy {
 }  // namespace
 
 bool IsSqliteDatabase(const std::string& path) {
-    const std::optional<std::string> head = readHead(path);
+    const std::optional<std::string> head = platform::readFileStart(path, kHeaderRead);
     return head && hasMagic(*head);
 }
 

@@ -31,23 +31,12 @@ std::string SaveKeyToFile(const std::string& Key, const std::string& Failas) {
 }
 
 HiveFileFormat HiveFileFormatOf(const std::string& path) {
-    std::string head(13, '\0');
-    try {
-        platform::File file = platform::File::openRead(path);
-        std::size_t got = 0;
-        while (got < head.size()) {
-            const std::size_t n = file.read(head.data() + got, head.size() - got);
-            if (n == 0)
-                break;
-            got += n;
-        }
-        head.resize(got);
-    } catch (const platform::SystemError&) {
+    const std::optional<std::string> head = platform::readFileStart(path, 13);
+    if (!head)
         return platform::fileExists(path) ? HiveFileFormat::Other : HiveFileFormat::Missing;
-    }
-    if (head.starts_with("regf"))
+    if (head->starts_with("regf"))
         return HiveFileFormat::Hive;
-    if (head.starts_with("WINE REGISTRY"))
+    if (head->starts_with("WINE REGISTRY"))
         return HiveFileFormat::WineText;
     return HiveFileFormat::Other;
 }

@@ -275,6 +275,10 @@ class File {
     std::unique_ptr<Impl> impl_;
 };
 
+// The first `count` bytes of the file (fewer when it is shorter), read without keeping anyone else
+// from it; nothing when it can't be opened or read.
+std::optional<std::string> readFileStart(std::string_view path, std::size_t count);
+
 // ---- Text -----------------------------------------------------------------------------------
 // The ANSI code page of archive names: Windows' own on Windows; on POSIX windows-1252 unless the
 // environment variable KELVORA_CODEPAGE names the one the archives' Windows machines use ("1251",
