@@ -118,7 +118,21 @@ class ProgressWatcher : public QObject {
     QProgressBar* bar_;
 };
 
-using SelectiveWizardTest = WizardTest;
+class SelectiveWizardTest : public WizardTest {
+  protected:
+    // A Firefox backup of a sample machine's default profile into `saves`, finished; the backup
+    // wizard, or nothing when it did not finish.
+    SelectiveWizard* backUpFirefoxInto(const fs::path& saves) {
+        useMachine("machine");
+        fs::create_directories(saves);
+        auto* backup = open<SelectiveWizard>(QStringLiteral("B_Firefox"));
+        if (!backup)
+            return nullptr;
+        choose(backup->DirectoryEdit2, saves);
+        clickNext(backup);
+        return backup->Button1->isVisible() ? backup : nullptr;
+    }
+};
 
 TEST_F(SelectiveWizardTest, BackupOnOneMachineRestoresOnAnother) {
     const tools::SampleMachine first = useMachine("first");
@@ -334,14 +348,9 @@ TEST_F(SelectiveWizardTest, RestoreWindowsPlaceTheirListsAndCaptions) {
 }
 
 TEST_F(SelectiveWizardTest, FirefoxRestoreMovesTheBackupFileAwayOnlyWhenAsked) {
-    useMachine("machine");
     const fs::path saves = tmp / "saves";
-    fs::create_directories(saves);
-    auto* backup = open<SelectiveWizard>(QStringLiteral("B_Firefox"));
+    auto* backup = backUpFirefoxInto(saves);
     ASSERT_NE(backup, nullptr);
-    choose(backup->DirectoryEdit2, saves);
-    clickNext(backup);
-    ASSERT_TRUE(backup->Button1->isVisible());
     const std::string archive =
         fs::path(platform::nativePath(backup->state().archivePath)).filename().string();
     ASSERT_TRUE(fs::exists(saves / archive));
@@ -364,14 +373,9 @@ TEST_F(SelectiveWizardTest, FirefoxRestoreMovesTheBackupFileAwayOnlyWhenAsked) {
 // A restore into a profile Firefox is using asks to close it first: Cancel ends the task in the error
 // box with nothing written; once Firefox is closed, "Next >" restores.
 TEST_F(SelectiveWizardTest, RestoreWhileTheBrowserRunsAsksToCloseItFirst) {
-    useMachine("machine");
     const fs::path saves = tmp / "saves";
-    fs::create_directories(saves);
-    auto* backup = open<SelectiveWizard>(QStringLiteral("B_Firefox"));
+    auto* backup = backUpFirefoxInto(saves);
     ASSERT_NE(backup, nullptr);
-    choose(backup->DirectoryEdit2, saves);
-    clickNext(backup);
-    ASSERT_TRUE(backup->Button1->isVisible());
     const fs::path profile = platform::nativePath(backup->state().profileFolder);
     const std::string archived = readFile(profile / "prefs.js");
     writeFile(profile / "prefs.js", "changed while Firefox runs");
