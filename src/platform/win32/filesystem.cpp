@@ -462,7 +462,8 @@ bool moveToTrash(std::string_view path, std::string* reason) {
             *reason = "a drive root, the user's own folder and the folders that hold it are never removed";
         return false;
     }
-    if (GetFileAttributesW(extendedPath(full).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD attributes = GetFileAttributesW(extendedPath(full).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         setSystemReason(reason, GetLastError());
         return false;
     }
@@ -478,7 +479,6 @@ bool moveToTrash(std::string_view path, std::string* reason) {
     // Nor a folder holding such paths: the shell stops halfway through it, and when the bin refuses
     // an item it deletes it for good instead, through paths it cuts at MAX_PATH (Wine's then names
     // the current folder and empties that). The folder is left whole.
-    const DWORD attributes = GetFileAttributesW(extendedPath(full).c_str());
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         holdsPathOfAtLeast(full, MAX_PATH)) {
         if (reason)
