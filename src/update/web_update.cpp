@@ -255,8 +255,9 @@ TAddress ResolveAddress(const TAddress& page, TAddress address) {
         // The page's folder: its path up to the last "/" before any query.
         const std::string_view path = std::string_view(page.path).substr(0, page.path.find_first_of("?#"));
         const auto slash = path.rfind('/');
-        address.path = (slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1))) +
-                       address.path;
+        address.path =
+            (slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1))) +
+            address.path;
     }
     return address;
 }

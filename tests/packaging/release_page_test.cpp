@@ -49,13 +49,13 @@ std::string quoted(const std::string& text) {
     return out + "'";
 }
 
-struct Run {
+struct WriterRun {
     int status;
     std::string err;
 };
 
 // Runs the page writer; its exit status and what it wrote to standard error.
-Run writePage(const std::vector<std::string>& args, const fs::path& scratch) {
+WriterRun writePage(const std::vector<std::string>& args, const fs::path& scratch) {
     std::string command = quoted(KELVORA_WRITE_UPDATE_PAGE);
     for (const auto& a : args)
         command += " " + quoted(a);
@@ -119,9 +119,9 @@ TEST_F(ReleasePage, TheUpdateCheckOffersTheInstallerAndVerifiesIt) {
     // Notes can't pass for tags: the page holds them as text.
     const fs::path notes = root_.path() / "notes.txt";
     writeFile(notes, "Faster backups.\n<META NAME=\"wuVersion\" CONTENT=\"99.0\">\n");
-    const Run run = writePage({"--run-parameters", "/S", "--notes", notes.string(), version_,
-                               (release_ / installerName_).string()},
-                              root_.path());
+    const WriterRun run = writePage(
+        {"--run-parameters", "/S", "--notes", notes.string(), version_, (release_ / installerName_).string()},
+        root_.path());
     ASSERT_EQ(run.status, 0) << run.err;
 
     const std::string page = readFile(release_ / "update.html");
@@ -150,7 +150,8 @@ TEST_F(ReleasePage, TheUpdateCheckOffersTheInstallerAndVerifiesIt) {
     EXPECT_EQ(readFile(target.path() / installerName_), installer_);
     const auto requests = server_->requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].rfind("GET /kelvora/" + version_ + "/" + installerName_ + " ", 0), 0u) << requests[1];
+    EXPECT_EQ(requests[1].rfind("GET /kelvora/" + version_ + "/" + installerName_ + " ", 0), 0u)
+        << requests[1];
 
     // The window's way: the verified installer is started with the page's parameters.
     test::TempDir started;
@@ -186,7 +187,8 @@ TEST_F(ReleasePage, AnInstallerChangedAfterThePageIsRefused) {
         writeFile(target.path() / installerName_, "an earlier download");
         const CliRun run = checkUpdate({"--url", pageUrl(), "--download", target.str()});
         EXPECT_EQ(run.code, 1);
-        EXPECT_NE(run.err.find("does not match the SHA-256 the update page gives"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("does not match the SHA-256 the update page gives"), std::string::npos)
+            << run.err;
         EXPECT_EQ(run.out.find("Downloaded"), std::string::npos) << run.out;
         EXPECT_EQ(readFile(target.path() / installerName_), "an earlier download");
         EXPECT_FALSE(fs::exists(target.path() / (installerName_ + ".part")));
@@ -196,7 +198,8 @@ TEST_F(ReleasePage, AnInstallerChangedAfterThePageIsRefused) {
 TEST_F(ReleasePage, ThePageOfTheRunningVersionOffersNothing) {
     const std::string name = "Kelvora-" + update::ProgramVersion() + "-win64-setup.exe";
     writeFile(www_ / "current" / name, installer_);
-    ASSERT_EQ(writePage({update::ProgramVersion(), (www_ / "current" / name).string()}, root_.path()).status, 0);
+    ASSERT_EQ(writePage({update::ProgramVersion(), (www_ / "current" / name).string()}, root_.path()).status,
+              0);
     const CliRun run = checkUpdate({"--url", server_->url("/current/update.html")});
     EXPECT_EQ(run.code, 4);
     EXPECT_EQ(run.err, std::string("kelvora-cli: nothing done: ") + update::kNoUpdateMessage + "\n");
@@ -230,7 +233,7 @@ TEST_F(ReleasePage, TheWriterRefusesWhatTheUpdateCheckCouldNotUse) {
         for (const auto& a : c.args)
             line += "[" + a + "] ";
         SCOPED_TRACE(line);
-        const Run run = writePage(c.args, root_.path());
+        const WriterRun run = writePage(c.args, root_.path());
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(readFile(release_ / "update.html"), "the earlier page");

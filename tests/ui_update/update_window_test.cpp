@@ -210,7 +210,7 @@ TEST_F(UpdateWindow, AnswersAndFailuresShowTheirMessages) {
     const Case cases[] = {
         {"same.html", true, true, true, {"Error: There is no update available!"}, false, false},
         {"missing.html", true, true, true, {cannot, cannot}, false, false},
-        {"", true, true, true, {noPage}, false, false},  // no update page configured
+        {"", true, true, true, {noPage}, false, false},                      // no update page configured
         {"newer.html", false, true, true, {offer}, false, false},            // No to the update
         {"newer.html", true, true, false, {offer, changelog}, true, false},  // Cancel in the window
         {"newer.html", true, false, true, {offer, changelog}, false, true},  // no changelog: at once

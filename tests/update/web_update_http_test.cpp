@@ -202,7 +202,8 @@ TEST_F(UpdateHttp, APlainNameIsFetchedBesideThePageThatNamesIt) {
         std::vector<std::string> requests;
     } cases[] = {
         {"releases/a/offer.html", {"/releases/a/offer.html", "/releases/a/setup.exe"}},
-        {"releases/b/start.html", {"/releases/b/start.html", "/releases/b/next.html", "/releases/b/setup.exe"}},
+        {"releases/b/start.html",
+         {"/releases/b/start.html", "/releases/b/next.html", "/releases/b/setup.exe"}},
         {"releases/b/elsewhere.html",
          {"/releases/b/elsewhere.html", "/releases/a/offer.html", "/releases/a/setup.exe"}},
     };
