@@ -118,10 +118,14 @@ std::string lowerHex(std::string_view text) {
 
 // The address `address` was split from, with its host.
 std::string joinAddress(const TAddress& address) {
-    std::string text = (address.https ? "https://" : "http://") + address.host;
-    if (address.port)
-        text += ":" + std::to_string(*address.port);
-    return text + address.path;
+    std::string text = address.https ? "https://" : "http://";
+    text += address.host;
+    if (address.port) {
+        text += ':';
+        text += std::to_string(*address.port);
+    }
+    text += address.path;
+    return text;
 }
 
 }  // namespace
