@@ -99,8 +99,9 @@ step() {
   current_step=$1
   shift
   step_number=$((step_number + 1))
-  local log
-  log=$logs/$(printf '%02d' "$step_number")-${current_step// /-}.log
+  local log name=${current_step//[^[:alnum:]]/-}
+  while [[ $name == *--* ]]; do name=${name//--/-}; done
+  log=$logs/$(printf '%02d' "$step_number")-${name%-}.log
   echo "== $current_step [$((SECONDS / 60)) min $((SECONDS % 60)) s]"
   if ! "$@" >"$log" 2>&1; then
     tail -n 40 "$log" >&2
