@@ -114,6 +114,7 @@ step() {
 only_file() {
   local folder=$1 pattern=$2 found=()
   shopt -s nullglob
+  # shellcheck disable=SC2206 # the pattern is a glob on purpose
   found=("$folder"/$pattern)
   shopt -u nullglob
   if ((${#found[@]} != 1)); then
