@@ -1,8 +1,8 @@
 // kelvora-cli check-update: reads the update page and reports the program's version and the one on
 // offer; with --download DIR it also fetches the new setup program into DIR, where it appears only
 // when it matches the page's SHA-256. Nothing is started.
-// Exit codes: 0 an update is available (and downloaded), 1 the check or the download failed,
-// 4 there is no update.
+// Exit codes: 0 an update is available (and downloaded), 1 the check or the download failed, or no
+// update page is configured, 4 there is no update.
 #include <ostream>
 
 #include "cli/cli_host.h"
@@ -20,8 +20,10 @@ namespace {
 class CheckUpdateCommand : public Command {
   public:
     void configure(CLI::App& app) override {
+        const std::string configured = update::UpdatePageAddress();
         app.add_option("--url", url_,
-                       "Address of the update page (default " + update::UpdatePageAddress() + ")");
+                       "Address of the update page (default " +
+                           (configured.empty() ? std::string("none configured") : configured) + ")");
         app.add_option("--download", folder_,
                        "Download the new setup program into this folder; it is not started");
     }

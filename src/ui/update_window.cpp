@@ -224,6 +224,11 @@ Tf_Update::Tf_Update(QWidget* parent)
 Tf_Update::~Tf_Update() = default;
 
 void Tf_Update::FormCreate() {
+    // A build without an update page says so, rather than "Cannot download data from the web".
+    if (!WebUpdate1->HasUpdatePage()) {
+        updatePrompts().Notice(this, QString::fromUtf8(update::kNoUpdatePageMessage));
+        return;
+    }
     WebUpdate1->CheckForAnUpdate();
 }
 

@@ -8,8 +8,10 @@ namespace kelvora::update {
 // The program's version, e.g. "2.1.2": the one the caption, About, kelvora-cli --version, the update
 // check and the packages show.
 std::string ProgramVersion();
-// The update page: the environment variable KELVORA_UPDATE_URL when it is set and not empty,
-// otherwise the address the build was configured with (CMake's KELVORA_UPDATE_URL).
+// The update page: the environment variable KELVORA_UPDATE_URL when it is set, even to nothing,
+// otherwise the address the build was configured with (CMake's KELVORA_UPDATE_URL), without
+// surrounding blanks. Empty when none is configured: the update check then says so and fetches
+// nothing (TWebUpdate::HasUpdatePage).
 std::string UpdatePageAddress();
 
 }  // namespace kelvora::update

@@ -116,6 +116,18 @@ std::string lowerHex(std::string_view text) {
     return out;
 }
 
+// The address `address` was split from, with its host.
+std::string joinAddress(const TAddress& address) {
+    std::string text = address.https ? "https://" : "http://";
+    text += address.host;
+    if (address.port) {
+        text += ':';
+        text += std::to_string(*address.port);
+    }
+    text += address.path;
+    return text;
+}
+
 }  // namespace
 
 // ---- Free functions -------------------------------------------------------------------------
@@ -237,6 +249,23 @@ TAddress SplitAddress(std::string_view address) {
     return result;
 }
 
+TAddress ResolveAddress(const TAddress& page, TAddress address) {
+    if (!address.host.empty())
+        return address;
+    address.https = page.https;
+    address.host = page.host;
+    address.port = page.port;
+    if (!address.path.starts_with('/')) {
+        // The page's folder: its path up to the last "/" before any query.
+        const std::string_view path = std::string_view(page.path).substr(0, page.path.find_first_of("?#"));
+        const auto slash = path.rfind('/');
+        address.path =
+            (slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1))) +
+            address.path;
+    }
+    return address;
+}
+
 void TProductInfo::SetURL(std::string_view url) {
     if (startsWithIgnoreCase(url, "http://") || startsWithIgnoreCase(url, "https://"))
         url_ = std::string(url);
@@ -333,6 +362,9 @@ TaskResult TWebUpdate::CheckForAnUpdate() {
     lastError_.clear();
     verification_ = TVerification::NotChecked;
     downloadFileName_.clear();
+    if (!HasUpdatePage())
+        return TaskResult::failed(kNoUpdatePageMessage);
+    pageAddress_.clear();
     page_.Redirection.clear();
     const auto failed = [this] { return TaskResult::failed(lastError_); };
 
@@ -369,14 +401,30 @@ TaskResult TWebUpdate::CheckForAnUpdate() {
     return TaskResult::done();
 }
 
+TAddress TWebUpdate::Target(const std::string& address) {
+    TAddress target = SplitURL(address);
+    if (!target.host.empty())
+        return target;
+    // A path from the root belongs to the host of the update page; a plain name sits beside the page
+    // that names it.
+    const bool relative = !target.path.starts_with('/') && !pageAddress_.empty();
+    return ResolveAddress(SplitURL(relative ? pageAddress_ : ProductInfo.URL()), std::move(target));
+}
+
+bool TWebUpdate::HasUpdatePage() {
+    return !SplitURL(ProductInfo.URL()).host.empty();
+}
+
 bool TWebUpdate::ReadInfo() {
     for (int followed = 0;; ++followed) {
         const std::string address = page_.Redirection.empty() ? ProductInfo.URL() : page_.Redirection;
         const std::string redirection = page_.Redirection;
         page_ = TPageValues{};
         page_.Redirection = redirection;
+        const TAddress where = Target(address);
         if (Transfer(address, nullptr, false) != Outcome::Succeeded)
             return false;
+        pageAddress_ = joinAddress(where);
         page_ = ParseLines(lines_, TagInfo);
         if (page_.Redirection.empty())
             return true;
@@ -490,14 +538,7 @@ bool TWebUpdate::FetchText(const std::string& address, std::string& text) {
 TWebUpdate::Outcome TWebUpdate::RunTransfer(const std::string& address, Sink& sink, bool lengthRequired,
                                             bool events) {
     aborting_ = false;
-    TAddress target = SplitURL(address);
-    if (target.host.empty()) {
-        // An address without a host belongs to the host of the update page.
-        const TAddress product = SplitURL(ProductInfo.URL());
-        target.https = product.https;
-        target.host = product.host;
-        target.port = product.port;
-    }
+    const TAddress target = Target(address);
     if (target.host.empty()) {
         Fail(Format("Cannot download %s: the address names no host", address.c_str()));
         return Outcome::Failed;

@@ -108,6 +108,11 @@ struct TAddress {
 // first "/", with an optional ":port"; the path is the rest. Without any "/" the host is empty
 // and the path is the whole text.
 TAddress SplitAddress(std::string_view address);
+// Where an address of the update page leads, seen from `page` (the address of the page that names
+// it): an address with a host stays as it is; one without takes the host of `page`, and a name
+// without any "/" (the setup program beside its page) also the folder of `page`'s path, as a
+// browser reads a relative link.
+TAddress ResolveAddress(const TAddress& page, TAddress address);
 
 // How the downloaded file compares with the page's "wuSHA256".
 enum class TVerification { NotChecked, Missing, Match, Mismatch };
@@ -116,6 +121,9 @@ enum class TVerification { NotChecked, Missing, Match, Mismatch };
 inline constexpr const char* kNoUpdateMessage = "There is no update available!";
 inline constexpr const char* kDeclinedMessage = "The update was not wanted, so nothing was downloaded.";
 inline constexpr const char* kBusyMessage = "An update check is already running.";
+inline constexpr const char* kNoUpdatePageMessage =
+    "No update page is configured, so there is nothing to check. Set the environment variable "
+    "KELVORA_UPDATE_URL to the update page's address.";
 
 class TWebUpdate {
   public:
@@ -128,8 +136,11 @@ class TWebUpdate {
     // nothing done when there is no newer version (kNoUpdateMessage), when OnUpdateAvailable or the
     // information window declined it (kDeclinedMessage) or while a check runs already
     // (kBusyMessage); failed, with the reason, when the page, the download, its verification or the
-    // start of the program failed.
+    // start of the program failed. Without an update page (HasUpdatePage) it fails at once with
+    // kNoUpdatePageMessage, fetching nothing and firing no event.
     TaskResult CheckForAnUpdate();
+    // Whether ProductInfo.URL names a host to ask: an empty address (none configured) does not.
+    bool HasUpdatePage();
     // A running transfer stops at its next check and counts as failed, without OnDownloadError.
     void Abort() { aborting_ = true; }
 
@@ -209,6 +220,8 @@ class TWebUpdate {
     struct Sink;
     enum class Outcome { Succeeded, Failed, FailedQuietly, NotVerified };
 
+    // Where a request for `address` goes (ResolveAddress from the right page).
+    TAddress Target(const std::string& address);
     bool ReadInfo();
     bool CompareVersions();
     bool DownloadUpdate();
@@ -225,6 +238,7 @@ class TWebUpdate {
     std::uint64_t lastChunkSize_ = 0;
     bool lastResult_ = false;
     std::vector<std::string> lines_;
+    std::string pageAddress_;  // the last update page read, with its host: relative names start there
     TVerification verification_ = TVerification::NotChecked;
     std::string lastError_;  // the first reason the running check failed
 };

@@ -128,9 +128,9 @@ class UpdateWindow : public ::testing::Test {
         setEndProgramHandler(previousEnd_);
         ::unsetenv("KELVORA_UPDATE_URL");
     }
-    // The "Updates" command's window on the page `name`.
+    // The "Updates" command's window on the page `name`; on no page at all when it is empty.
     std::unique_ptr<QWidget> open(const std::string& name) {
-        ::setenv("KELVORA_UPDATE_URL", server_->url("/" + name).c_str(), 1);
+        ::setenv("KELVORA_UPDATE_URL", name.empty() ? "" : server_->url("/" + name).c_str(), 1);
         const auto* entry = WindowFactories::instance().find(QStringLiteral("Updates"));
         EXPECT_NE(entry, nullptr);
         if (!entry)
@@ -200,6 +200,7 @@ TEST_F(UpdateWindow, AnswersAndFailuresShowTheirMessages) {
         ", but version 99.0 is available.\r\n\r\nDo you want to update your application now?";
     const std::string changelog = "Confirmation: Would you like to read the changelog?";
     const std::string cannot = "Error: Cannot download data from the web";
+    const std::string noPage = std::string("Notice: ") + update::kNoUpdatePageMessage;
     struct Case {
         const char* page;
         bool update, changelog, infoOk;
@@ -209,6 +210,7 @@ TEST_F(UpdateWindow, AnswersAndFailuresShowTheirMessages) {
     const Case cases[] = {
         {"same.html", true, true, true, {"Error: There is no update available!"}, false, false},
         {"missing.html", true, true, true, {cannot, cannot}, false, false},
+        {"", true, true, true, {noPage}, false, false},                      // no update page configured
         {"newer.html", false, true, true, {offer}, false, false},            // No to the update
         {"newer.html", true, true, false, {offer, changelog}, true, false},  // Cancel in the window
         {"newer.html", true, false, true, {offer, changelog}, false, true},  // no changelog: at once
@@ -221,8 +223,10 @@ TEST_F(UpdateWindow, AnswersAndFailuresShowTheirMessages) {
         script_.changelog = c.changelog;
         script_.infoOk = c.infoOk;
         fs::remove(downloads() / "Update.exe");
+        server_->clearRequests();
         auto window = open(c.page);
         EXPECT_EQ(script_.boxes, c.boxes);
+        EXPECT_EQ(server_->requests().empty(), *c.page == '\0');
         EXPECT_EQ(!script_.infoTitle.isEmpty(), c.infoWindow);
         EXPECT_EQ(fs::exists(downloads() / "Update.exe"), c.downloads);
         EXPECT_FALSE(fs::exists(work_.path() / "Update.exe"));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 #include "cli/command.h"
@@ -9,6 +10,7 @@
 #include "support/temp_dir.h"
 #include "update/sha256.h"
 #include "update/update_settings.h"
+#include "update/web_update.h"
 
 namespace kelvora::cli {
 namespace {
@@ -107,6 +109,30 @@ TEST_F(CheckUpdateCli, ExitCodesFollowTheResult) {
     // Nothing was downloaded without --download.
     for (const auto& line : server_->requests())
         EXPECT_EQ(line.find("setup.exe"), std::string::npos) << line;
+}
+
+TEST_F(CheckUpdateCli, WithoutAnUpdatePageItSaysSoAndAsksNobody) {
+    const char* previous = std::getenv("KELVORA_UPDATE_URL");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    for (const char* blank : {"", "  "}) {
+        ::setenv("KELVORA_UPDATE_URL", blank, 1);
+        for (const bool download : {false, true}) {
+            test::TempDir target;
+            std::vector<std::string> args;
+            if (download)
+                args = {"--download", target.str()};
+            const CliRun run = runCheckUpdate(args);
+            EXPECT_EQ(run.code, 1);
+            EXPECT_EQ(run.out, "Current version: " + update::ProgramVersion() + "\n");
+            EXPECT_EQ(run.err, std::string("kelvora-cli: ") + update::kNoUpdatePageMessage + "\n");
+            EXPECT_TRUE(fs::is_empty(target.path()));
+        }
+    }
+    if (saved)
+        ::setenv("KELVORA_UPDATE_URL", saved->c_str(), 1);
+    else
+        ::unsetenv("KELVORA_UPDATE_URL");
+    EXPECT_TRUE(server_->requests().empty());
 }
 
 TEST_F(CheckUpdateCli, DownloadsIntoAFolderOnlyWhatMatchesTheDigest) {

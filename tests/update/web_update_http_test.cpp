@@ -188,6 +188,41 @@ TEST_F(UpdateHttp, DownloadsVerifiesAndStartsANewerVersion) {
     }
 }
 
+TEST_F(UpdateHttp, APlainNameIsFetchedBesideThePageThatNamesIt) {
+    // A release folder holds its page and its setup program, wherever it is published.
+    for (const char* folder : {"releases/a", "releases/b"})
+        serve(std::string(folder) + "/setup.exe", setupProgram());
+    serve("releases/a/offer.html", offeringPage("2.2", "setup.exe"));
+    serve("releases/b/next.html", offeringPage("2.2", "setup.exe"));
+    serve("releases/b/start.html", page({{"wuProduct", "Kelvora"}, {"wuRedirection", "next.html"}}));
+    serve("releases/b/elsewhere.html",
+          page({{"wuProduct", "Kelvora"}, {"wuRedirection", server_->url("/releases/a/offer.html")}}));
+    const struct {
+        const char* page;
+        std::vector<std::string> requests;
+    } cases[] = {
+        {"releases/a/offer.html", {"/releases/a/offer.html", "/releases/a/setup.exe"}},
+        {"releases/b/start.html",
+         {"/releases/b/start.html", "/releases/b/next.html", "/releases/b/setup.exe"}},
+        {"releases/b/elsewhere.html",
+         {"/releases/b/elsewhere.html", "/releases/a/offer.html", "/releases/a/setup.exe"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        server_->clearRequests();
+        test::TempDir target;
+        RecordingUpdate update;
+        prepare(update, c.page, target);
+        const TaskResult result = update.CheckForAnUpdate();
+        EXPECT_EQ(result.outcome(), Outcome::Done) << result.message();
+        EXPECT_EQ(readFile(target.path() / "setup.exe"), setupProgram());
+        std::vector<std::string> requested;
+        for (const auto& line : server_->requests())
+            requested.push_back(line.substr(4, line.find(' ', 4) - 4));
+        EXPECT_EQ(requested, c.requests);
+    }
+}
+
 TEST_F(UpdateHttp, NoNewerVersionEndsTheCheck) {
     serve("same.html", offeringPage("2.1.3"));
     test::TempDir target;

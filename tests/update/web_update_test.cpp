@@ -1,9 +1,15 @@
 // The update page's rules without a network: versions, tags, addresses and the SHA-256.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/result.h"
+#include "support/temp_dir.h"
 #include "update/sha256.h"
+#include "update/update_settings.h"
 #include "update/web_update.h"
 
 namespace kelvora::update {
@@ -123,6 +129,34 @@ TEST(UpdateAddress, SplitsHostPortAndPath) {
     }
 }
 
+TEST(UpdateAddress, AnAddressWithoutAHostIsReadFromItsPage) {
+    struct Case {
+        const char* page;
+        const char* address;
+        bool https;
+        const char* host;
+        int port;  // 0: none
+        const char* path;
+    };
+    const Case cases[] = {
+        // A plain name sits beside its page, as a release folder holds its page and its setup.
+        {"http://host:8080/kelvora/2.2/update.html", "Kelvora-2.2-win64-setup.exe", false, "host", 8080,
+         "/kelvora/2.2/Kelvora-2.2-win64-setup.exe"},
+        {"https://host/update.php?from=a/b#c/d", "setup.exe", true, "host", 0, "/setup.exe"},
+        {"http://host", "setup.exe", false, "host", 0, "/setup.exe"},
+        // A path from the root keeps it; an address with a host is not touched.
+        {"http://host:8080/kelvora/update.html", "/files/setup.exe", false, "host", 8080, "/files/setup.exe"},
+        {"http://host/kelvora/update.html", "https://mirror:444/s.exe", true, "mirror", 444, "/s.exe"},
+    };
+    for (const auto& c : cases) {
+        const TAddress a = ResolveAddress(SplitAddress(c.page), SplitAddress(c.address));
+        EXPECT_EQ(a.https, c.https) << c.address;
+        EXPECT_EQ(a.host, c.host) << c.address;
+        EXPECT_EQ(a.port.value_or(0), c.port) << c.address;
+        EXPECT_EQ(a.path, c.path) << c.address;
+    }
+}
+
 TEST(UpdateAddress, ProductUrlGetsHttpOnlyWithoutAScheme) {
     TProductInfo info;
     EXPECT_EQ(info.URL(), "http://");
@@ -157,6 +191,68 @@ TEST(UpdateSha256, MatchesKnownDigestsInAnyPieces) {
             EXPECT_EQ(pieces.finishHex(), digest) << message.size() << " bytes in pieces of " << piece;
         }
     }
+}
+
+// The address of the update page comes from the environment first, even when it is set to nothing,
+// and then from the build's setting.
+class UpdatePageSetting : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* value = std::getenv("KELVORA_UPDATE_URL"))
+            saved_ = value;
+    }
+    void TearDown() override { restore(); }
+    void restore() {
+        if (saved_) {
+            test::setEnvironment("KELVORA_UPDATE_URL", *saved_);
+        } else {
+#ifdef _WIN32
+            test::setEnvironment("KELVORA_UPDATE_URL", "");
+#else
+            ::unsetenv("KELVORA_UPDATE_URL");
+#endif
+        }
+    }
+    std::optional<std::string> saved_;
+};
+
+TEST_F(UpdatePageSetting, TheEnvironmentWinsOverTheBuildEvenWhenBlank) {
+    const std::pair<const char*, const char*> cases[] = {
+        {" http://127.0.0.1:8/u.html\t", "http://127.0.0.1:8/u.html"},
+        {" ", ""},  // Windows can't hold an empty variable: blanks say "none" there
+#ifndef _WIN32
+        {"", ""},
+#endif
+    };
+    for (const auto& [value, expected] : cases) {
+        test::setEnvironment("KELVORA_UPDATE_URL", value);
+        EXPECT_EQ(UpdatePageAddress(), expected) << '"' << value << '"';
+    }
+    saved_.reset();
+    restore();
+    EXPECT_EQ(UpdatePageAddress(), KELVORA_CONFIGURED_UPDATE_URL);
+}
+
+TEST(UpdateWithoutPage, SaysSoAndDoesNothingElse) {
+    for (const char* address : {"", "http://", "https://"}) {
+        TWebUpdate update;
+        update.ProductInfo.SetURL(address);
+        update.ProductInfo.Version = "2.1.3";
+        std::vector<std::string> events;
+        update.OnBeforeGetInfo = [&](TWebUpdate&) { events.push_back("BeforeGetInfo"); };
+        update.OnAfterGetInfo = [&](TWebUpdate&) { events.push_back("AfterGetInfo"); };
+        update.OnDownloadError = [&](TWebUpdate&) { events.push_back("DownloadError"); };
+        update.OnNoUpdateFound = [&](TWebUpdate&) { events.push_back("NoUpdateFound"); };
+        EXPECT_FALSE(update.HasUpdatePage()) << address;
+        const TaskResult result = update.CheckForAnUpdate();
+        EXPECT_EQ(result.outcome(), Outcome::Failed) << address;
+        EXPECT_EQ(result.message(), kNoUpdatePageMessage) << address;
+        EXPECT_TRUE(events.empty()) << address;
+        EXPECT_FALSE(update.Active());
+    }
+    TWebUpdate configured;
+    configured.ProductInfo.SetURL("127.0.0.1/update.html");
+    EXPECT_TRUE(configured.HasUpdatePage());
 }
 
 }  // namespace
