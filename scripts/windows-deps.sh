@@ -202,7 +202,10 @@ EOF
 
 # Qt's qtbase: a static, release build for mingw-w64 of what the window and its tests use (Core, Gui,
 # Widgets, Test; the windows and offscreen platform plugins), with Qt's own copies of zlib, PCRE2,
-# libpng, libjpeg, FreeType and HarfBuzz. A cross build of Qt takes its tools (moc, rcc, uic, ...)
+# libpng, FreeType and HarfBuzz. Modules, widgets and formats the program does not use are left out
+# (a first build on a fresh machine is paid by the test command): the SQL, network, XML and print
+# modules, JPEG and GIF, graphics view, the undo framework, the date, font and colour widgets, ...
+# XPM stays: Qt's drag and drop needs it. A cross build of Qt takes its tools (moc, rcc, uic, ...)
 # from the host's Qt of the same version: Debian's qt6-base-dev and qt6-base-dev-tools.
 # Debian's dfsg source has no wintab.h (hence no tablet events); without Direct2D, DirectWrite 3
 # must be off too (its font database is only built with Direct2D).
@@ -213,7 +216,16 @@ qtbase_configure=(
   -no-opengl -no-dbus -no-direct2d
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-xml -no-feature-tabletevent -no-feature-directwrite3
-  -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz
+  -no-libjpeg -no-gif -no-feature-imageformat_ppm -no-feature-imageformat_xbm
+  -no-feature-movie -no-feature-pdf -no-feature-textodfwriter -no-feature-textmarkdownreader
+  -no-feature-textmarkdownwriter -no-feature-syntaxhighlighter -no-feature-sessionmanager
+  -no-feature-systemtrayicon -no-feature-mimetype -no-feature-sharedmemory -no-feature-systemsemaphore
+  -no-feature-process -no-feature-graphicsview -no-feature-calendarwidget -no-feature-datetimeedit
+  -no-feature-dial -no-feature-lcdnumber -no-feature-fontcombobox -no-feature-fontdialog
+  -no-feature-colordialog -no-feature-wizard -no-feature-undoview -no-feature-undostack
+  -no-feature-undocommand -no-feature-undogroup -no-feature-columnview -no-feature-keysequenceedit
+  -no-feature-dockwidget -no-feature-tablewidget
+  -qt-zlib -qt-pcre -qt-libpng -qt-freetype -qt-harfbuzz
 )
 qt_host_cmake_dir=/usr/lib/x86_64-linux-gnu/cmake
 build_qtbase() {
