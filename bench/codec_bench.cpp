@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
         measure(large, (name + ", one stream").c_str(), [&](const std::string& d) { return isalDeflate(d, l, false); },
                 false);
     }
-    for (const int level : {1, 6}) {
+    for (const int level : {1, 2, 3, 4, 5, 6, 7}) {
         libdeflate_compressor* comp = libdeflate_alloc_compressor(level);
         const std::string name = "libdeflate " + std::to_string(level);
         measure(large, (name + ", whole file").c_str(), [&](const std::string& d) { return libdeflateWhole(d, comp); },
