@@ -144,7 +144,6 @@ int childMain(int argc, char** argv) {
     return 2;
 }
 
-
 Run median(std::vector<Run> runs) {
     const auto middle = [&](auto field) {
         std::vector<double> values;
@@ -188,8 +187,9 @@ int main(int argc, char** argv) {
         else if (a == "--keep")
             keep = true;
         else {
-            std::cerr << "usage: archive_bench [--size MB] [--runs N] [--dir FOLDER] [--kelvora-only] [--keep]\n"
-                         "  --size 30 (default), 300 or 3000: the corpus in MB; --runs 3 (default): medians\n";
+            std::cerr
+                << "usage: archive_bench [--size MB] [--runs N] [--dir FOLDER] [--kelvora-only] [--keep]\n"
+                   "  --size 30 (default), 300 or 3000: the corpus in MB; --runs 3 (default): medians\n";
             return 2;
         }
     }
@@ -229,14 +229,22 @@ int main(int argc, char** argv) {
     };
     std::vector<Command> pack, unpack;
     if (!kelvoraOnly) {
-        pack.push_back({"tar czf", [&] { return shell("tar czf " + quote(tgz) + " -C " + quote(corpus) + " ."); },
-                        tgz, {}});
-        pack.push_back({"tar cf - | pigz -6 -p 2",
-                        [&] { return shell("tar cf - -C " + quote(corpus) + " . | pigz -6 -p 2 > " + quote(pgz)); },
-                        pgz, {}});
+        pack.push_back({"tar czf",
+                        [&] { return shell("tar czf " + quote(tgz) + " -C " + quote(corpus) + " ."); },
+                        tgz,
+                        {}});
+        pack.push_back(
+            {"tar cf - | pigz -6 -p 2",
+             [&] { return shell("tar cf - -C " + quote(corpus) + " . | pigz -6 -p 2 > " + quote(pgz)); },
+             pgz,
+             {}});
     }
-    pack.push_back(
-        {"CompressDirectory", [&] { return kelvora({self, "--child-pack", corpus.string(), dat.string()}); }, dat, {}});
+    pack.push_back({"CompressDirectory",
+                    [&] {
+                        return kelvora({self, "--child-pack", corpus.string(), dat.string()});
+                    },
+                    dat,
+                    {}});
 
     // Each round runs every command once, so that a noisy neighbour spreads over all of them.
     for (int round = 0; round < runs; ++round) {
@@ -289,7 +297,8 @@ int main(int argc, char** argv) {
     std::map<std::string, Run> medians;
     const auto table = [&](const char* title, const std::vector<Command>& rows, bool sizes) {
         std::printf("\n%s (medians of %d runs)\n", title, runs);
-        std::printf("  %-26s %8s %8s %8s %11s %9s\n", "", "seconds", "MB/s", "CPU s", "archive MB", "peak MiB");
+        std::printf("  %-26s %8s %8s %8s %11s %9s\n", "", "seconds", "MB/s", "CPU s", "archive MB",
+                    "peak MiB");
         for (const Command& r : rows) {
             const Run m = median(r.runs);
             medians[r.what] = m;

@@ -84,10 +84,11 @@ Corpus::Sink Corpus::writeBelow(fs::path root) {
 }
 
 Corpus::Corpus(Sink sink, unsigned seed) : sink_(std::move(sink)), random_(seed) {
-    static const char* const syllables[] = {
-        "ka", "lo", "mer", "sa", "ti", "on", "re", "de", "van", "el", "ber", "ga", "ru", "ni", "po",
-        "stra", "fen", "ul", "ex", "com", "pre", "tion", "ing", "ly", "ist", "dor", "ma", "chi", "zu",
-        "bel", "or", "an", "qui", "ter", "so", "ve", "lan", "mon", "da", "pi", "ce", "wo", "ha", "ju"};
+    static const char* const syllables[] = {"ka",  "lo",  "mer", "sa",   "ti",  "on",  "re",   "de",  "van",
+                                            "el",  "ber", "ga",  "ru",   "ni",  "po",  "stra", "fen", "ul",
+                                            "ex",  "com", "pre", "tion", "ing", "ly",  "ist",  "dor", "ma",
+                                            "chi", "zu",  "bel", "or",   "an",  "qui", "ter",  "so",  "ve",
+                                            "lan", "mon", "da",  "pi",   "ce",  "wo",  "ha",   "ju"};
     constexpr std::size_t count = sizeof syllables / sizeof *syllables;
     for (int i = 0; i < 5000; ++i) {
         std::string w;
@@ -107,7 +108,8 @@ Corpus::Corpus(Sink sink, unsigned seed) : sink_(std::move(sink)), random_(seed)
 
 std::size_t Corpus::logUniform(std::size_t low, std::size_t high) {
     const double u = static_cast<double>(next() >> 11) / 9007199254740992.0;
-    return static_cast<std::size_t>(std::exp(std::log(double(low)) + u * std::log(double(high) / double(low))));
+    return static_cast<std::size_t>(
+        std::exp(std::log(double(low)) + u * std::log(double(high) / double(low))));
 }
 
 const std::string& Corpus::word() {
@@ -132,7 +134,8 @@ std::string Corpus::url() {
     if (next() % 4 == 0)
         u += "?q=" + word() + "+" + word() + "&page=" + std::to_string(next() % 20);
     if (next() % 4 == 0)
-        u += std::string(u.find('?') == std::string::npos ? "?" : "&") + "sid=" + token(between(16, 32), kBase64);
+        u += std::string(u.find('?') == std::string::npos ? "?" : "&") +
+             "sid=" + token(between(16, 32), kBase64);
     return u;
 }
 
@@ -152,7 +155,8 @@ std::string Corpus::text(std::size_t size, bool json) {
         out += "{\"version\":" + std::to_string(next() % 9) + ",\"entries\":[\n";
     while (out.size() < size) {
         if (json) {
-            out += "{\"" + word() + "\":\"" + word() + " " + word() + "\",\"id\":" + std::to_string(next() % 1000000);
+            out += "{\"" + word() + "\":\"" + word() + " " + word() +
+                   "\",\"id\":" + std::to_string(next() % 1000000);
             if (next() % 3 == 0)
                 out += ",\"url\":\"" + url() + "\"";
             if (next() % 4 == 0)
@@ -172,7 +176,8 @@ std::string Corpus::text(std::size_t size, bool json) {
                 out += "  // " + word() + " " + word() + " " + word() + " " + word() + "\n";
                 break;
             case 3:
-                out += "  if (" + word() + " !== " + std::to_string(next() % 1000) + ") return " + word() + ";\n";
+                out += "  if (" + word() + " !== " + std::to_string(next() % 1000) + ") return " + word() +
+                       ";\n";
                 break;
             case 4:
                 out += "  " + word() + "." + word() + " = \"" + url() + "\";\n";
@@ -390,7 +395,9 @@ void Corpus::write(const fs::path& relative, const std::string& contents) {
 
 void Corpus::build(double megabytes) {
     const double f = megabytes / 300.0;
-    const auto count = [f](double n) { return std::max<std::size_t>(1, static_cast<std::size_t>(n * f + 0.5)); };
+    const auto count = [f](double n) {
+        return std::max<std::size_t>(1, static_cast<std::size_t>(n * f + 0.5));
+    };
     const fs::path profile = "Profiles/k3x9.default-release";
 
     struct Db {
@@ -398,13 +405,18 @@ void Corpus::build(double megabytes) {
         double megabytes;
         Table kind;
     };
-    static const Db dbs[] = {{"places.sqlite", 60, Table::Places},         {"favicons.sqlite", 36, Table::Favicons},
-                             {"History", 28, Table::Visits},               {"cookies.sqlite", 14, Table::Cookies},
-                             {"webappsstore.sqlite", 14, Table::Storage},  {"formhistory.sqlite", 9, Table::Forms},
-                             {"Web Data", 8, Table::Forms},                {"storage.sqlite", 6, Table::Storage}};
+    static const Db dbs[] = {{"places.sqlite", 60, Table::Places},
+                             {"favicons.sqlite", 36, Table::Favicons},
+                             {"History", 28, Table::Visits},
+                             {"cookies.sqlite", 14, Table::Cookies},
+                             {"webappsstore.sqlite", 14, Table::Storage},
+                             {"formhistory.sqlite", 9, Table::Forms},
+                             {"Web Data", 8, Table::Forms},
+                             {"storage.sqlite", 6, Table::Storage}};
     inDatabases_ = true;
     for (const Db& db : dbs) {
-        const std::size_t size = std::max<std::size_t>(2, static_cast<std::size_t>(db.megabytes * f * 1e6 / kPage)) * kPage;
+        const std::size_t size =
+            std::max<std::size_t>(2, static_cast<std::size_t>(db.megabytes * f * 1e6 / kPage)) * kPage;
         write(profile / db.name, database(size, db.kind));
         databaseBytes_ += size;
         ++databases_;
@@ -416,7 +428,8 @@ void Corpus::build(double megabytes) {
     for (std::size_t i = 0; i < small; ++i) {
         const std::size_t kind = i % 20;
         if (kind < 9) {
-            write(profile / "extensions" / ("{" + std::to_string(i / 60) + "}") / "lib" / (word() + std::to_string(i) + ".js"),
+            write(profile / "extensions" / ("{" + std::to_string(i / 60) + "}") / "lib" /
+                      (word() + std::to_string(i) + ".js"),
                   text(logUniform(200, 80000), false));
         } else if (kind < 18) {
             write(profile / "storage/default" / ("https+++" + hosts_[i / 40 % hosts_.size()]) / "ls" /

@@ -32,7 +32,8 @@ double now() {
 Bytes zlibWhole(const std::string& data, int level) {
     uLongf n = compressBound(static_cast<uLong>(data.size()));
     Bytes out(n);
-    compress2(out.data(), &n, reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), level);
+    compress2(out.data(), &n, reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+              level);
     out.resize(n);
     return out;
 }
@@ -45,7 +46,8 @@ Bytes zlibBlocks(const std::string& data, int level) {
         z_stream z{};
         deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
         if (at > 0)
-            deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(data.data() + at - kDictionary), kDictionary);
+            deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(data.data() + at - kDictionary),
+                                 kDictionary);
         const std::size_t n = std::min(kBlock, data.size() - at);
         Bytes part(deflateBound(&z, static_cast<uLong>(n)) + 16);
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + at));
@@ -56,16 +58,20 @@ Bytes zlibBlocks(const std::string& data, int level) {
         out.insert(out.end(), part.data(), part.data() + (part.size() - z.avail_out));
         deflateEnd(&z);
     }
-    const uLong adler = adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-    out.insert(out.end(), {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
-                           static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
+    const uLong adler =
+        adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    out.insert(out.end(),
+               {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
+                static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
     return out;
 }
 
 struct IsalLevel {
-    explicit IsalLevel(int level) : level(level), buffer(level == 1 ? ISAL_DEF_LVL1_DEFAULT
-                                                          : level == 2 ? ISAL_DEF_LVL2_DEFAULT
-                                                                       : ISAL_DEF_LVL3_DEFAULT) {}
+    explicit IsalLevel(int level)
+        : level(level),
+          buffer(level == 1   ? ISAL_DEF_LVL1_DEFAULT
+                 : level == 2 ? ISAL_DEF_LVL2_DEFAULT
+                              : ISAL_DEF_LVL3_DEFAULT) {}
     int level;
     Bytes buffer;
 };
@@ -82,8 +88,9 @@ Bytes isalDeflate(const std::string& data, IsalLevel& l, bool blocks) {
         z.level_buf_size = static_cast<std::uint32_t>(l.buffer.size());
         z.flush = SYNC_FLUSH;
         if (at > 0)
-            isal_deflate_set_dict(&z, reinterpret_cast<std::uint8_t*>(const_cast<char*>(data.data() + at - kDictionary)),
-                                  kDictionary);
+            isal_deflate_set_dict(
+                &z, reinterpret_cast<std::uint8_t*>(const_cast<char*>(data.data() + at - kDictionary)),
+                kDictionary);
         const std::size_t n = std::min(step, data.size() - at);
         const std::size_t used = out.size();
         out.resize(used + n + n / 16 + 1024);
@@ -94,9 +101,11 @@ Bytes isalDeflate(const std::string& data, IsalLevel& l, bool blocks) {
         isal_deflate(&z);
         out.resize(out.size() - z.avail_out);
     }
-    const uLong adler = adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-    out.insert(out.end(), {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
-                           static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
+    const uLong adler =
+        adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    out.insert(out.end(),
+               {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
+                static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
     return out;
 }
 
@@ -121,8 +130,8 @@ Bytes libdeflateBlocks(const std::string& data, libdeflate_compressor* c) {
 
 bool zlibInflate(const Bytes& packed, std::string& out) {
     uLongf n = static_cast<uLongf>(out.size());
-    return uncompress(reinterpret_cast<Bytef*>(out.data()), &n, packed.data(), static_cast<uLong>(packed.size())) ==
-               Z_OK &&
+    return uncompress(reinterpret_cast<Bytef*>(out.data()), &n, packed.data(),
+                      static_cast<uLong>(packed.size())) == Z_OK &&
            n == out.size();
 }
 
@@ -163,10 +172,11 @@ void measure(const Set& set, const char* engine, const std::function<Bytes(const
         packed += streams.back().size();
     }
     const double seconds = now() - start;
-    std::printf("  %-8s %-34s %8.1f MB/s  %7.2f MB  %6.3f of the original  %+6.2f%% vs zlib 6 whole\n", set.name,
-                engine, static_cast<double>(set.bytes) / 1e6 / seconds, static_cast<double>(packed) / 1e6,
-                static_cast<double>(packed) / static_cast<double>(set.bytes),
-                set.reference ? 100.0 * (static_cast<double>(packed) / static_cast<double>(set.reference) - 1) : 0.0);
+    std::printf(
+        "  %-8s %-34s %8.1f MB/s  %7.2f MB  %6.3f of the original  %+6.2f%% vs zlib 6 whole\n", set.name,
+        engine, static_cast<double>(set.bytes) / 1e6 / seconds, static_cast<double>(packed) / 1e6,
+        static_cast<double>(packed) / static_cast<double>(set.bytes),
+        set.reference ? 100.0 * (static_cast<double>(packed) / static_cast<double>(set.reference) - 1) : 0.0);
     if (!checkInflate)
         return;
     const auto inflateAll = [&](const char* library, bool (*inflate)(const Bytes&, std::string&)) {
@@ -204,42 +214,53 @@ int main(int argc, char** argv) {
         20261210);
     corpus = &c;
     c.build(megabytes);
-    std::printf("Large files (the databases): %zu, %.1f MB; small files: %zu, %.1f MB; one core, in memory\n\n",
-                large.files.size(), static_cast<double>(large.bytes) / 1e6, small.files.size(),
-                static_cast<double>(small.bytes) / 1e6);
+    std::printf(
+        "Large files (the databases): %zu, %.1f MB; small files: %zu, %.1f MB; one core, in memory\n\n",
+        large.files.size(), static_cast<double>(large.bytes) / 1e6, small.files.size(),
+        static_cast<double>(small.bytes) / 1e6);
 
     for (Set* set : {&large, &small}) {
         for (const std::string& f : set->files)
             set->reference += zlibWhole(f, 6).size();
     }
-    measure(large, "zlib 6, whole file", [](const std::string& d) { return zlibWhole(d, 6); }, true);
-    measure(large, "zlib 6, 1 MiB blocks (pigz way)", [](const std::string& d) { return zlibBlocks(d, 6); }, true);
+    measure(
+        large, "zlib 6, whole file", [](const std::string& d) { return zlibWhole(d, 6); }, true);
+    measure(
+        large, "zlib 6, 1 MiB blocks (pigz way)", [](const std::string& d) { return zlibBlocks(d, 6); },
+        true);
     for (int level = 1; level <= 3; ++level) {
         IsalLevel l(level);
         const std::string name = "ISA-L " + std::to_string(level);
-        measure(large, (name + ", 1 MiB blocks (pigz way)").c_str(),
-                [&](const std::string& d) { return isalDeflate(d, l, true); }, level == 3);
-        measure(large, (name + ", one stream").c_str(), [&](const std::string& d) { return isalDeflate(d, l, false); },
-                false);
+        measure(
+            large, (name + ", 1 MiB blocks (pigz way)").c_str(),
+            [&](const std::string& d) { return isalDeflate(d, l, true); }, level == 3);
+        measure(
+            large, (name + ", one stream").c_str(),
+            [&](const std::string& d) { return isalDeflate(d, l, false); }, false);
     }
     for (const int level : {1, 2, 3, 4, 5, 6, 7}) {
         libdeflate_compressor* comp = libdeflate_alloc_compressor(level);
         const std::string name = "libdeflate " + std::to_string(level);
-        measure(large, (name + ", whole file").c_str(), [&](const std::string& d) { return libdeflateWhole(d, comp); },
-                false);
-        measure(large, (name + ", 1 MiB blocks unjoined").c_str(),
-                [&](const std::string& d) { return libdeflateBlocks(d, comp); }, false);
+        measure(
+            large, (name + ", whole file").c_str(),
+            [&](const std::string& d) { return libdeflateWhole(d, comp); }, false);
+        measure(
+            large, (name + ", 1 MiB blocks unjoined").c_str(),
+            [&](const std::string& d) { return libdeflateBlocks(d, comp); }, false);
         libdeflate_free_compressor(comp);
     }
     std::printf("\n");
-    measure(small, "zlib 6", [](const std::string& d) { return zlibWhole(d, 6); }, true);
+    measure(
+        small, "zlib 6", [](const std::string& d) { return zlibWhole(d, 6); }, true);
     for (const int level : {6, 7, 8, 9}) {
         libdeflate_compressor* comp = libdeflate_alloc_compressor(level);
-        measure(small, ("libdeflate " + std::to_string(level)).c_str(),
-                [&](const std::string& d) { return libdeflateWhole(d, comp); }, level == 6);
+        measure(
+            small, ("libdeflate " + std::to_string(level)).c_str(),
+            [&](const std::string& d) { return libdeflateWhole(d, comp); }, level == 6);
         libdeflate_free_compressor(comp);
     }
     IsalLevel l3(3);
-    measure(small, "ISA-L 3", [&](const std::string& d) { return isalDeflate(d, l3, false); }, false);
+    measure(
+        small, "ISA-L 3", [&](const std::string& d) { return isalDeflate(d, l3, false); }, false);
     return 0;
 }
