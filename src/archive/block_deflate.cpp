@@ -160,7 +160,7 @@ std::uint32_t adler32Of(std::uint32_t adler, std::string_view data) {
 #endif
 }
 
-std::optional<std::size_t> inflateWhole(std::string_view packed, std::vector<unsigned char>& output) {
+std::optional<std::size_t> inflateWhole(std::string_view packed, Bytes& output) {
 #ifdef KELVORA_HAVE_LIBDEFLATE
     thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
         libdeflate_alloc_decompressor());

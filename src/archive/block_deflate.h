@@ -18,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kelvora::archive {
+#include "archive/bytes.h"
 
-using Bytes = std::vector<unsigned char>;
+namespace kelvora::archive {
 
 inline constexpr std::size_t kDictionarySize = 32 * 1024;
 
@@ -45,7 +45,7 @@ bool looksIncompressible(std::string_view data);
 
 // Inflates one complete zlib stream into `output` (libdeflate builds only). The number of bytes
 // it yielded, or nothing when the stream is damaged, cut short or larger than `output`.
-std::optional<std::size_t> inflateWhole(std::string_view packed, std::vector<unsigned char>& output);
+std::optional<std::size_t> inflateWhole(std::string_view packed, Bytes& output);
 
 // The two header bytes zlib writes for `level`.
 std::array<unsigned char, 2> zlibHeader(int level);

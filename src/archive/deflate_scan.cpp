@@ -59,7 +59,7 @@ class BitReader {
 // bit by bit.
 class Huffman {
   public:
-    static constexpr unsigned kTableBits = 10;
+    static constexpr unsigned kTableBits = 11;
 
     // False for a code that is over-subscribed, or has no symbols unless `mayBeEmpty` (a block
     // without matches needs no distance code).
@@ -242,7 +242,7 @@ std::optional<DeflateBounds> scanDeflate(const unsigned char* data, std::size_t 
     }
 }
 
-bool makeContinuable(std::vector<unsigned char>& stream) {
+bool makeContinuable(Bytes& stream) {
     const std::optional<DeflateBounds> bounds = scanDeflate(stream.data(), stream.size());
     if (!bounds)
         return false;

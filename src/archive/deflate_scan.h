@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <vector>
+
+#include "archive/bytes.h"
 
 namespace kelvora::archive {
 
@@ -25,6 +26,6 @@ std::optional<DeflateBounds> scanDeflate(const unsigned char* data, std::size_t 
 // stream's end dropped, and an empty stored block appended (as a sync flush writes it), so that
 // the stream ends on a byte boundary and another run of blocks may follow. False, with `stream`
 // unchanged, when it is not a complete deflate stream.
-bool makeContinuable(std::vector<unsigned char>& stream);
+bool makeContinuable(Bytes& stream);
 
 }  // namespace kelvora::archive
