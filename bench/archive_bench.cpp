@@ -246,52 +246,51 @@ int main(int argc, char** argv) {
                     dat,
                     {}});
 
-    // Each round runs every command once, so that a noisy neighbour spreads over all of them.
-    for (int round = 0; round < runs; ++round) {
-        for (Command& command : pack) {
-            command.runs.push_back(command.run());
-            std::printf("  (packing, run %d: %-26s %6.2f s)\n", round + 1, command.what.c_str(),
-                        command.runs.back().seconds);
-            std::fflush(stdout);
+    // Each round runs every command once, starting with another one each time, so that a noisy
+    // neighbour and the disk's writing behind spread over all of them.
+    const auto rounds = [&](const char* phase, std::vector<Command>& commands) {
+        for (int round = 0; round < runs; ++round) {
+            shell("sync");
+            for (std::size_t k = 0; k < commands.size(); ++k) {
+                Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
+                command.runs.push_back(command.run());
+                std::printf("  (%s, run %d: %-26s %6.2f s)\n", phase, round + 1, command.what.c_str(),
+                            command.runs.back().seconds);
+                std::fflush(stdout);
+            }
         }
-    }
+    };
+    rounds("packing", pack);
 
-    // Every extraction goes into a folder of its own; a round's folders are removed (and the
-    // removal synced) before the next round, not just before a command.
+    // Every extraction goes into a folder of its own, and all stay until the end: on ext4 a tree
+    // removed shortly before makes the next command's file creation much slower (new inodes are
+    // searched for past the ones just freed), whichever command comes next.
+    int folders = 0;
     const auto fresh = [&](const std::string& name) {
-        const fs::path p = work / name;
+        const fs::path p = work / (name + "-" + std::to_string(++folders));
         fs::create_directories(p);
         return p;
     };
     fs::path checked;
-    for (int round = 0; round < runs; ++round) {
-        const std::string suffix = "-" + std::to_string(round);
-        if (round > 0) {
-            for (const char* name : {"x-tar", "x-pigz", "x-kelvora"})
-                fs::remove_all(work / (name + std::string("-") + std::to_string(round - 1)));
-        }
-        shell("sync");
-        if (unpack.empty()) {
-            if (!kelvoraOnly) {
-                unpack.push_back({"tar xzf", {}, {}, {}});
-                unpack.push_back({"pigz -d | tar xf -", {}, {}, {}});
-            }
-            unpack.push_back({"DecompressFile", {}, {}, {}});
-        }
-        std::size_t i = 0;
-        if (!kelvoraOnly) {
-            const fs::path x1 = fresh("x-tar" + suffix);
-            unpack[i++].runs.push_back(shell("tar xzf " + quote(tgz) + " -C " + quote(x1)));
-            const fs::path x2 = fresh("x-pigz" + suffix);
-            unpack[i++].runs.push_back(shell("pigz -d -c " + quote(pgz) + " | tar xf - -C " + quote(x2)));
-        }
-        checked = fresh("x-kelvora" + suffix);
-        unpack[i].runs.push_back(kelvora({self, "--child-unpack", dat.string(), checked.string()}));
-        for (const Command& command : unpack)
-            std::printf("  (unpacking, run %d: %-24s %6.2f s)\n", round + 1, command.what.c_str(),
-                        command.runs.back().seconds);
-        std::fflush(stdout);
+    if (!kelvoraOnly) {
+        unpack.push_back({"tar xzf",
+                          [&] { return shell("tar xzf " + quote(tgz) + " -C " + quote(fresh("x-tar"))); },
+                          {},
+                          {}});
+        unpack.push_back(
+            {"pigz -d | tar xf -",
+             [&] { return shell("pigz -d -c " + quote(pgz) + " | tar xf - -C " + quote(fresh("x-pigz"))); },
+             {},
+             {}});
     }
+    unpack.push_back({"DecompressFile",
+                      [&] {
+                          checked = fresh("x-kelvora");
+                          return kelvora({self, "--child-unpack", dat.string(), checked.string()});
+                      },
+                      {},
+                      {}});
+    rounds("unpacking", unpack);
     const std::size_t differences = compareTrees(corpus, checked);
 
     std::map<std::string, Run> medians;
