@@ -1,6 +1,8 @@
 #include "archive/deflate_scan.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace kelvora::archive {
 
@@ -33,13 +35,27 @@ class BitReader {
             drop(8);
             --bytes;
         }
-        position_ += bytes;
+        if (bytes > 0) {
+            position_ += bytes;
+            buffer_ = 0;  // what a wide refill read beyond the counted bits lies behind now
+        }
     }
     std::uint64_t consumed() const { return std::uint64_t{position_} * 8 - count_; }
     bool overrun() const { return consumed() > std::uint64_t{size_} * 8; }
 
   private:
     void refill() {
+        if constexpr (std::endian::native == std::endian::little) {
+            // Eight bytes at once where there are eight; the buffer then holds 56 to 63 bits.
+            if (position_ + 8 <= size_) {
+                std::uint64_t word = 0;
+                std::memcpy(&word, data_ + position_, 8);
+                buffer_ |= word << count_;
+                position_ += (63 - count_) >> 3;
+                count_ |= 56;
+                return;
+            }
+        }
         while (count_ <= 56) {
             const std::uint64_t byte = position_ < size_ ? data_[position_] : 0;
             ++position_;
