@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "archive/archive_input.h"
@@ -33,15 +34,34 @@ constexpr std::size_t kInputStep = 256 * 1024;
 constexpr std::size_t kQueueBytes = 8u << 20;  // inflated bytes waiting for the writing side
 constexpr std::size_t kQueuePieces = 1024;
 
-// What the inflating side hands to the writing side, in record order: a record's header, its
-// inflated data in pieces, and its end; or an error that ends the extraction.
+// A record of up to 4 MiB: read whole, then inflated whole by whichever side comes to it first
+// (the writing side when it reaches the record, the reading side when it may read no further
+// ahead). Its fields past `state` belong to the side that set `state` to Inflating.
+struct WholeJob {
+    enum class State { Waiting, Inflating, Done };
+    RecordPlan record;
+    Bytes packed;
+    State state = State::Waiting;
+    std::vector<Bytes> output;
+    std::uint64_t total = 0;
+    std::exception_ptr error;  // the record's data is damaged
+};
+
+// What the reading side hands to the writing side, in record order: a record's header, then its
+// data (whole, or in pieces and an end), or the error its data ended with; or an error that ends
+// the extraction.
 struct Piece {
-    enum class Kind { Record, Data, Restart, End, Failure, Finish };
+    enum class Kind { Record, Whole, Data, Restart, End, RecordError, Failure, Finish };
     Kind kind = Kind::Data;
-    RecordPlan record;         // Record
-    Bytes data;                // Data
-    std::uint64_t total = 0;   // End: the bytes the record inflated to
-    std::exception_ptr error;  // Failure
+    RecordPlan record;              // Record
+    std::shared_ptr<WholeJob> job;  // Whole
+    Bytes data;                     // Data
+    std::uint64_t total = 0;        // End
+    std::exception_ptr error;       // RecordError, Failure
+
+    std::size_t bytes() const {
+        return data.size() + (job ? job->packed.size() + job->record.unpackedSize : 0);
+    }
 };
 
 using Deliver = std::function<void(Piece&&)>;
@@ -58,58 +78,161 @@ Piece dataPiece(Bytes data) {
         Format("The archive record \"%s\" is damaged: its packed data ends early.", record.stored.c_str()));
 }
 
-// Reads the records in order and inflates them.
+using Feed = std::function<std::size_t(unsigned char* buffer, std::size_t size)>;
+using Sink = std::function<void(Bytes&&)>;
+
+std::size_t pieceSize(const RecordPlan& record) {
+    return std::clamp<std::size_t>(record.unpackedSize, 4096, kPiece);
+}
+
+// zlib over whatever `feed` yields, up to the end of the stream; the data goes to `sink` in pieces.
+std::uint64_t inflateWithZlib(const RecordPlan& record, const Feed& feed, const Sink& sink) {
+    Inflater inflater;
+    z_stream& z = inflater.stream();
+    Bytes input(kInputStep);
+    Bytes output(pieceSize(record));
+    std::size_t used = 0;
+    std::uint64_t total = 0;
+    const std::uint64_t limit = inflateLimit(record.unpackedSize);
+    bool inputEnded = false;
+    while (true) {
+        if (z.avail_in == 0 && !inputEnded) {
+            const std::size_t n = feed(input.data(), input.size());
+            inputEnded = n == 0;
+            z.next_in = input.data();
+            z.avail_in = static_cast<uInt>(n);
+        }
+        z.next_out = output.data() + used;
+        z.avail_out = static_cast<uInt>(output.size() - used);
+        const int result = ::inflate(&z, Z_NO_FLUSH);
+        if (result == Z_NEED_DICT)
+            zlibCheck(Z_DATA_ERROR);
+        if (result != Z_BUF_ERROR)
+            zlibCheck(result);
+        const std::size_t n = output.size() - used - z.avail_out;
+        used += n;
+        total += n;
+        if (total > limit)
+            throwInflatesTooMuch(record);
+        const bool ended = result == Z_STREAM_END;
+        if (used == output.size() || (ended && used > 0)) {
+            output.resize(used);
+            sink(std::move(output));
+            output = Bytes(pieceSize(record));
+            used = 0;
+        }
+        if (ended)
+            return total;
+        if (n == 0 && z.avail_in == 0 && inputEnded)
+            throwEndsEarly(record);
+    }
+}
+
+// A record read whole: libdeflate in one call where the build has it and the header's size is
+// right, zlib for everything else. A damaged record's error is kept in the job.
+void inflateJob(WholeJob& job) {
+    try {
+#ifdef KELVORA_HAVE_LIBDEFLATE
+        Bytes output(std::max<std::size_t>(job.record.unpackedSize, 1));
+        if (const auto n = inflateWhole(viewOf(job.packed), output); n && *n == job.record.unpackedSize) {
+            output.resize(*n);
+            job.total = *n;
+            job.output.push_back(std::move(output));
+            Bytes().swap(job.packed);
+            return;
+        }
+#endif
+        std::size_t at = 0;
+        job.total = inflateWithZlib(
+            job.record,
+            [&](unsigned char* buffer, std::size_t size) {
+                const std::size_t n = std::min(size, job.packed.size() - at);
+                std::copy_n(job.packed.data() + at, n, buffer);
+                at += n;
+                return n;
+            },
+            [&](Bytes&& piece) { job.output.push_back(std::move(piece)); });
+    } catch (...) {
+        job.output.clear();
+        job.error = std::current_exception();
+    }
+    Bytes().swap(job.packed);
+}
+
+// An exception thrown where the pieces were handed on: it belongs to the writing side.
+struct HandingOn {
+    std::exception_ptr error;
+};
+
+// Reads the records in order; inflates the large ones, and hands the others on whole.
 class Inflating {
   public:
     Inflating(ArchiveInput& in, Deliver deliver) : in_(in), deliver_(std::move(deliver)) {}
 
-    // Every record up to the end of the archive, then Finish. Errors are thrown.
+    // Every record up to the end of the archive, then Finish. An archive that can't be read on
+    // ends with the error thrown; a record whose data is damaged is handed on as RecordError.
     void run() {
         while (!in_.atEnd()) {
             Piece header;
             header.kind = Piece::Kind::Record;
             header.record = readRecord(in_);
             const RecordPlan record = header.record;
-            deliver_(std::move(header));
+            hand(std::move(header));
             const auto packedSize = static_cast<std::uint64_t>(record.packedSize);
             if (!record.refusal.empty()) {
                 in_.skip(packedSize);
                 continue;
             }
+            if (inWhole(record)) {
+                Piece whole;
+                whole.kind = Piece::Kind::Whole;
+                whole.job = std::make_shared<WholeJob>();
+                whole.job->record = record;
+                whole.job->packed.resize(static_cast<std::size_t>(packedSize));
+                for (std::size_t done = 0; done < whole.job->packed.size();)
+                    done += in_.readSome(whole.job->packed.data() + done, whole.job->packed.size() - done);
+                hand(std::move(whole));
+                continue;
+            }
+            const std::uint64_t start = in_.position();
             Piece end;
-            end.kind = Piece::Kind::End;
-            end.total = inflate(record, packedSize);
-            deliver_(std::move(end));
+            try {
+                end.kind = Piece::Kind::End;
+                end.total = inflateInPieces(record, packedSize);
+            } catch (const HandingOn&) {
+                throw;
+            } catch (...) {
+                end.kind = Piece::Kind::RecordError;
+                end.error = std::current_exception();
+                in_.rewind(start + packedSize);
+            }
+            hand(std::move(end));
         }
         Piece finish;
         finish.kind = Piece::Kind::Finish;
-        deliver_(std::move(finish));
+        hand(std::move(finish));
     }
 
   private:
-    using Feed = std::function<std::size_t(unsigned char* buffer, std::size_t size)>;
-
-    std::uint64_t inflate(const RecordPlan& record, std::uint64_t packedSize) {
+    static bool inWhole(const RecordPlan& record) {
 #ifdef KELVORA_HAVE_LIBDEFLATE
-        if (packedSize <= kWholeRecordLimit && record.unpackedSize <= kWholeRecordLimit) {
-            Bytes packed(static_cast<std::size_t>(packedSize));
-            for (std::size_t done = 0; done < packed.size();)
-                done += in_.readSome(packed.data() + done, packed.size() - done);
-            Bytes output(std::max<std::size_t>(record.unpackedSize, 1));
-            if (const auto n = inflateWhole(viewOf(packed), output); n && *n == record.unpackedSize) {
-                output.resize(*n);
-                deliver_(dataPiece(std::move(output)));
-                return *n;
-            }
-            std::size_t at = 0;
-            return inflateWithZlib(record, [&](unsigned char* buffer, std::size_t size) {
-                const std::size_t n = std::min(size, packed.size() - at);
-                std::copy_n(packed.data() + at, n, buffer);
-                at += n;
-                return n;
-            });
-        }
+        return static_cast<std::uint64_t>(record.packedSize) <= kWholeRecordLimit &&
+               record.unpackedSize <= kWholeRecordLimit;
+#else
+        (void)record;
+        return false;
 #endif
+    }
+
+    void hand(Piece&& piece) {
+        try {
+            deliver_(std::move(piece));
+        } catch (...) {
+            throw HandingOn{std::current_exception()};
+        }
+    }
+
+    std::uint64_t inflateInPieces(const RecordPlan& record, std::uint64_t packedSize) {
         const std::uint64_t start = in_.position();
         std::uint64_t left = packedSize;
         const Feed fromArchive = [&](unsigned char* buffer, std::size_t size) {
@@ -118,6 +241,7 @@ class Inflating {
             left -= n;
             return n;
         };
+        const Sink toWriter = [this](Bytes&& data) { hand(dataPiece(std::move(data))); };
 #ifdef KELVORA_HAVE_ISAL
         bool begun = false;
         if (const auto total = inflateWithIsal(record, fromArchive, begun)) {
@@ -128,61 +252,16 @@ class Inflating {
         if (begun) {
             Piece restart;
             restart.kind = Piece::Kind::Restart;
-            deliver_(std::move(restart));
+            hand(std::move(restart));
         }
         in_.rewind(start);
         left = packedSize;
+#else
+        (void)start;
 #endif
-        const std::uint64_t total = inflateWithZlib(record, fromArchive);
+        const std::uint64_t total = inflateWithZlib(record, fromArchive, toWriter);
         in_.skip(left);
         return total;
-    }
-
-    static std::size_t pieceSize(const RecordPlan& record) {
-        return std::clamp<std::size_t>(record.unpackedSize, 4096, kPiece);
-    }
-
-    // zlib over whatever `feed` yields, up to the end of the stream.
-    std::uint64_t inflateWithZlib(const RecordPlan& record, const Feed& feed) {
-        Inflater inflater;
-        z_stream& z = inflater.stream();
-        Bytes input(kInputStep);
-        Bytes output(pieceSize(record));
-        std::size_t used = 0;
-        std::uint64_t total = 0;
-        const std::uint64_t limit = inflateLimit(record.unpackedSize);
-        bool inputEnded = false;
-        while (true) {
-            if (z.avail_in == 0 && !inputEnded) {
-                const std::size_t n = feed(input.data(), input.size());
-                inputEnded = n == 0;
-                z.next_in = input.data();
-                z.avail_in = static_cast<uInt>(n);
-            }
-            z.next_out = output.data() + used;
-            z.avail_out = static_cast<uInt>(output.size() - used);
-            const int result = ::inflate(&z, Z_NO_FLUSH);
-            if (result == Z_NEED_DICT)
-                zlibCheck(Z_DATA_ERROR);
-            if (result != Z_BUF_ERROR)
-                zlibCheck(result);
-            const std::size_t n = output.size() - used - z.avail_out;
-            used += n;
-            total += n;
-            if (total > limit)
-                throwInflatesTooMuch(record);
-            const bool ended = result == Z_STREAM_END;
-            if (used == output.size() || (ended && used > 0)) {
-                output.resize(used);
-                deliver_(dataPiece(std::move(output)));
-                output = Bytes(pieceSize(record));
-                used = 0;
-            }
-            if (ended)
-                return total;
-            if (n == 0 && z.avail_in == 0 && inputEnded)
-                throwEndsEarly(record);
-        }
     }
 
 #ifdef KELVORA_HAVE_ISAL
@@ -220,8 +299,7 @@ class Inflating {
             }
             s.next_out = output.data() + used;
             s.avail_out = static_cast<std::uint32_t>(output.size() - used);
-            const int result = isal_inflate(&s);
-            if (result != ISAL_DECOMP_OK)
+            if (isal_inflate(&s) != ISAL_DECOMP_OK)
                 return std::nullopt;
             const std::size_t n = output.size() - used - s.avail_out;
             used += n;
@@ -231,7 +309,7 @@ class Inflating {
             const bool ended = s.block_state == ISAL_BLOCK_FINISH;
             if (used == output.size() || (ended && used > 0)) {
                 output.resize(used);
-                deliver_(dataPiece(std::move(output)));
+                hand(dataPiece(std::move(output)));
                 begun = true;
                 output = Bytes(pieceSize(record));
                 used = 0;
@@ -299,30 +377,73 @@ struct Extractor::Impl {
         owner.Files->removeFile(tempName);
     }
 
-    // ---- The inflating thread's side of the queue ----
+    // ---- The reading thread's side of the queue ----
+
+    std::deque<std::shared_ptr<WholeJob>> pending;  // handed on whole, perhaps not inflated yet
+
+    // A record handed on whole that nobody inflates yet, now taken by the caller; under the lock.
+    std::shared_ptr<WholeJob> claim() {
+        while (!pending.empty()) {
+            std::shared_ptr<WholeJob> job = std::move(pending.front());
+            pending.pop_front();
+            if (job->state == WholeJob::State::Waiting) {
+                job->state = WholeJob::State::Inflating;
+                return job;
+            }
+        }
+        return nullptr;
+    }
+
+    // Inflates a claimed record outside the lock; returns with the lock held again.
+    void inflateClaimed(std::unique_lock<std::mutex>& lock, WholeJob& job) {
+        lock.unlock();
+        inflateJob(job);
+        lock.lock();
+        job.state = WholeJob::State::Done;
+        if (consumerWaits)
+            changed.notify_all();
+    }
 
     void push(Piece&& piece) {
         std::unique_lock lock(mutex);
-        const std::size_t bytes = piece.data.size();
-        producerWaits = true;
-        changed.wait(lock, [&] {
-            return stopping || queue.empty() ||
-                   (queuedBytes + bytes <= kQueueBytes && queue.size() < kQueuePieces);
-        });
-        producerWaits = false;
-        if (stopping)
-            throw Stopped{};
+        const std::size_t bytes = piece.bytes();
+        while (true) {
+            if (stopping)
+                throw Stopped{};
+            if (queue.empty() || (queuedBytes + bytes <= kQueueBytes && queue.size() < kQueuePieces))
+                break;
+            // As far ahead as it may read: it inflates what the writing side has not come to.
+            if (const std::shared_ptr<WholeJob> job = claim()) {
+                inflateClaimed(lock, *job);
+                continue;
+            }
+            producerWaits = true;
+            changed.wait(lock);
+            producerWaits = false;
+        }
+        if (piece.job)
+            pending.push_back(piece.job);
         queuedBytes += bytes;
         queue.push_back(std::move(piece));
-        const bool wake = consumerWaits;
-        lock.unlock();
-        if (wake)
+        if (consumerWaits)
             changed.notify_all();
     }
 
     void inflateBeside(ArchiveInput& in) {
         try {
-            Inflating(in, [this](Piece&& p) { push(std::move(p)); }).run();
+            try {
+                Inflating(in, [this](Piece&& p) { push(std::move(p)); }).run();
+            } catch (const HandingOn& h) {
+                std::rethrow_exception(h.error);
+            }
+            // The archive is read: what is left to inflate is shared with the writing side.
+            std::unique_lock lock(mutex);
+            while (!stopping) {
+                const std::shared_ptr<WholeJob> job = claim();
+                if (!job)
+                    break;
+                inflateClaimed(lock, *job);
+            }
         } catch (const Stopped&) {
         } catch (...) {
             Piece failure;
@@ -343,6 +464,9 @@ struct Extractor::Impl {
             case Piece::Kind::Record:
                 begin(std::move(piece.record));
                 return true;
+            case Piece::Kind::Whole:
+                whole(*piece.job);
+                return true;
             case Piece::Kind::Data:
                 write(piece.data);
                 return true;
@@ -352,12 +476,45 @@ struct Extractor::Impl {
             case Piece::Kind::End:
                 finish(piece.total);
                 return true;
+            case Piece::Kind::RecordError:
+                // A record left alone (refused, or not overwriting a file) may be damaged.
+                if (!skipping)
+                    std::rethrow_exception(piece.error);
+                return true;
             case Piece::Kind::Failure:
                 std::rethrow_exception(piece.error);
             case Piece::Kind::Finish:
                 break;
         }
         return false;
+    }
+
+    void whole(WholeJob& job) {
+        if (beside) {
+            std::unique_lock lock(mutex);
+            if (job.state == WholeJob::State::Waiting && skipping) {
+                job.state = WholeJob::State::Done;  // nobody needs it inflated
+            } else if (job.state == WholeJob::State::Waiting) {
+                job.state = WholeJob::State::Inflating;
+                lock.unlock();
+                inflateJob(job);
+                lock.lock();
+                job.state = WholeJob::State::Done;
+            } else {
+                consumerWaits = true;
+                changed.wait(lock, [&] { return job.state == WholeJob::State::Done; });
+                consumerWaits = false;
+            }
+        } else if (!skipping) {
+            inflateJob(job);
+        }
+        if (skipping)
+            return;
+        if (job.error)
+            std::rethrow_exception(job.error);
+        for (const Bytes& data : job.output)
+            write(data);
+        finish(job.total);
     }
 
     void createTemporary() {
@@ -434,7 +591,11 @@ struct Extractor::Impl {
 
     void run(ArchiveInput& in) {
         if (!beside) {
-            Inflating(in, [this](Piece&& p) { handle(p); }).run();
+            try {
+                Inflating(in, [this](Piece&& p) { handle(p); }).run();
+            } catch (const HandingOn& h) {
+                std::rethrow_exception(h.error);
+            }
             return;
         }
         thread = std::thread([this, &in] { inflateBeside(in); });
@@ -447,9 +608,7 @@ struct Extractor::Impl {
                 consumerWaits = false;
                 batch.swap(queue);
                 queuedBytes = 0;
-                const bool wake = producerWaits;
-                lock.unlock();
-                if (wake)
+                if (producerWaits)
                     changed.notify_all();
             }
             for (Piece& piece : batch) {
