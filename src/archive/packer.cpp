@@ -86,7 +86,7 @@ struct Packer::Impl {
           budget(o.Tuning.MemoryBudget) {
         unsigned threads = o.Tuning.Threads;
         if (threads == 0)
-            threads = std::max(1u, std::thread::hardware_concurrency());
+            threads = platform::usableProcessors();
         pool = std::make_unique<WorkerPool>(threads > 1 ? threads : 0);
     }
 
