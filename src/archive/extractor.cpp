@@ -36,7 +36,8 @@ constexpr std::size_t kQueuePieces = 1024;
 
 // A record of up to 4 MiB: read whole, then inflated whole by whichever side comes to it first
 // (the writing side when it reaches the record, the reading side when it may read no further
-// ahead). Its fields past `state` belong to the side that set `state` to Inflating.
+// ahead). Once handed on, `packed` and the fields after `state` belong to the side that set
+// `state` to Inflating, and are read by the other only once it has seen Done (under the lock).
 struct WholeJob {
     enum class State { Waiting, Inflating, Done };
     RecordPlan record;
