@@ -28,6 +28,10 @@ class BitReader {
         drop(bits);
         return value;
     }
+    void ensure(unsigned bits) {
+        if (count_ < bits)
+            refill();
+    }
     void alignToByte() { drop(count_ % 8); }
     // Skips whole bytes; the reader must be aligned.
     void skipBytes(std::size_t bytes) {
@@ -72,14 +76,19 @@ class BitReader {
 };
 
 // A canonical Huffman code: codes of up to kTableBits bits through one table look-up, longer ones
-// bit by bit.
+// bit by bit. A symbol's extra bits (the length or distance bits that follow its code) may be given
+// too: reading the symbol then passes over them as well.
 class Huffman {
   public:
     static constexpr unsigned kTableBits = 11;
 
     // False for a code that is over-subscribed, or has no symbols unless `mayBeEmpty` (a block
     // without matches needs no distance code).
-    bool build(const std::uint8_t* lengths, unsigned symbols, bool mayBeEmpty = false) {
+    bool build(const std::uint8_t* lengths, unsigned symbols, bool mayBeEmpty = false,
+               const std::uint8_t* extra = nullptr, unsigned extraFrom = 0, unsigned extraCount = 0) {
+        extra_ = extra;
+        extraFrom_ = extraFrom;
+        extraCount_ = extraCount;
         counts_.fill(0);
         for (unsigned s = 0; s < symbols; ++s)
             ++counts_[lengths[s]];
@@ -108,7 +117,8 @@ class Huffman {
                 unsigned reversed = 0;
                 for (unsigned b = 0; b < len; ++b)
                     reversed |= ((code >> b) & 1u) << (len - 1 - b);
-                const auto entry = static_cast<std::uint16_t>(sorted_[index] << 4 | len);
+                const unsigned symbol = sorted_[index];
+                const auto entry = static_cast<std::uint16_t>(symbol << 5 | (len + extraBits(symbol)));
                 for (unsigned fill = reversed; fill < (1u << kTableBits); fill += 1u << len)
                     table_[fill] = entry;
             }
@@ -117,11 +127,12 @@ class Huffman {
         return true;
     }
 
-    // The next symbol, or -1 for a code that means nothing.
-    int decode(BitReader& in) const {
+    // The next symbol, its code and extra bits passed over; -1 for a code that means nothing.
+    // The reader must hold enough bits for both (32 at most).
+    int read(BitReader& in) const {
         if (const std::uint16_t entry = table_[in.peek(kTableBits)]; entry != 0) {
-            in.drop(entry & 15u);
-            return entry >> 4;
+            in.drop(entry & 31u);
+            return entry >> 5;
         }
         int code = 0;
         int first = 0;
@@ -129,8 +140,11 @@ class Huffman {
         for (unsigned len = 1; len <= 15; ++len) {
             code |= static_cast<int>(in.take(1));
             const int count = counts_[len];
-            if (code - count < first)
-                return sorted_[static_cast<std::size_t>(index + (code - first))];
+            if (code - count < first) {
+                const unsigned symbol = sorted_[static_cast<std::size_t>(index + (code - first))];
+                in.take(extraBits(symbol));
+                return static_cast<int>(symbol);
+            }
             index += count;
             first = (first + count) << 1;
             code <<= 1;
@@ -139,6 +153,15 @@ class Huffman {
     }
 
   private:
+    unsigned extraBits(unsigned symbol) const {
+        return extra_ && symbol >= extraFrom_ && symbol - extraFrom_ < extraCount_
+                   ? extra_[symbol - extraFrom_]
+                   : 0;
+    }
+
+    const std::uint8_t* extra_ = nullptr;
+    unsigned extraFrom_ = 0;
+    unsigned extraCount_ = 0;
     std::array<std::uint16_t, 16> counts_{};
     std::array<std::uint16_t, 288> sorted_{};
     std::array<std::uint16_t, 1u << kTableBits> table_{};
@@ -149,10 +172,12 @@ constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1
 constexpr std::array<std::uint8_t, 30> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
-// Walks the symbols of one Huffman-coded block up to its end-of-block code.
+// Walks the symbols of one Huffman-coded block up to its end-of-block code. The codes are built
+// with their extra bits (buildCodes), so a match is two look-ups.
 bool skipCodes(BitReader& in, const Huffman& literals, const Huffman& distances) {
     while (true) {
-        const int symbol = literals.decode(in);
+        in.ensure(32);  // a length code with its extra bits takes 20 at most
+        const int symbol = literals.read(in);
         if (symbol < 256) {
             if (symbol < 0)
                 return false;
@@ -160,17 +185,19 @@ bool skipCodes(BitReader& in, const Huffman& literals, const Huffman& distances)
         }
         if (symbol == 256)
             return !in.overrun();
-        const int length = symbol - 257;
-        if (length >= 29)
+        if (symbol > 285)
             return false;
-        in.take(kLengthExtra[static_cast<std::size_t>(length)]);
-        const int distance = distances.decode(in);
-        if (distance < 0 || distance >= 30)
-            return false;
-        in.take(kDistanceExtra[static_cast<std::size_t>(distance)]);
-        if (in.overrun())
+        in.ensure(32);  // a distance code with its extra bits takes 28 at most
+        const int distance = distances.read(in);
+        if (distance < 0 || distance >= 30 || in.overrun())
             return false;
     }
+}
+
+bool buildCodes(Huffman& literals, const std::uint8_t* literalLengths, unsigned literalCount,
+                Huffman& distances, const std::uint8_t* distanceLengths, unsigned distanceCount) {
+    return literals.build(literalLengths, literalCount, false, kLengthExtra.data(), 257, 29) &&
+           distances.build(distanceLengths, distanceCount, true, kDistanceExtra.data(), 0, 30);
 }
 
 bool readDynamicCodes(BitReader& in, Huffman& literals, Huffman& distances) {
@@ -190,7 +217,8 @@ bool readDynamicCodes(BitReader& in, Huffman& literals, Huffman& distances) {
     std::array<std::uint8_t, 286 + 30> lengths{};
     const unsigned total = literalCount + distanceCount;
     for (unsigned i = 0; i < total;) {
-        const int symbol = lengthCode.decode(in);
+        in.ensure(32);
+        const int symbol = lengthCode.read(in);
         if (symbol < 0)
             return false;
         if (symbol < 16) {
@@ -216,8 +244,8 @@ bool readDynamicCodes(BitReader& in, Huffman& literals, Huffman& distances) {
     }
     if (lengths[256] == 0 || in.overrun())
         return false;
-    return literals.build(lengths.data(), literalCount) &&
-           distances.build(lengths.data() + literalCount, distanceCount, true);
+    return buildCodes(literals, lengths.data(), literalCount, distances, lengths.data() + literalCount,
+                      distanceCount);
 }
 
 }  // namespace
@@ -242,7 +270,7 @@ std::optional<DeflateBounds> scanDeflate(const unsigned char* data, std::size_t 
                 fixed[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
             std::array<std::uint8_t, 30> fixedDistances{};
             fixedDistances.fill(5);
-            if (!literals.build(fixed.data(), 288) || !distances.build(fixedDistances.data(), 30) ||
+            if (!buildCodes(literals, fixed.data(), 288, distances, fixedDistances.data(), 30) ||
                 !skipCodes(in, literals, distances))
                 return std::nullopt;
         } else if (type == 2) {

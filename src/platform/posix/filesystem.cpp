@@ -740,6 +740,12 @@ void File::flush() {
         throw lastError();
 }
 
+void File::startFlush() {
+#ifdef __linux__
+    ::sync_file_range(impl_->fd, 0, 0, SYNC_FILE_RANGE_WRITE);  // advice: its failure changes nothing
+#endif
+}
+
 void File::close() {
     if (!isOpen())
         return;
