@@ -1,6 +1,6 @@
 // Times the backup archive against tar and pigz on a browser-profile-like tree built in a
 // temporary folder (bench_corpus.h: large SQLite-like databases holding more than half of the
-// bytes, thousands of small text files, cache files of which part doesn't compress, empty files).
+// bytes, thousands of small text files, cache files of which some don't compress, empty files).
 // Packing and unpacking run in child processes so that each one's peak resident memory can be
 // read from the system. Each command runs several times, in turns; the medians count.
 //

@@ -1,6 +1,6 @@
 // A browser-profile-like tree for the archive benchmarks, made from a fixed seed: SQLite-like
 // databases holding more than half of the bytes, thousands of small text files (scripts, JSON
-// stores, preferences), cache entries of which part doesn't compress (images, media), and empty
+// stores, preferences), cache entries of which some don't compress (images, media), and empty
 // files. At 300 MB: 8 databases of 175 MB in all, 7,000 small text files, 400 cache entries and
 // 300 empty files; other sizes scale every count and size alike.
 #pragma once

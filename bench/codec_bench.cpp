@@ -49,13 +49,13 @@ Bytes zlibBlocks(const std::string& data, int level) {
             deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(data.data() + at - kDictionary),
                                  kDictionary);
         const std::size_t n = std::min(kBlock, data.size() - at);
-        Bytes part(deflateBound(&z, static_cast<uLong>(n)) + 16);
+        Bytes piece(deflateBound(&z, static_cast<uLong>(n)) + 16);
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + at));
         z.avail_in = static_cast<uInt>(n);
-        z.next_out = part.data();
-        z.avail_out = static_cast<uInt>(part.size());
+        z.next_out = piece.data();
+        z.avail_out = static_cast<uInt>(piece.size());
         deflate(&z, Z_SYNC_FLUSH);
-        out.insert(out.end(), part.data(), part.data() + (part.size() - z.avail_out));
+        out.insert(out.end(), piece.data(), piece.data() + (piece.size() - z.avail_out));
         deflateEnd(&z);
     }
     const uLong adler =
@@ -121,9 +121,9 @@ Bytes libdeflateBlocks(const std::string& data, libdeflate_compressor* c) {
     Bytes out;
     for (std::size_t at = 0; at < data.size(); at += kBlock) {
         const std::size_t n = std::min(kBlock, data.size() - at);
-        Bytes part(libdeflate_deflate_compress_bound(c, n));
-        part.resize(libdeflate_deflate_compress(c, data.data() + at, n, part.data(), part.size()));
-        out.insert(out.end(), part.begin(), part.end());
+        Bytes piece(libdeflate_deflate_compress_bound(c, n));
+        piece.resize(libdeflate_deflate_compress(c, data.data() + at, n, piece.data(), piece.size()));
+        out.insert(out.end(), piece.begin(), piece.end());
     }
     return out;
 }
