@@ -1,166 +1,36 @@
 // Times the backup archive against tar and pigz on a browser-profile-like tree built in a
-// temporary folder: SQLite-like databases, thousands of small text files, cache files of which
-// part doesn't compress, empty files. Packing and unpacking run in child processes so that each
-// one's peak resident memory can be read from the system.
+// temporary folder (bench_corpus.h: large SQLite-like databases holding more than half of the
+// bytes, thousands of small text files, cache files of which some don't compress, empty files).
+// Packing and unpacking run in child processes so that each one's peak resident memory can be
+// read from the system. Each command runs several times, in turns; the medians count.
 //
-//   archive_bench [--scale N] [--dir FOLDER] [--kelvora-only] [--keep]
-// --scale 1 builds about 300 MB (three profiles); --scale 10 about 3 GB.
+//   archive_bench [--size MB] [--runs N] [--dir FOLDER] [--kelvora-only] [--keep]
+// --size 30 (the default) runs in a minute; --size 300 and --size 3000 are the profiles the
+// targets are set for.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
-#include <random>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "archive/zlib_multiple.h"
+#include "bench_corpus.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// ---- Corpus -------------------------------------------------------------------------------------
-
-class Corpus {
-  public:
-    Corpus(fs::path root, unsigned seed) : root_(std::move(root)), random_(seed) {}
-
-    std::uint64_t bytes() const { return bytes_; }
-    std::size_t files() const { return files_; }
-
-    void write(const fs::path& relative, const std::string& contents) {
-        const fs::path p = root_ / relative;
-        fs::create_directories(p.parent_path());
-        std::ofstream out(p, std::ios::binary | std::ios::trunc);
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        bytes_ += contents.size();
-        ++files_;
-    }
-
-    std::string noise(std::size_t size) {
-        std::string out(size, '\0');
-        for (std::size_t i = 0; i + 8 <= size; i += 8) {
-            const std::uint64_t v = random_();
-            std::memcpy(out.data() + i, &v, 8);
-        }
-        return out;
-    }
-
-    std::string word() {
-        static const char* words[] = {"https://",
-                                      "www.",
-                                      "mozilla",
-                                      ".org/",
-                                      "en-US",
-                                      "firefox",
-                                      "/search?q=",
-                                      "news",
-                                      "mail",
-                                      "video",
-                                      "index.html",
-                                      "bookmark",
-                                      "toolbar",
-                                      "menu",
-                                      "user_pref(\"",
-                                      "browser.",
-                                      "\", true);\n",
-                                      "{\"id\":",
-                                      "\"title\":\"",
-                                      "\",\"url\":\"",
-                                      "lastVisit",
-                                      "frecency",
-                                      "guid",
-                                      "\n",
-                                      " ",
-                                      "0",
-                                      "1"};
-        return words[random_() % (sizeof words / sizeof *words)];
-    }
-
-    std::string text(std::size_t size) {
-        std::string out;
-        out.reserve(size + 32);
-        while (out.size() < size) {
-            out += word();
-            if (random_() % 4 == 0)
-                out += std::to_string(random_() % 100000);
-        }
-        out.resize(size);
-        return out;
-    }
-
-    // 4 KiB pages: a header, rows of text and numbers from the top, free space left zero, and
-    // now and then a page of blob data (favicons and the like).
-    std::string database(std::size_t size, int blobPercent) {
-        std::string out;
-        out.reserve(size);
-        out += "SQLite format 3";
-        out.push_back('\0');
-        out.resize(4096, '\0');
-        while (out.size() < size) {
-            std::string page;
-            if (static_cast<int>(random_() % 100) < blobPercent) {
-                page = noise(4096);
-            } else {
-                page = std::string("\x0d\x00\x00\x00", 4) + text(1500 + random_() % 2000);
-                page.resize(4096, '\0');
-            }
-            out += page;
-        }
-        out.resize(size);
-        return out;
-    }
-
-    std::size_t between(std::size_t low, std::size_t high) { return low + random_() % (high - low + 1); }
-
-  private:
-    fs::path root_;
-    std::mt19937_64 random_;
-    std::uint64_t bytes_ = 0;
-    std::size_t files_ = 0;
-};
-
-void buildProfile(Corpus& c, const fs::path& profile) {
-    // Databases
-    c.write(profile / "places.sqlite", c.database(18u << 20, 5));
-    c.write(profile / "favicons.sqlite", c.database(6u << 20, 70));
-    c.write(profile / "cookies.sqlite", c.database(2u << 20, 2));
-    c.write(profile / "webappsstore.sqlite", c.database(4u << 20, 10));
-    c.write(profile / "formhistory.sqlite", c.database(2u << 20, 0));
-    c.write(profile / "permissions.sqlite", c.database(512u << 10, 0));
-    c.write(profile / "content-prefs.sqlite", c.database(256u << 10, 0));
-    c.write(profile / "places.sqlite-wal", "");
-    // Preferences, session, extensions: text
-    c.write(profile / "prefs.js", c.text(60000));
-    c.write(profile / "sessionstore.js", c.text(3u << 19));
-    for (int i = 0; i < 900; ++i)
-        c.write(
-            profile / "extensions" / ("ext" + std::to_string(i / 30)) / ("file" + std::to_string(i) + ".js"),
-            c.text(c.between(200, 40000)));
-    for (int i = 0; i < 2500; ++i)
-        c.write(profile / "storage/default" / ("site" + std::to_string(i / 50)) / "ls" /
-                    ("data" + std::to_string(i)),
-                c.text(c.between(100, 6000)));
-    // Cache: pages and scripts compress, images and media don't
-    for (int i = 0; i < 1200; ++i) {
-        const bool binary = i % 5 < 3;
-        const std::size_t size = i % 40 == 0 ? c.between(200000, 900000) : c.between(500, 60000);
-        c.write(profile / "cache2/entries" / ("E" + std::to_string(100000 + i)),
-                binary ? c.noise(size) : c.text(size));
-    }
-    c.write(profile / "startupCache/startupCache.8.little", c.noise(3u << 20));
-    for (int i = 0; i < 150; ++i)
-        c.write(profile / "empty" / ("lock" + std::to_string(i)), "");
-    fs::create_directories(profile / "crashes/events");
-}
 
 // ---- Running and timing ---------------------------------------------------------------------------
 
@@ -274,20 +144,42 @@ int childMain(int argc, char** argv) {
     return 2;
 }
 
+Run median(std::vector<Run> runs) {
+    const auto middle = [&](auto field) {
+        std::vector<double> values;
+        for (const Run& r : runs)
+            values.push_back(static_cast<double>(r.*field));
+        std::sort(values.begin(), values.end());
+        const std::size_t n = values.size();
+        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    };
+    Run m;
+    m.seconds = middle(&Run::seconds);
+    m.cpuSeconds = middle(&Run::cpuSeconds);
+    for (const Run& r : runs) {
+        m.peakKiB = std::max(m.peakKiB, r.peakKiB);
+        m.status = std::max(m.status, r.status);
+    }
+    return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strncmp(argv[1], "--child-", 8) == 0)
         return childMain(argc, argv);
 
-    int scale = 1;
+    double megabytes = 30;
+    int runs = 3;
     bool kelvoraOnly = false;
     bool keep = false;
     fs::path base = fs::temp_directory_path();
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--scale" && i + 1 < argc)
-            scale = std::max(1, std::atoi(argv[++i]));
+        if (a == "--size" && i + 1 < argc)
+            megabytes = std::max(1.0, std::atof(argv[++i]));
+        else if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
         else if (a == "--dir" && i + 1 < argc)
             base = argv[++i];
         else if (a == "--kelvora-only")
@@ -295,7 +187,9 @@ int main(int argc, char** argv) {
         else if (a == "--keep")
             keep = true;
         else {
-            std::cerr << "usage: archive_bench [--scale N] [--dir FOLDER] [--kelvora-only] [--keep]\n";
+            std::cerr
+                << "usage: archive_bench [--size MB] [--runs N] [--dir FOLDER] [--kelvora-only] [--keep]\n"
+                   "  --size 30 (default), 300 or 3000: the corpus in MB; --runs 3 (default): medians\n";
             return 2;
         }
     }
@@ -318,97 +212,131 @@ int main(int argc, char** argv) {
 
     std::printf("Building the corpus in %s ...\n", corpus.c_str());
     std::fflush(stdout);
-    Corpus c(corpus, 20261210);
-    for (int i = 0; i < 3 * scale; ++i)
-        buildProfile(c, fs::path("Profiles") / ("profile" + std::to_string(i) + ".default"));
+    kelvora::bench::Corpus c(kelvora::bench::Corpus::writeBelow(corpus), 20261210);
+    c.build(megabytes);
     shell("sync");
     const double mb = static_cast<double>(c.bytes()) / 1e6;
-    std::printf("Corpus: %zu files, %.1f MB; %u processors\n\n", c.files(), mb,
-                std::thread::hardware_concurrency());
+    std::printf("Corpus: %zu files, %.1f MB, of which %zu databases %.1f MB; %u processors; %d runs each\n\n",
+                c.files(), mb, c.databases(), static_cast<double>(c.databaseBytes()) / 1e6,
+                std::thread::hardware_concurrency(), runs);
 
-    struct Row {
-        std::string what;
-        Run run;
-        std::uint64_t size = 0;
-    };
-    std::vector<Row> pack, unpack;
     const fs::path tgz = work / "tar.tgz", pgz = work / "pigz.tar.gz", dat = work / "kelvora.dat";
+    struct Command {
+        std::string what;
+        std::function<Run()> run;
+        fs::path archive;  // packing: what it wrote
+        std::vector<Run> runs;
+    };
+    std::vector<Command> pack, unpack;
     if (!kelvoraOnly) {
-        pack.push_back({"tar czf", shell("tar czf " + quote(tgz) + " -C " + quote(corpus) + " ."), 0});
-        pack.back().size = sizeOf(tgz);
-        pack.push_back({"tar cf - | pigz -6 -p 2",
-                        shell("tar cf - -C " + quote(corpus) + " . | pigz -6 -p 2 > " + quote(pgz)), 0});
-        pack.back().size = sizeOf(pgz);
+        pack.push_back({"tar czf",
+                        [&] { return shell("tar czf " + quote(tgz) + " -C " + quote(corpus) + " ."); },
+                        tgz,
+                        {}});
+        pack.push_back(
+            {"tar cf - | pigz -6 -p 2",
+             [&] { return shell("tar cf - -C " + quote(corpus) + " . | pigz -6 -p 2 > " + quote(pgz)); },
+             pgz,
+             {}});
     }
-    pack.push_back({"CompressDirectory", kelvora({self, "--child-pack", corpus.string(), dat.string()}), 0});
-    pack.back().size = sizeOf(dat);
+    pack.push_back({"CompressDirectory",
+                    [&] {
+                        return kelvora({self, "--child-pack", corpus.string(), dat.string()});
+                    },
+                    dat,
+                    {}});
 
-    // Extraction folders stay until the end: removing a large tree just before the next command
-    // runs slows that command's file creation markedly (the file system is still busy freeing).
+    // Each round runs every command once, starting with another one each time, so that a noisy
+    // neighbour and the disk's writing behind spread over all of them.
+    const auto rounds = [&](const char* phase, std::vector<Command>& commands) {
+        for (int round = 0; round < runs; ++round) {
+            shell("sync");
+            for (std::size_t k = 0; k < commands.size(); ++k) {
+                Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
+                command.runs.push_back(command.run());
+                std::printf("  (%s, run %d: %-26s %6.2f s)\n", phase, round + 1, command.what.c_str(),
+                            command.runs.back().seconds);
+                std::fflush(stdout);
+            }
+        }
+    };
+    rounds("packing", pack);
+
+    // Every extraction goes into a folder of its own, and all stay until the end: on ext4 a tree
+    // removed shortly before makes the next command's file creation much slower (new inodes are
+    // searched for past the ones just freed), whichever command comes next.
+    int folders = 0;
     const auto fresh = [&](const std::string& name) {
-        const fs::path p = work / name;
-        fs::remove_all(p);
+        const fs::path p = work / (name + "-" + std::to_string(++folders));
         fs::create_directories(p);
-        shell("sync");
         return p;
     };
-    // Two rounds, each command's better time counts: file creation on a shared disk varies a lot
-    // from one run to the next.
-    fs::path x3;
-    for (int round = 0; round < 2; ++round) {
-        std::vector<Row> rows;
-        const std::string suffix = "-" + std::to_string(round);
-        if (!kelvoraOnly) {
-            const fs::path x1 = fresh("x-tar" + suffix);
-            rows.push_back({"tar xzf", shell("tar xzf " + quote(tgz) + " -C " + quote(x1)), 0});
-            const fs::path x2 = fresh("x-pigz" + suffix);
-            rows.push_back(
-                {"pigz -d | tar xf -", shell("pigz -d -c " + quote(pgz) + " | tar xf - -C " + quote(x2)), 0});
-        }
-        x3 = fresh("x-kelvora" + suffix);
-        rows.push_back({"DecompressFile", kelvora({self, "--child-unpack", dat.string(), x3.string()}), 0});
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            std::printf("  (unpacking, round %d: %-20s %6.2f s)\n", round + 1, rows[i].what.c_str(),
-                        rows[i].run.seconds);
-            if (round == 0)
-                unpack.push_back(rows[i]);
-            else if (rows[i].run.seconds < unpack[i].run.seconds)
-                unpack[i] = rows[i];
-        }
+    fs::path checked;
+    if (!kelvoraOnly) {
+        unpack.push_back({"tar xzf",
+                          [&] { return shell("tar xzf " + quote(tgz) + " -C " + quote(fresh("x-tar"))); },
+                          {},
+                          {}});
+        unpack.push_back(
+            {"pigz -d | tar xf -",
+             [&] { return shell("pigz -d -c " + quote(pgz) + " | tar xf - -C " + quote(fresh("x-pigz"))); },
+             {},
+             {}});
     }
-    const std::size_t differences = compareTrees(corpus, x3);
+    unpack.push_back({"DecompressFile",
+                      [&] {
+                          checked = fresh("x-kelvora");
+                          return kelvora({self, "--child-unpack", dat.string(), checked.string()});
+                      },
+                      {},
+                      {}});
+    rounds("unpacking", unpack);
+    const std::size_t differences = compareTrees(corpus, checked);
 
-    const auto table = [&](const char* title, const std::vector<Row>& rows, bool sizes) {
-        std::printf("%s\n", title);
-        std::printf("  %-26s %8s %8s %9s %7s %9s %11s %9s\n", "", "seconds", "MB/s", "vs first", "CPU s",
-                    "CPU ratio", "archive MB", "peak MiB");
-        for (const Row& r : rows) {
-            std::printf("  %-26s %8.2f %8.1f %8.2fx %7.2f %8.2fx", r.what.c_str(), r.run.seconds,
-                        mb / r.run.seconds, rows.front().run.seconds / r.run.seconds, r.run.cpuSeconds,
-                        rows.front().run.cpuSeconds / r.run.cpuSeconds);
+    std::map<std::string, Run> medians;
+    const auto table = [&](const char* title, const std::vector<Command>& rows, bool sizes) {
+        std::printf("\n%s (medians of %d runs)\n", title, runs);
+        std::printf("  %-26s %8s %8s %8s %11s %9s\n", "", "seconds", "MB/s", "CPU s", "archive MB",
+                    "peak MiB");
+        for (const Command& r : rows) {
+            const Run m = median(r.runs);
+            medians[r.what] = m;
+            std::printf("  %-26s %8.2f %8.1f %8.2f", r.what.c_str(), m.seconds, mb / m.seconds, m.cpuSeconds);
             if (sizes)
-                std::printf(" %11.1f", static_cast<double>(r.size) / 1e6);
+                std::printf(" %11.2f", static_cast<double>(sizeOf(r.archive)) / 1e6);
             else
                 std::printf(" %11s", "");
-            std::printf(" %9.1f%s\n", static_cast<double>(r.run.peakKiB) / 1024.0,
-                        r.run.status ? "  FAILED" : "");
+            std::printf(" %9.1f%s\n", static_cast<double>(m.peakKiB) / 1024.0, m.status ? "  FAILED" : "");
         }
     };
     table("Packing", pack, true);
+    table("Unpacking", unpack, false);
+
+    std::printf("\nKelvora against the others (their time over Kelvora's: above 1 is faster)\n");
+    std::printf("  %-34s %8s %8s %9s\n", "", "wall", "CPU", "target");
+    const auto compare = [&](const char* label, const std::string& other, const std::string& ours,
+                             const char* target) {
+        const Run& o = medians[other];
+        const Run& k = medians[ours];
+        std::printf("  %-34s %7.2fx %7.2fx %9s\n", label, o.seconds / k.seconds, o.cpuSeconds / k.cpuSeconds,
+                    target);
+    };
     if (!kelvoraOnly) {
-        std::printf("  CompressDirectory vs pigz -p 2: %.2fx; archive size vs tar czf: %+.2f%%\n",
-                    pack[1].run.seconds / pack[2].run.seconds,
-                    100.0 * (static_cast<double>(pack[2].size) / static_cast<double>(pack[0].size) - 1.0));
+        compare("pack vs tar czf", "tar czf", "CompressDirectory", ">= 4.5x");
+        compare("pack vs tar cf | pigz -6 -p 2", "tar cf - | pigz -6 -p 2", "CompressDirectory", ">= 2.2x");
+        compare("unpack vs tar xzf", "tar xzf", "DecompressFile", ">= 2x");
+        compare("unpack vs pigz -d | tar xf", "pigz -d | tar xf -", "DecompressFile", "");
+        std::printf("  archive size vs tar czf: %+.2f%% (target <= +3%%)\n",
+                    100.0 * (static_cast<double>(sizeOf(dat)) / static_cast<double>(sizeOf(tgz)) - 1.0));
     }
-    std::printf("\n");
-    table("Unpacking (better of two rounds)", unpack, false);
+    std::printf("  Kelvora's peak memory: packing %.1f MiB, unpacking %.1f MiB (target <= 64 MiB)\n",
+                static_cast<double>(medians["CompressDirectory"].peakKiB) / 1024.0,
+                static_cast<double>(medians["DecompressFile"].peakKiB) / 1024.0);
     std::printf("\nExtracted tree %s the corpus (%zu differing files)\n",
                 differences ? "DIFFERS FROM" : "matches", differences);
     std::printf(
-        "(peak MiB: Kelvora's own resident peak (VmHWM); for tar and pigz the largest process of the\n"
-        " command as the system counts it)\n");
-    std::printf(
-        "(vs first: time of the first row over this row's time; CPU ratio likewise for CPU seconds)\n");
+        "(peak MiB: Kelvora's own resident peak (VmHWM), the highest of the runs; for tar and pigz the\n"
+        " largest process of the command as the system counts it)\n");
 
     if (!keep)
         fs::remove_all(work);

@@ -62,6 +62,8 @@ if(NOT WIN32)
   pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
   pkg_check_modules(HIVEX IMPORTED_TARGET hivex)
   pkg_check_modules(LIBDEFLATE IMPORTED_TARGET libdeflate)
+  # Intel's ISA-L (Debian's libisal-dev): its igzip deflates and inflates the archive's large records.
+  pkg_check_modules(ISAL IMPORTED_TARGET libisal)
   find_package(CURL)
 endif()
 

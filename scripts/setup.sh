@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  zlib1g-dev libdeflate-dev
+  zlib1g-dev libdeflate-dev libisal-dev
   libgtest-dev libgmock-dev googletest
   libcli11-dev
   libglib2.0-dev

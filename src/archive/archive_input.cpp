@@ -80,4 +80,10 @@ void ArchiveInput::skip(std::uint64_t size) {
     position_ += size;
 }
 
+void ArchiveInput::rewind(std::uint64_t position) {
+    file_.seek(position);
+    position_ = position;
+    bufferPos_ = bufferLen_ = 0;
+}
+
 }  // namespace kelvora::archive

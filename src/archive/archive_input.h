@@ -23,6 +23,9 @@ class ArchiveInput {
     // Up to `size` bytes, at least one unless at the end.
     std::size_t readSome(void* buffer, std::size_t size);
     void skip(std::uint64_t size);
+    // The offset in the file, and a way back to an earlier one.
+    std::uint64_t position() const { return position_; }
+    void rewind(std::uint64_t position);
 
   private:
     void fill();

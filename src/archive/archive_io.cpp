@@ -30,6 +30,7 @@ class PlatformOutput : public OutputFile {
     void write(const void* data, std::size_t size) override { file_.write(data, size); }
     void seek(std::uint64_t offset) override { file_.seek(offset); }
     void flush() override { file_.flush(); }
+    void startFlush() override { file_.startFlush(); }
     void close() override { file_.close(); }
 
   private:

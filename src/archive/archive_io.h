@@ -28,7 +28,8 @@ class OutputFile {
     virtual ~OutputFile() = default;
     virtual void write(const void* data, std::size_t size) = 0;  // all of it, or throws
     virtual void seek(std::uint64_t offset) = 0;
-    virtual void flush() = 0;  // to the disk
+    virtual void flush() = 0;     // to the disk
+    virtual void startFlush() {}  // begins writing to the disk what flush() will wait for
     virtual void close() = 0;
 };
 

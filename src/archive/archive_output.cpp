@@ -11,6 +11,7 @@ namespace kelvora::archive {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::uint64_t kFlushStep = 16u << 20;
 
 }  // namespace
 
@@ -51,6 +52,11 @@ void ArchiveOutput::flushBuffer() {
     }
     flushed_ += used_;
     used_ = 0;
+    // The disk starts on the archive while it is being made: committing it then waits for little.
+    if (flushed_ - startedFlush_ >= kFlushStep) {
+        file_->startFlush();
+        startedFlush_ = flushed_;
+    }
 }
 
 void ArchiveOutput::write(const void* data, std::size_t size) {

@@ -40,6 +40,7 @@ class ArchiveOutput {
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     std::uint64_t flushed_ = 0;
+    std::uint64_t startedFlush_ = 0;
     bool committed_ = false;
 };
 

@@ -33,7 +33,7 @@ std::string packedTooLarge(const std::string& file) {
 
 // One piece of work for the threads: a whole file or one block of a large one.
 struct Block {
-    std::string input;
+    Bytes input;
     std::string dictionary;
     std::size_t size = 0;
     bool whole = false;
@@ -86,11 +86,11 @@ struct Packer::Impl {
           budget(o.Tuning.MemoryBudget) {
         unsigned threads = o.Tuning.Threads;
         if (threads == 0)
-            threads = std::max(1u, std::thread::hardware_concurrency());
+            threads = platform::usableProcessors();
         pool = std::make_unique<WorkerPool>(threads > 1 ? threads : 0);
     }
 
-    void submit(Job& job, std::string data) {
+    void submit(Job& job, Bytes data) {
         auto block = std::make_shared<Block>();
         block->size = data.size();
         block->whole = job.whole;
@@ -98,10 +98,11 @@ struct Packer::Impl {
         if (!job.whole)
             block->dictionary = job.tail;
         if (!job.whole) {
-            if (data.size() >= kDictionarySize) {
-                job.tail.assign(data, data.size() - kDictionarySize, kDictionarySize);
+            const std::string_view view = viewOf(data);
+            if (view.size() >= kDictionarySize) {
+                job.tail.assign(view.substr(view.size() - kDictionarySize));
             } else {
-                job.tail += data;
+                job.tail += view;
                 if (job.tail.size() > kDictionarySize)
                     job.tail.erase(0, job.tail.size() - kDictionarySize);
             }
@@ -115,16 +116,16 @@ struct Packer::Impl {
             std::exception_ptr error;
             try {
                 if (block->whole) {
-                    output = compressWhole(block->input, block->level);
+                    output = compressWhole(viewOf(block->input), block->level);
                 } else {
-                    CompressedBlock c = compressBlock(block->input, block->dictionary, block->level);
+                    CompressedBlock c = compressBlock(viewOf(block->input), block->dictionary, block->level);
                     output = std::move(c.data);
                     adler = c.adler;
                 }
             } catch (...) {
                 error = std::current_exception();
             }
-            std::string().swap(block->input);
+            Bytes().swap(block->input);
             std::string().swap(block->dictionary);
             {
                 std::lock_guard lock(mutex);
@@ -138,8 +139,8 @@ struct Packer::Impl {
     }
 
     // Reads up to `size` bytes of the job's file; fewer only at its end.
-    std::string read(Job& job, std::size_t size) {
-        std::string data(size, '\0');
+    Bytes read(Job& job, std::size_t size) {
+        Bytes data(size);
         std::size_t got = 0;
         while (got < size) {
             std::size_t n = 0;
@@ -188,7 +189,7 @@ struct Packer::Impl {
 
         if (job.size < wholeLimit) {
             // One byte more than the size: a file that grew since is noticed and goes in blocks.
-            std::string data = read(job, static_cast<std::size_t>(job.size) + 1);
+            Bytes data = read(job, static_cast<std::size_t>(job.size) + 1);
             job.whole = job.readDone;
             submit(job, std::move(data));
         }
@@ -201,7 +202,7 @@ struct Packer::Impl {
     bool feed() {
         if (!jobs.empty() && !jobs.back().readDone) {
             Job& job = jobs.back();
-            std::string data = read(job, blockSize);
+            Bytes data = read(job, blockSize);
             if (!data.empty())
                 submit(job, std::move(data));
             return true;

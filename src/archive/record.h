@@ -53,6 +53,12 @@ struct RecordPlan {
     std::string refusal;          // why the record is not extracted; empty when it is
 };
 
+class ArchiveInput;
+// Reads the header of the record that comes next: its name as text, refused (`refusal` set) when
+// the name is not valid in the code page or not safe to extract. Throws "Stream read error" for a
+// header or packed data running past the end, and an error for a packed size of 0 or less.
+RecordPlan readRecord(ArchiveInput& in);
+
 // The most bytes a record may inflate to: its header's size and a little more, so that a record
 // whose size differs slightly is still extracted (and reported), while a small record can never
 // fill the disk. Never beyond what the size events can carry.

@@ -25,8 +25,6 @@ using archive::ArchiveOutput;
 namespace {
 
 constexpr std::size_t kChunk = 1024;  // the progress events' step, as readers of the events expect
-constexpr std::size_t kIoBlock = 256 * 1024;
-constexpr std::size_t kWholeRecordLimit = 4u << 20;  // records inflated in one piece
 
 bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -255,18 +253,14 @@ void TZlibMultiple::DecompressStream(archive::InputFile& Stream, const std::stri
     const std::string directory = IncludeTrailingBackslash(Directory);
     // Temporary files that a killed run left in the folders written into go as they are met.
     cleanedFolders_.clear();
+    preparedFolders_.clear();
     if (!directory.empty())
         CleanFolderOnce(directory);
     unsigned threads = Tuning.ExtractionThreads;
     if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    if (threads > 1) {
-        archive::Extractor extractor(*this, threads);
-        extractor.run(in, directory, Overwrite, RelativePaths);
-        return;
-    }
-    while (!in.atEnd())
-        ExtractRecord(in, directory, Overwrite, RelativePaths);
+        threads = platform::usableProcessors() > 1 ? 2 : 1;
+    archive::Extractor extractor(*this, threads > 1);
+    extractor.run(in, directory, Overwrite, RelativePaths);
 }
 
 namespace {
@@ -280,8 +274,12 @@ std::string storedText(const std::string& bytes, bool& invalid) {
     return platform::ansiToUtf8(bytes);
 }
 
-archive::RecordPlan readRecordHeader(ArchiveInput& in) {
-    archive::RecordPlan r;
+}  // namespace
+
+namespace archive {
+
+RecordPlan readRecord(ArchiveInput& in) {
+    RecordPlan r;
     bool invalid = false;
     const std::size_t pathLength = in.readByte();
     r.path = storedText(in.readString(pathLength), invalid);
@@ -300,48 +298,48 @@ archive::RecordPlan readRecordHeader(ArchiveInput& in) {
         archive::throwStreamReadError();
     if (invalid)
         r.refusal = "the name is not valid in the archive's " + platform::ansiCodePageName();
+    // The name alone is checked as well: it is all that remains when the paths are dropped.
+    if (r.refusal.empty())
+        r.refusal = archive::unsafeNameReason(r.stored);
+    if (r.refusal.empty())
+        r.refusal = archive::unsafeNameReason(r.name);
     return r;
 }
 
-}  // namespace
+}  // namespace archive
 
-archive::RecordPlan TZlibMultiple::PlanRecord(archive::ArchiveInput& in, const std::string& directory,
-                                              bool relativePaths) {
-    archive::RecordPlan record = readRecordHeader(in);
-    // The name alone is checked as well: it is all that remains when the paths are dropped.
-    std::string& reason = record.refusal;
-    if (reason.empty())
-        reason = archive::unsafeNameReason(record.stored);
-    if (reason.empty())
-        reason = archive::unsafeNameReason(record.name);
-    if (!reason.empty())
-        return record;
-
+void TZlibMultiple::PrepareRecord(archive::RecordPlan& record, const std::string& directory,
+                                  bool relativePaths) {
+    const std::string folder = directory + record.path;
     // Nothing is written through a link met on the record's way down from the target folder (it
-    // could lead out of it); the target folder itself may be one.
-    if (relativePaths && !directory.empty()) {
-        std::string through = directory;
-        for (std::size_t start = 0; start < record.path.size();) {
-            std::size_t end = record.path.find('\\', start);
-            if (end == std::string::npos)
-                end = record.path.size();
-            through += record.path.substr(start, end - start);
-            if (platform::entryKind(through) == platform::EntryKind::Link) {
-                reason = "the folder \"" + through + "\" on its way is a link, which is not written through";
-                return record;
+    // could lead out of it); the target folder itself may be one. A folder checked and made for an
+    // earlier record (the extraction makes folders, never links) is not checked again.
+    if (preparedFolders_.count(folder) == 0) {
+        if (relativePaths && !directory.empty()) {
+            std::string through = directory;
+            for (std::size_t start = 0; start < record.path.size();) {
+                std::size_t end = record.path.find('\\', start);
+                if (end == std::string::npos)
+                    end = record.path.size();
+                through += record.path.substr(start, end - start);
+                if (platform::entryKind(through) == platform::EntryKind::Link) {
+                    record.refusal =
+                        "the folder \"" + through + "\" on its way is a link, which is not written through";
+                    return;
+                }
+                through += '\\';
+                start = end + 1;
             }
-            through += '\\';
-            start = end + 1;
         }
+        if (ForceDirectoriesFlag && !folder.empty())
+            ForceDirectories(folder);
+        if (relativePaths && ForceDirectoriesFlag)
+            preparedFolders_.insert(folder);
     }
-
-    if (ForceDirectoriesFlag && !(directory + record.path).empty())
-        ForceDirectories(directory + record.path);
-    const std::string folder = directory + (relativePaths ? record.path : std::string());
-    record.target = folder + record.name;
+    const std::string targetFolder = directory + (relativePaths ? record.path : std::string());
+    record.target = targetFolder + record.name;
     if (!directory.empty())
-        CleanFolderOnce(folder);
-    return record;
+        CleanFolderOnce(targetFolder);
 }
 
 void TZlibMultiple::RefuseRecord(const archive::RecordPlan& record) {
@@ -358,144 +356,6 @@ void TZlibMultiple::LeaveOut(const std::string& path, const std::string& reason)
 void TZlibMultiple::CleanFolderOnce(const std::string& folder) {
     if (cleanedFolders_.insert(folder).second)
         CleanLeftoverTemporaries(folder);
-}
-
-void TZlibMultiple::ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
-                                  bool relativePaths) {
-    const archive::RecordPlan record = PlanRecord(in, directory, relativePaths);
-    if (!record.refusal.empty()) {
-        RefuseRecord(record);
-        in.skip(static_cast<std::uint64_t>(record.packedSize));
-        return;
-    }
-    ExtractBody(in, record, overwrite, std::string());
-}
-
-void TZlibMultiple::ExtractBody(archive::ArchiveInput& in, const archive::RecordPlan& record, bool overwrite,
-                                std::string packed) {
-    const std::string& target = record.target;
-    const std::string& stored = record.stored;
-    if (!overwrite && FileExists(target)) {
-        if (packed.empty())
-            in.skip(static_cast<std::uint64_t>(record.packedSize));
-        return;
-    }
-    bool writeFile = true;
-    if (OnDecompressingFile)
-        OnDecompressingFile(*this, target, writeFile);
-
-    // The data goes to a temporary file beside the target, which takes the target's place only
-    // once the record has inflated without fault: a damaged record never spoils an existing file.
-    std::unique_ptr<archive::OutputFile> out;
-    std::string tempName;
-    if (writeFile) {
-        tempName = archive::temporarySibling(target);
-        try {
-            out = Files->create(tempName, platform::Access::Everyone);
-        } catch (const std::exception& e) {
-            throw Error(Format("Cannot create file \"%s\". %s", target.c_str(), e.what()));
-        }
-    }
-    struct TempGuard {
-        archive::FileSystem& files;
-        std::unique_ptr<archive::OutputFile>& out;
-        const std::string& name;
-        bool keep = false;
-        ~TempGuard() {
-            if (!keep && out) {
-                out.reset();
-                files.removeFile(name);
-            }
-        }
-    } guard{*Files, out, tempName};
-
-    const auto writeOut = [&](const unsigned char* data, std::size_t n, std::uint64_t at) {
-        if (n == 0 || !out)
-            return;
-        try {
-            out->write(data, n);
-        } catch (const std::exception& e) {
-            throw Error(Format("Cannot write file \"%s\". %s", target.c_str(), e.what()));
-        }
-        RaiseProgress(at, at + n, record.unpackedSize, false);
-    };
-
-    const auto packedSize = static_cast<std::uint64_t>(record.packedSize);
-    const std::uint64_t limit = archive::inflateLimit(record.unpackedSize);
-    std::uint64_t written = 0;
-    bool done = false;
-    // Records that fit comfortably into memory go through libdeflate in one call; anything it
-    // does not take whole and sound goes through zlib, whose verdict counts.
-#ifdef KELVORA_HAVE_LIBDEFLATE
-    if (packedSize <= kWholeRecordLimit && record.unpackedSize <= kWholeRecordLimit) {
-        if (packed.empty())
-            packed = in.readString(static_cast<std::size_t>(packedSize));
-        std::vector<unsigned char> output(std::max<std::size_t>(record.unpackedSize, 1));
-        if (const auto n = archive::inflateWhole(packed, output); n && *n == record.unpackedSize) {
-            writeOut(output.data(), *n, 0);
-            written = *n;
-            done = true;
-        }
-    }
-#endif
-    if (!done) {
-        const bool fromMemory = !packed.empty();
-        std::uint64_t left = fromMemory ? 0 : packedSize;
-        archive::Inflater inflater;
-        z_stream& z = inflater.stream();
-        std::vector<unsigned char> input(
-            std::min<std::size_t>(kIoBlock, static_cast<std::size_t>(record.packedSize)));
-        std::vector<unsigned char> output(std::clamp<std::size_t>(record.unpackedSize, 4096, kIoBlock));
-        if (fromMemory) {
-            z.next_in = reinterpret_cast<Bytef*>(packed.data());
-            z.avail_in = static_cast<uInt>(packed.size());
-        }
-        bool ended = false;
-        while (!ended) {
-            if (z.avail_in == 0 && left > 0) {
-                const std::size_t n = in.readSome(
-                    input.data(), static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), left)));
-                left -= n;
-                z.next_in = input.data();
-                z.avail_in = static_cast<uInt>(n);
-            }
-            z.next_out = output.data();
-            z.avail_out = static_cast<uInt>(output.size());
-            const int result = inflate(&z, Z_NO_FLUSH);
-            if (result == Z_NEED_DICT)
-                archive::zlibCheck(Z_DATA_ERROR);
-            if (result != Z_BUF_ERROR)
-                archive::zlibCheck(result);
-            const std::size_t n = output.size() - z.avail_out;
-            if (written + n > limit)
-                archive::throwInflatesTooMuch(record);
-            writeOut(output.data(), n, written);
-            written += n;
-            ended = result == Z_STREAM_END;
-            if (!ended && n == 0 && z.avail_in == 0 && left == 0)
-                throw Error(Format("The archive record \"%s\" is damaged: its packed data ends early.",
-                                   stored.c_str()));
-        }
-        in.skip(left);  // bytes after the end of the zlib stream belong to no one
-    }
-    if (out)
-        RaiseProgress(written, written, record.unpackedSize, true);
-
-    if (out) {
-        try {
-            out->close();
-        } catch (const std::exception& e) {
-            throw Error(Format("Cannot write file \"%s\". %s", target.c_str(), e.what()));
-        }
-        out.reset();
-        if (std::string why; !Files->replaceFile(tempName, target, &why)) {
-            Files->removeFile(tempName);
-            throw Error(Format("Cannot create file \"%s\". The file could not be replaced: %s.",
-                               target.c_str(), why.c_str()));
-        }
-    }
-    guard.keep = true;
-    FinishRecord(record, written);
 }
 
 void TZlibMultiple::FinishRecord(const archive::RecordPlan& record, std::uint64_t written) {
@@ -527,7 +387,7 @@ void TZlibMultiple::ListStoredFiles(const std::string& FileName, std::vector<std
 void TZlibMultiple::ListStoredFiles(archive::InputFile& Stream, std::vector<std::string>& FileList) {
     ArchiveInput in(Stream);
     while (!in.atEnd()) {
-        const archive::RecordPlan record = readRecordHeader(in);
+        const archive::RecordPlan record = archive::readRecord(in);
         FileList.push_back(record.stored);
         in.skip(static_cast<std::uint64_t>(record.packedSize));
     }

@@ -28,18 +28,19 @@ struct RecordPlan;
 }  // namespace archive
 
 // How CompressDirectory and the extraction share their work among threads. Neither the archive's
-// bytes nor the order of events and files depend on the number of threads.
+// bytes nor the order of events and files depend on the number of threads; no more threads than
+// the processors this process may use compute at once, and a thread with nothing to do waits.
 struct TZlibTuning {
-    // Packing: 0 for one thread per processor; 1 keeps everything on the calling thread.
+    // Packing: 0 for one compressing thread per usable processor; 1 keeps everything on the
+    // calling thread.
     unsigned Threads = 0;
     std::size_t WholeFileLimit = 4u << 20;  // smaller files are compressed in one piece
     std::size_t BlockSize = 1u << 20;       // larger ones in blocks of this size
-    std::size_t MemoryBudget = 16u << 20;   // file bytes read ahead of the archive at most
-    // Extraction, counted the same way. One by default: extraction is bound by file creation,
-    // and threads creating files side by side in the same folders made it slower on ext4 here
-    // (inflating with libdeflate takes a small part of the time). Worth it where inflating
-    // dominates, as with zlib alone.
-    unsigned ExtractionThreads = 1;
+    std::size_t MemoryBudget = 8u << 20;    // file bytes read ahead of the archive at most
+    // Extraction: 1 keeps everything on the calling thread; 2 or more (0: where the process may
+    // use more than one processor) inflate the records on a thread of their own while the calling
+    // thread creates and writes the files, so that the one overlaps the other.
+    unsigned ExtractionThreads = 0;
 };
 
 class TZlibMultiple {
@@ -111,14 +112,9 @@ class TZlibMultiple {
     friend class archive::Packer;
     friend class archive::Extractor;
     void RaiseProgress(std::uint64_t from, std::uint64_t to, std::uint64_t total, bool end);
-    void ExtractRecord(archive::ArchiveInput& in, const std::string& directory, bool overwrite,
-                       bool relativePaths);
-    // Reads a record's header, refuses unsafe names, makes its folder.
-    archive::RecordPlan PlanRecord(archive::ArchiveInput& in, const std::string& directory,
-                                   bool relativePaths);
-    // Extracts a planned record whose packed data is `packed`, or (when empty) comes next in `in`.
-    void ExtractBody(archive::ArchiveInput& in, const archive::RecordPlan& record, bool overwrite,
-                     std::string packed);
+    // The file-system side of a record about to be extracted: refuses it when a link lies on its
+    // way down from `directory`, makes its folder, and sets its target.
+    void PrepareRecord(archive::RecordPlan& record, const std::string& directory, bool relativePaths);
     // The end of a record: OnDecompressedFile, and a warning when the size differs from the header's.
     void FinishRecord(const archive::RecordPlan& record, std::uint64_t written);
     // Reports a refused record; its packed data is skipped by the caller.
@@ -127,6 +123,7 @@ class TZlibMultiple {
     // Removes what killed runs left in a folder the extraction writes into, once per folder.
     void CleanFolderOnce(const std::string& folder);
     std::set<std::string> cleanedFolders_;
+    std::set<std::string> preparedFolders_;  // checked for links on the way and made, this extraction
 };
 
 }  // namespace kelvora

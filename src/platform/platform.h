@@ -83,6 +83,9 @@ std::string hostName();
 // True when a process with this id runs on this computer (POSIX: also one of another user's);
 // false for ids no process can have (0 and below).
 bool processIsRunning(std::int64_t pid);
+// The processors this process may run on (its affinity, which `taskset` or a container narrows),
+// at least 1.
+unsigned usableProcessors();
 
 // ---- Paths ----------------------------------------------------------------------------------
 // The native form of a Windows-form path, for messages and for tests. On POSIX a path on a mapped
@@ -268,6 +271,9 @@ class File {
     std::uint64_t position() const;
     void seek(std::uint64_t offset);
     void flush();  // to the disk
+    // Starts writing what was written so far to the disk, without waiting for it, so that a later
+    // flush() has little left to wait for (Linux; elsewhere nothing).
+    void startFlush();
     void close();  // throws when the data could not be written
 
   private:

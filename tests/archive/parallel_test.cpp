@@ -1,6 +1,7 @@
 // Packing on several threads: small files whole, large ones in blocks joined into one zlib
-// stream. The archive and the events must not depend on the number of threads, and every record
-// must inflate with plain zlib.
+// stream, each by the engine its data calls for (random-looking data by another than the rest).
+// The archive and the events must not depend on the number of threads, and every record must
+// inflate with plain zlib.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -53,10 +54,17 @@ TEST(ArchiveParallel, SameArchiveAndEventsOnAnyNumberOfThreads) {
     files["blocks/one-block-exactly"] = test::patterned(16384 + 100, 54);
     files["blocks/mixed"] =
         test::patterned(50000, 55) + test::randomBytes(50000, 56) + test::patterned(50000, 57);
+    // Random data is told apart from 16 KiB on, in whole files and in blocks (the last one short).
+    files["random/below-the-sample"] = test::randomBytes(16383, 58);
+    files["random/at-the-sample"] = test::randomBytes(16384, 59);
+    files["random/blocks"] = test::randomBytes(3 * (16384 + 100) + 7, 60);
+    files["zeros"] = std::string(100000, '\0');
+    files["one-byte"] = "x";
     for (const auto& [name, contents] : files)
         writeFile(dir / "in" / name, contents);
+    writeFile(dir / "in/empty", "");  // no record
 
-    for (const int level : {-1, 1, 9}) {
+    for (const int level : {-1, 0, 1, 9}) {
         const Outcome one = packWith(dir / "in", dir / "one.dat", 1, level);
         for (const unsigned threads : {2u, 4u}) {
             const Outcome many = packWith(dir / "in", dir / "many.dat", threads, level);
@@ -74,10 +82,13 @@ TEST(ArchiveParallel, SameArchiveAndEventsOnAnyNumberOfThreads) {
         }
         EXPECT_EQ(unpacked, files) << "level " << level;
 
-        TZlibMultiple reader;
-        reader.DecompressFile((dir / "one.dat").string(), (dir / "out").string(), true, true);
-        EXPECT_EQ(test::treeOf(dir / "out"), files) << "level " << level;
-        fs::remove_all(dir / "out");
+        for (const unsigned threads : {1u, 2u}) {
+            TZlibMultiple reader;
+            reader.Tuning.ExtractionThreads = threads;
+            reader.DecompressFile((dir / "one.dat").string(), (dir / "out").string(), true, true);
+            EXPECT_EQ(test::treeOf(dir / "out"), files) << "level " << level << ", " << threads << " threads";
+            fs::remove_all(dir / "out");
+        }
     }
 }
 

@@ -676,7 +676,10 @@ File File::create(std::string_view path, Access access) {
                 throw SystemError(EBUSY, std::strerror(EBUSY));
             continue;
         }
-        if (S_ISREG(opened.st_mode) && ::ftruncate(fd.get(), 0) != 0)
+        // Only a file with contents is cut: ext4 takes a truncation to zero as a file being
+        // rewritten in place and flushes it when it is closed, which made every new file cost a
+        // disk write on the spot.
+        if (S_ISREG(opened.st_mode) && opened.st_size != 0 && ::ftruncate(fd.get(), 0) != 0)
             throw lastError();
         File f;
         f.impl_ = std::make_unique<Impl>();
@@ -735,6 +738,12 @@ void File::seek(std::uint64_t offset) {
 void File::flush() {
     if (::fsync(impl_->fd) != 0 && errno != EINVAL)
         throw lastError();
+}
+
+void File::startFlush() {
+#ifdef __linux__
+    ::sync_file_range(impl_->fd, 0, 0, SYNC_FILE_RANGE_WRITE);  // advice: its failure changes nothing
+#endif
 }
 
 void File::close() {

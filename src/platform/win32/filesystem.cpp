@@ -801,6 +801,8 @@ void File::flush() {
         throw lastError();
 }
 
+void File::startFlush() {}
+
 void File::close() {
     if (!isOpen())
         return;

@@ -1,4 +1,8 @@
 // This computer's name and its processes.
+#include <algorithm>
+#include <bitset>
+#include <thread>
+
 #include "platform/win32/win32_util.h"
 
 namespace kelvora::platform {
@@ -26,6 +30,15 @@ bool processIsRunning(std::int64_t pid) {
     const bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
     CloseHandle(h);
     return running;
+}
+
+unsigned usableProcessors() {
+    // The mask covers the process's processor group (up to 64 processors).
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0)
+        return static_cast<unsigned>(std::bitset<64>(static_cast<unsigned long long>(process)).count());
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace kelvora::platform
