@@ -22,9 +22,9 @@ std::string zlibCompress(std::string_view data) {
     return out;
 }
 
-std::string zlibInflate(std::string_view stream) {
+std::string zlibInflate(std::string_view stream, int windowBits) {
     z_stream z{};
-    if (inflateInit(&z) != Z_OK)
+    if (inflateInit2(&z, windowBits) != Z_OK)
         throw std::runtime_error("inflateInit failed");
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
     z.avail_in = static_cast<uInt>(stream.size());

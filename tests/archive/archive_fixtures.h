@@ -13,8 +13,9 @@ namespace kelvora::test {
 
 // A complete zlib stream of `data` at zlib's default level.
 std::string zlibCompress(std::string_view data);
-// The inflated contents of one zlib stream; throws when the stream is not whole and sound.
-std::string zlibInflate(std::string_view stream);
+// The inflated contents of one zlib stream (a raw deflate stream with `windowBits` -15); throws when
+// the stream is not whole and sound.
+std::string zlibInflate(std::string_view stream, int windowBits = 15);
 
 // One record's bytes; `path` and `name` are given as the stored (ANSI) bytes.
 std::string record(std::string_view path, std::string_view name, std::uint32_t unpackedSize,

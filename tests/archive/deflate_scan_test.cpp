@@ -31,23 +31,7 @@ Bytes rawDeflate(const std::string& data, int level, int strategy) {
 }
 
 std::string rawInflate(const Bytes& stream) {
-    z_stream z{};
-    EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
-    std::string out;
-    char buffer[65536];
-    z.next_in = const_cast<Bytef*>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
-    int result = Z_OK;
-    while (result == Z_OK) {
-        z.next_out = reinterpret_cast<Bytef*>(buffer);
-        z.avail_out = sizeof buffer;
-        result = inflate(&z, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - z.avail_out);
-    }
-    EXPECT_EQ(result, Z_STREAM_END);
-    EXPECT_EQ(z.avail_in, 0u) << "bytes after the end";
-    inflateEnd(&z);
-    return out;
+    return test::zlibInflate({reinterpret_cast<const char*>(stream.data()), stream.size()}, -15);
 }
 
 TEST(DeflateJoin, PiecesOfEveryBlockKindJoinIntoOneStream) {
