@@ -72,7 +72,10 @@ SqliteWriter::~SqliteWriter() {
 void SqliteWriter::end(bool kill) {
     if (!started_)
         return;
-    writeFile(control_ / "done", kill ? "kill" : "");
+    // Named "done" only once it holds its word: a writer that saw the name before the word could
+    // take a kill for an ordinary end.
+    writeFile(control_ / "done.part", kill ? "kill" : "");
+    fs::rename(control_ / "done.part", control_ / "done");
     int status = 0;
 #ifdef _WIN32
     _cwait(&status, process_, _WAIT_CHILD);
