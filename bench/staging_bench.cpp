@@ -188,24 +188,25 @@ struct Mark {
     }
 };
 
-// The task's host, taking the time at its progress steps: the task steps the bar before it makes
-// its staging folder, after each item and after the last one; the bar is set to its end when the
-// archive is written and the staging folder removed.
+// The task's host, taking the time at its progress steps and repaints: the task steps the bar
+// before it makes its staging folder, after each item and after the last one; it repaints as each
+// file goes into the archive, the last time just before the archive's end is written, committed
+// and the staging folder removed.
 class TimingHost : public browsers::Host {
   public:
     std::vector<Mark> steps;
-    Mark shown, finished;
+    Mark lastRepaint;
 
     void showMessage(const std::string& text) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
     }
-    void progressShow() override { shown = Mark::now(); }
+    void progressShow() override {}
     void progressStep(int) override { steps.push_back(Mark::now()); }
-    void progressSet(int) override { finished = Mark::now(); }
+    void progressSet(int) override {}
     void progressHide() override {}
     void fullProgress(int, int) override {}
     void fullFileLabel(const std::string&) override {}
-    void repaint() override {}
+    void repaint() override { lastRepaint = Mark::now(); }
     void setBusyCursor(bool) override {}
     void pause(std::chrono::milliseconds) override {}
     bool confirmReplace(const std::string&) override { return true; }
@@ -226,7 +227,9 @@ int childCli(const std::string& root, const std::string& saves) {
     return code;
 }
 
-// The same task through the timing host; writes "copy wall, copy CPU, rest wall, rest CPU" to `report`.
+// The same task through the timing host; writes the wall and CPU seconds of its phases to `report`:
+// copying, packing, the end (the last file packed, the archive committed, the staging folder
+// removed), the whole task.
 int childPhases(const std::string& root, const std::string& saves, const std::string& report) {
     activate(root);
     const browsers::Browser& chrome = browsers::chrome();
@@ -242,14 +245,14 @@ int childPhases(const std::string& root, const std::string& saves, const std::st
         std::fprintf(stderr, "the backup did not end as done: %s\n", result.message().c_str());
         return 1;
     }
-    const Mark& copyStart = host.steps.front();
-    const Mark& copyEnd = host.steps.back();
-    const auto wall = [](const Mark& a, const Mark& b) {
-        return std::chrono::duration<double>(b.wall - a.wall).count();
+    std::ofstream out(report);
+    const auto phase = [&out](const Mark& a, const Mark& b) {
+        out << std::chrono::duration<double>(b.wall - a.wall).count() << ' ' << b.cpu - a.cpu << ' ';
     };
-    std::ofstream(report) << wall(copyStart, copyEnd) << ' ' << copyEnd.cpu - copyStart.cpu << ' '
-                          << wall(copyEnd, end) << ' ' << end.cpu - copyEnd.cpu << ' ' << wall(start, end)
-                          << ' ' << end.cpu - start.cpu << '\n';
+    phase(host.steps.front(), host.steps.back());
+    phase(host.steps.back(), host.lastRepaint);
+    phase(host.lastRepaint, end);
+    phase(start, end);
     return 0;
 }
 
@@ -358,8 +361,8 @@ int main(int argc, char** argv) {
         std::function<Run()> run;
         std::vector<Run> runs;
     };
-    std::vector<std::vector<double>>
-        phaseRuns;  // copy wall, copy CPU, rest wall, rest CPU, task wall, task CPU
+    // Wall and CPU seconds of the copy, the packing, the end and the whole task, per run.
+    std::vector<std::vector<double>> phaseRuns;
     std::vector<Command> commands = {
         {"kelvora-cli backup chrome",
          [&] {
@@ -371,7 +374,7 @@ int main(int argc, char** argv) {
              const Run run =
                  runChild({self, "--child-phases", machine.root.string(), saves.string(), phases.string()});
              std::ifstream in(phases);
-             std::vector<double> figures(6);
+             std::vector<double> figures(8);
              for (double& f : figures)
                  in >> f;
              if (run.status == 0 && in)
@@ -419,12 +422,13 @@ int main(int argc, char** argv) {
         };
         std::vector<double> wallShares, cpuShares;
         for (const auto& p : phaseRuns) {
-            wallShares.push_back(p[0] / p[4]);
-            cpuShares.push_back(p[1] / p[5]);
+            wallShares.push_back(p[0] / p[6]);
+            cpuShares.push_back(p[1] / p[7]);
         }
         std::printf("  %-40s %8.2f %8.2f\n", "  copying into the staging folder", phase(0), phase(1));
-        std::printf("  %-40s %8.2f %8.2f\n", "  packing it, removing it", phase(2), phase(3));
-        std::printf("  %-40s %8.2f %8.2f\n", "  the task in all", phase(4), phase(5));
+        std::printf("  %-40s %8.2f %8.2f\n", "  packing it", phase(2), phase(3));
+        std::printf("  %-40s %8.2f %8.2f\n", "  committing, removing the staging folder", phase(4), phase(5));
+        std::printf("  %-40s %8.2f %8.2f\n", "  the task in all", phase(6), phase(7));
         std::printf(
             "\nThe copy's share of the selective backup: %.1f%% of the wall time, %.1f%% of the CPU time\n",
             100 * median(wallShares), 100 * median(cpuShares));
