@@ -1,10 +1,11 @@
 // What the selective backup's copy into its staging folder costs. A Chrome profile of about 300 MB
 // on a sample machine (bench_corpus.h, placed where Chrome's items take their files from: real
 // SQLite databases holding more than half of the bytes, thousands of small files in the
-// extension and session folders) is backed up selectively, all items ticked, by kelvora-cli's
-// `backup chrome`; the same task is run again through its host port to time its phases (copying
-// into the staging folder, then packing it and removing it); `tar czf` packs the same files. Each
-// runs in a child process, in turns, several times; the medians count.
+// extension folders) is backed up selectively, all items ticked, by kelvora-cli's `backup chrome`;
+// the same task is run again through its host port to time its phases (copying into the staging
+// folder; packing it; committing the archive and removing the folder); `tar czf` packs the same
+// files. Each runs in a child process, in turns, several times; the medians count, in wall and
+// processor time (on a shared machine the processor time is the steadier figure).
 //
 //   staging_bench [--size MB] [--runs N] [--dir FOLDER] [--keep]
 #include <sqlite3.h>
@@ -21,7 +22,10 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
+#include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
