@@ -434,7 +434,8 @@ int main(int argc, char** argv) {
         std::printf("  %-40s %8.2f %8.2f\n", "  committing, removing the staging folder", phase(4), phase(5));
         std::printf("  %-40s %8.2f %8.2f\n", "  the task in all", phase(6), phase(7));
         std::printf(
-            "\nThe copy's share of the selective backup: %.1f%% of the wall time, %.1f%% of the CPU time\n",
+            "\nThe copy's share of the selective backup: %.1f%% of the wall time, %.1f%% of the CPU time "
+            "(target <= 20%%)\n",
             100 * median(wallShares), 100 * median(cpuShares));
     }
     const double kelvoraWall = medianOf(commands[0].runs, &Run::seconds);
