@@ -284,13 +284,11 @@ CopyResult copyData(int in, int out, const CopyOptions& options) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kBlock, 0);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0 && written != 0)
-            return {};  // the end
         if (n <= 0) {
             // Read and write take over from where the copy stands (a failed call moved neither
-            // file's position): where the call is refused (another file system, an old kernel, a
-            // file system without it) or copies nothing at the start (the files of /proc report
-            // no size, an empty file is empty either way), and after any other error, which a
+            // file's position): at the end, where a read then finds nothing more; where the call
+            // is refused (another file system, an old kernel, a file system without it) or copies
+            // nothing (the files of /proc report no size); and after any other error, which a
             // read and a write then tell apart as the source's or the target's.
             break;
         }
