@@ -165,6 +165,87 @@ TEST(CopyFileOver, AFailedWriteLeavesTheTargetAsItWasAndNoTemporaryFile) {
     }
 }
 
+#ifdef __linux__
+// A folder of the test's own in /dev/shm, a memory file system the kernel copies to no other
+// file system by itself; removed at the end.
+class MemoryFolder {
+  public:
+    MemoryFolder() {
+        std::string name = "/dev/shm/kelvora-test-XXXXXX";
+        if (::mkdtemp(name.data()))
+            path_ = name;
+    }
+    ~MemoryFolder() {
+        std::error_code ec;
+        if (!path_.empty())
+            fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+// The kernel copies what it can from file to file itself; where it can't (another file system,
+// a file that reports no size) the copy reads and writes. Either way every byte arrives, afterBlock
+// comes after each block, and a failure it raises leaves the old target whole.
+TEST(CopyFileOver, CopiesEveryByteWhetherTheKernelCopiesOrTheFileIsRead) {
+    MemoryFolder memory;
+    struct Case {
+        const char* what;
+        fs::path source;  // empty: written in the test's folder
+        std::string contents;
+    };
+    std::vector<Case> cases = {
+        {"a file of several blocks, on the target's file system", {}, pattern(3 * kMiB + 5)},
+        {"an empty file", {}, ""},
+        {"a file of /proc, which reports no size", "/proc/version", readFile("/proc/version")},
+    };
+    if (!memory.path().empty())
+        cases.push_back(
+            {"a file on another file system", memory.path() / "source.bin", pattern(2 * kMiB + 3)});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.source.empty()) {
+            ASSERT_FALSE(c.contents.empty()) << "the source must hold something to copy";
+        }
+        TempDir tmp;
+        const fs::path source = c.source.empty() ? tmp / "source.bin" : c.source;
+        if (c.source.empty() || c.source.parent_path() == memory.path())
+            writeFile(source, c.contents);
+        fs::create_directories(tmp / "to");
+        const std::string target = tmp.str() + "\\to\\target.bin";
+        std::vector<std::uint64_t> blocks;
+        platform::CopyOptions options;
+        options.afterBlock = [&blocks](std::uint64_t written) { blocks.push_back(written); };
+
+        const auto result =
+            platform::copyFileOver(source.string(), target, TemporarySibling(target), options);
+        ASSERT_TRUE(result.copied()) << result.reason;
+        EXPECT_EQ(readFile(tmp / "to/target.bin"), c.contents);
+        std::vector<std::uint64_t> expected;
+        for (std::uint64_t at = kMiB; at < c.contents.size(); at += kMiB)
+            expected.push_back(at);
+        if (!c.contents.empty())
+            expected.push_back(c.contents.size());
+        EXPECT_EQ(blocks, expected);
+
+        // Copied again over that file, failing after the first block: the file stays as it was.
+        if (c.contents.empty())
+            continue;
+        fs::permissions(tmp / "to/target.bin", fs::perms::owner_write,
+                        fs::perm_options::add);  // /proc's is read-only
+        options.afterBlock = [](std::uint64_t) {
+            throw platform::SystemError(kDiskFull, systemText(kDiskFull));
+        };
+        EXPECT_EQ(platform::copyFileOver(source.string(), target, TemporarySibling(target), options).status,
+                  platform::CopyStatus::NoSpace);
+        EXPECT_EQ(readFile(tmp / "to/target.bin"), c.contents);
+        EXPECT_EQ(temporariesBelow(tmp.path()), std::vector<fs::path>{});
+    }
+}
+#endif
+
 #ifndef _WIN32
 // What a child process did: its wait status and the text it sent back.
 struct ChildRun {

@@ -34,6 +34,10 @@ TEST(Machine, MapsDrivePathsWithCaseInsensitiveFallback) {
          tmp / "Users/Ann/AppData/Roaming/Mozilla/Firefox/profiles.ini"},
         {"c:\\Users\\Ann\\AppData\\Roaming\\new\\file", tmp / "Users/Ann/AppData/Roaming/new/file"},
         {"C:\\", tmp.path()},
+        // Existing as given: taken as given, with the separators as the walk joins them.
+        {"C:\\Users\\\\Ann/AppData\\Roaming\\Mozilla\\Firefox\\profiles.ini\\",
+         tmp / "Users/Ann/AppData/Roaming/Mozilla/Firefox/profiles.ini"},
+        {"C:\\Users\\Ann\\..\\Ann\\AppData", tmp / "Users/Ann/../Ann/AppData"},
         {"d:\\backups\\x.dat", tmp / "d-drive/Backups/x.dat"},
         {"relative\\path", "relative/path"},
     };

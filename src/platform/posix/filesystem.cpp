@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -229,12 +231,26 @@ class PendingFile {
     bool placed_ = false;
 };
 
-// Reads `in` to its end into `out`. Returns the failure, or Copied.
-CopyResult copyData(int in, int out, const CopyOptions& options) {
-    std::vector<char> buffer(std::size_t{1} << 20);
-    std::uint64_t written = 0;
+constexpr std::size_t kBlock = std::size_t{1} << 20;  // what is copied between two afterBlock calls
+
+// Calls afterBlock with the bytes written so far; its SystemError is the copy's failure.
+std::optional<CopyResult> blockWritten(std::uint64_t written, const CopyOptions& options) {
+    if (!options.afterBlock)
+        return std::nullopt;
+    try {
+        options.afterBlock(written);
+    } catch (const SystemError& e) {
+        return CopyResult{writeFailure(e.code()), e.what()};
+    }
+    return std::nullopt;
+}
+
+// Reads `in` to its end into `out`, from both files' current positions, `written` bytes having
+// been copied before. Returns the failure, or Copied.
+CopyResult copyByReading(int in, int out, std::uint64_t written, const CopyOptions& options) {
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlock);  // not cleared: only read into
     while (true) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        const ssize_t got = ::read(in, buffer.get(), kBlock);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -243,7 +259,7 @@ CopyResult copyData(int in, int out, const CopyOptions& options) {
         if (got == 0)
             return {};
         for (ssize_t done = 0; done < got;) {
-            const ssize_t n = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+            const ssize_t n = ::write(out, buffer.get() + done, static_cast<std::size_t>(got - done));
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -252,14 +268,36 @@ CopyResult copyData(int in, int out, const CopyOptions& options) {
             done += n;
         }
         written += static_cast<std::uint64_t>(got);
-        if (options.afterBlock) {
-            try {
-                options.afterBlock(written);
-            } catch (const SystemError& e) {
-                return {writeFailure(e.code()), e.what()};
-            }
-        }
+        if (auto failed = blockWritten(written, options))
+            return *failed;
     }
+}
+
+// Copies `in` to its end into `out`. Returns the failure, or Copied.
+CopyResult copyData(int in, int out, const CopyOptions& options) {
+    std::uint64_t written = 0;
+#ifdef __linux__
+    // The kernel copies from file to file itself, without passing the data through this process
+    // (and on file systems that share blocks between files, without copying it at all), a block
+    // per call, so that afterBlock comes as often as with read and write.
+    while (true) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kBlock, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // Read and write take over from where the copy stands (a failed call moved neither
+            // file's position): at the end, where a read then finds nothing more; where the call
+            // is refused (another file system, an old kernel, a file system without it) or copies
+            // nothing (the files of /proc report no size); and after any other error, which a
+            // read and a write then tell apart as the source's or the target's.
+            break;
+        }
+        written += static_cast<std::uint64_t>(n);
+        if (auto failed = blockWritten(written, options))
+            return *failed;
+    }
+#endif
+    return copyByReading(in, out, written, options);
 }
 
 }  // namespace

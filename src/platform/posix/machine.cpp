@@ -206,6 +206,20 @@ std::filesystem::path nativePath(std::string_view path) {
     if (base.empty())
         return {};
 
+    // A path that exists as it is given (what most paths are) is taken in one look: the walk
+    // below would take each of its components as it is.
+    std::string given = base;
+    for (std::size_t pos = 2; pos <= path.size();) {
+        std::size_t end = path.find_first_of("\\/", pos);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end > pos)
+            given.append("/").append(path.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    if (struct stat st{}; ::lstat(given.c_str(), &st) == 0)
+        return given;
+
     // Walk the components; an existing one is taken as it is, a missing one is looked for
     // without regard to case, and once nothing matches the rest is appended as given.
     std::string result = base;

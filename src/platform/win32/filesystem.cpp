@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -318,17 +319,18 @@ class NewFile {
 };
 
 CopyResult copyData(HANDLE in, HANDLE out, const CopyOptions& options) {
-    std::vector<char> buffer(std::size_t{1} << 20);
+    constexpr DWORD kBlock = DWORD{1} << 20;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlock);  // not cleared: only read into
     std::uint64_t written = 0;
     while (true) {
         DWORD got = 0;
-        if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+        if (!ReadFile(in, buffer.get(), kBlock, &got, nullptr))
             return copyFailed(CopyStatus::SourceFailed, GetLastError());
         if (got == 0)
             return {};
         for (DWORD done = 0; done < got;) {
             DWORD n = 0;
-            if (!WriteFile(out, buffer.data() + done, got - done, &n, nullptr)) {
+            if (!WriteFile(out, buffer.get() + done, got - done, &n, nullptr)) {
                 const DWORD code = GetLastError();
                 return copyFailed(writeFailure(code), code);
             }
