@@ -64,7 +64,7 @@ if(NOT WIN32)
   pkg_check_modules(LIBDEFLATE IMPORTED_TARGET libdeflate)
   # Intel's ISA-L (Debian's libisal-dev): its igzip deflates and inflates the archive's large records.
   pkg_check_modules(ISAL IMPORTED_TARGET libisal)
-  find_package(CURL)
+  find_package(CURL REQUIRED)
 endif()
 
 # CLI11 is header-only; the cross build sees it through a folder holding only its headers.

@@ -3,12 +3,11 @@
 # CMakeLists.txt after every target exists.
 #
 #   bin/kelvora, bin/kelvora-cli
+#   lib/kelvora/modules/libkelvora-services.so (lib/<multiarch>/kelvora/... for the prefix /usr)
 #   share/applications/<id>.desktop, share/metainfo/<id>.metainfo.xml
 #   share/icons/hicolor/<size>x<size>/apps/<id>.png (drawn from the program's emblem at build time)
 #   share/man/man1/kelvora.1.gz, kelvora-cli.1.gz
 #   share/doc/kelvora/copyright, changelog.Debian.gz
-include(GNUInstallDirs)
-
 set(KELVORA_HOMEPAGE "http://www.tolvane.example/backup/" CACHE STRING "The program's home page, as the packages name it")
 set(KELVORA_MAINTAINER "Tolvane <kelvora@tolvane.example>" CACHE STRING "The packages' maintainer: name and mail address")
 string(TIMESTAMP kelvora_year "%Y" UTC)
@@ -58,6 +57,11 @@ set(kelvora_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelvora)
 find_program(KELVORA_GZIP gzip REQUIRED)
 
 install(TARGETS kelvora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The platform's module for HTTP and the desktop trash (src/platform/posix/services.h), in the
+# package's own library folder, where the programs look for it relative to themselves (so the
+# unpacked .tar.gz works from any folder). dpkg-shlibdeps reads the libraries it links.
+install(TARGETS kelvora_services LIBRARY DESTINATION ${KELVORA_PRIVATE_LIB_DIR})
 
 # Man pages, gzipped as Debian keeps them (-n: no name or time inside, so equal builds give equal
 # files). kelvora-cli's is made by help2man from its --help and --version.

@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/settings.h"
+#include "app/shown_mark.h"
 #include "app/tform1.h"
 #include "core/machine_options.h"
 #include "core/result.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
 
     kelvora::app::TForm1 form(kelvora::app::Settings::defaultPath(), *machine);
     form.show();
+    kelvora::app::markWhenShown(&form);
     form.addChildWindow(new kelvora::ui::TFStart);
     auto* progress = new kelvora::ui::Tf_pBar(&form);
     kelvora::ui::setF_pBar(progress);

@@ -131,7 +131,7 @@ int Ribbon::addTab(const QString& caption, const QString& keyTip) {
     row->setSpacing(3);
     row->addStretch(1);
     pages_->addWidget(page);
-    tabs_.push_back(Tab{caption, keyTip, QRect(), page, {}});
+    tabs_.push_back(Tab{caption, keyTip, QRect(), page, {}, {}, false});
     layoutTabs();
     if (current_ < 0)
         setCurrentTab(0);
@@ -148,15 +148,43 @@ RibbonGroup* Ribbon::addGroup(int tab, const QString& caption, const QString& hi
     return group;
 }
 
-QToolButton* Ribbon::addLargeButton(RibbonGroup* group, QAction* action, const QString& caption,
-                                    const QString& keyTip) {
-    auto* button = new QToolButton(group);
+void Ribbon::addLargeButton(RibbonGroup* group, QAction* action, const QString& caption,
+                            const QString& keyTip) {
+    for (Tab& tab : tabs_) {
+        if (!tab.page->isAncestorOf(group))
+            continue;
+        tab.commands.push_back(KeyTip{nullptr, keyTip, [action] { action->trigger(); }});
+        const PendingButton spec{group, action, caption, tab.commands.size() - 1};
+        if (tab.built)
+            tab.commands.back().anchor = makeLargeButton(spec);
+        else
+            tab.pending.push_back(spec);
+        return;
+    }
+}
+
+void Ribbon::buildTab(int index) {
+    Tab& tab = tabs_.at(index);
+    if (tab.built)
+        return;
+    tab.built = true;
+    // In the order they were added; a group holds either large buttons or other controls.
+    for (const PendingButton& spec : tab.pending)
+        tab.commands.at(spec.keyTip).anchor = makeLargeButton(spec);
+    tab.pending.clear();
+}
+
+QToolButton* Ribbon::makeLargeButton(const PendingButton& spec) {
+    QAction* action = spec.action;
+    if (!action)
+        return nullptr;
+    auto* button = new QToolButton(spec.group);
     button->setObjectName(QStringLiteral("RibbonButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setIcon(action->icon());
     button->setIconSize(QSize(32, 32));
     // Two lines at most: a caption of two words is split between them, as ribbons do.
-    QString text = caption;
+    QString text = spec.caption;
     if (text.count(QLatin1Char(' ')) == 1)
         text.replace(QLatin1Char(' '), QLatin1Char('\n'));
     else
@@ -171,15 +199,14 @@ QToolButton* Ribbon::addLargeButton(RibbonGroup* group, QAction* action, const Q
     button->setChecked(action->isChecked());
     button->setEnabled(action->isEnabled());
     connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    // The button follows its command, whether made before or after the command changed (a machine
+    // without the browser disables it and says why in the screen tip).
     connect(action, &QAction::changed, button, [button, action] {
         button->setChecked(action->isChecked());
         button->setEnabled(action->isEnabled());
+        button->setToolTip(action->toolTip());
     });
-    group->contents()->addWidget(button);
-    for (auto& tab : tabs_) {
-        if (tab.page->isAncestorOf(group))
-            tab.commands.push_back(KeyTip{button, keyTip, [action] { action->trigger(); }});
-    }
+    spec.group->contents()->addWidget(button);
     return button;
 }
 
@@ -225,12 +252,16 @@ void Ribbon::setCurrentTab(int tab) {
     if (tab < 0 || tab >= tabCount() || tab == current_)
         return;
     current_ = tab;
+    // Before the ribbon is polished (it is being made) the buttons wait: see event().
+    if (testAttribute(Qt::WA_WState_Polished))
+        buildTab(tab);
     pages_->setCurrentIndex(tab);
     update();
     emit currentTabChanged(tab);
 }
 
-std::vector<RibbonGroup*> Ribbon::groups(int tab) const {
+std::vector<RibbonGroup*> Ribbon::groups(int tab) {
+    buildTab(tab);
     std::vector<RibbonGroup*> result;
     for (QObject* child : tabs_.at(tab).page->children()) {
         if (auto* g = qobject_cast<RibbonGroup*>(child))
@@ -248,6 +279,13 @@ void Ribbon::layoutTabs() {
         x += w + 1;
     }
     update();
+}
+
+bool Ribbon::event(QEvent* event) {
+    // Polished just before it first shows: the tab it shows gets its buttons, polished with it.
+    if (event->type() == QEvent::Polish && current_ >= 0)
+        buildTab(current_);
+    return QWidget::event(event);
 }
 
 void Ribbon::resizeEvent(QResizeEvent*) {
@@ -322,7 +360,9 @@ void Ribbon::paintEvent(QPaintEvent*) {
 }
 
 void Ribbon::applyStyle(ui::Style style) {
-    setStyleSheet(ribbonStyleSheet(style));
+    // A new sheet polishes every widget of the ribbon again: set only when the look changed.
+    if (const QString sheet = ribbonStyleSheet(style); sheet != styleSheet())
+        setStyleSheet(sheet);
     for (QLabel* badge : badges_)
         badge->setStyleSheet(badgeSheet());
     update();

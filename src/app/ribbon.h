@@ -49,9 +49,9 @@ class Ribbon : public QWidget {
 
     int addTab(const QString& caption, const QString& keyTip);
     RibbonGroup* addGroup(int tab, const QString& caption, const QString& hint);
-    // A large button (32 x 32 image, caption below) that triggers `action`.
-    QToolButton* addLargeButton(RibbonGroup* group, QAction* action, const QString& caption,
-                                const QString& keyTip);
+    // A large button (32 x 32 image, caption below) that triggers `action`. It is made when its
+    // tab first shows (or groups() asks for the tab): the first window shows one tab of seven.
+    void addLargeButton(RibbonGroup* group, QAction* action, const QString& caption, const QString& keyTip);
     // Any other control of a group that takes a key tip; `run` is what the key tip does.
     void addKeyTip(int tab, QWidget* control, const QString& keyTip, std::function<void()> run);
     // A button of the quick-access toolbar: image only.
@@ -65,7 +65,8 @@ class Ribbon : public QWidget {
     QString tabKeyTip(int tab) const;
     int currentTab() const { return current_; }
     void setCurrentTab(int tab);
-    std::vector<RibbonGroup*> groups(int tab) const;
+    // The groups of a tab, with every button made.
+    std::vector<RibbonGroup*> groups(int tab);
 
     KeyTipLevel keyTipLevel() const { return level_; }
     // The letters on show, in the order they are matched.
@@ -82,6 +83,7 @@ class Ribbon : public QWidget {
     void currentTabChanged(int tab);
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -93,14 +95,25 @@ class Ribbon : public QWidget {
         QString letter;
         std::function<void()> run;
     };
+    // A large button still to be made, and the key tip that will point at it.
+    struct PendingButton {
+        RibbonGroup* group;
+        QPointer<QAction> action;
+        QString caption;
+        std::size_t keyTip;  // index into the tab's commands
+    };
     struct Tab {
         QString caption;
         QString keyTip;
         QRect rect;
         QWidget* page;
         std::vector<KeyTip> commands;
+        std::vector<PendingButton> pending;
+        bool built = false;  // its buttons are made as they are added
     };
 
+    void buildTab(int tab);
+    QToolButton* makeLargeButton(const PendingButton& spec);
     void layoutTabs();
     void showBadges(const std::vector<std::pair<QPoint, QString>>& badges);
     bool handleKey(QEvent* event);

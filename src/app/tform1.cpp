@@ -154,6 +154,8 @@ TForm1::TForm1(const QString& settingsPath, const platform::MachineOptions& mach
     if (!main_window)
         main_window = this;
     ui::registerProductWindows();
+    // The look first: set after the widgets are made, it would polish every one of them again.
+    ui::applyStyle(style_);
 
     setWindowTitle(QStringLiteral("Kelvora ") + QString::fromStdString(update::ProgramVersion()));
     setWindowIcon(ui::applicationIcon());

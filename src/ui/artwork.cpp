@@ -1,10 +1,14 @@
 #include "ui/artwork.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QRadialGradient>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "ui/browser_looks.h"
 #include "ui/theme.h"
@@ -12,6 +16,46 @@
 namespace kelvora::ui {
 
 namespace {
+
+// An icon whose pictures are drawn the first time anything asks for them, and kept from then on:
+// the ribbon holds more than fifty command images, of which the first window shows a handful.
+// Until then the icon is not null; afterwards it answers exactly as the icon drawn at once would.
+class DrawnOnUseEngine : public QIconEngine {
+  public:
+    explicit DrawnOnUseEngine(std::function<QIcon()> draw) : draw_(std::move(draw)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, 1.0, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        return icon().pixmap(size / scale, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    QString key() const override { return QStringLiteral("KelvoraDrawnOnUse"); }
+    QIconEngine* clone() const override { return new DrawnOnUseEngine(*this); }
+
+  private:
+    const QIcon& icon() {
+        if (icon_.isNull())
+            icon_ = draw_();
+        return icon_;
+    }
+
+    std::function<QIcon()> draw_;
+    QIcon icon_;
+};
+
+QIcon drawnOnUse(std::function<QIcon()> draw) {
+    return QIcon(new DrawnOnUseEngine(std::move(draw)));
+}
 
 QPixmap blank(int w, int h) {
     QPixmap pm(w, h);
@@ -301,31 +345,39 @@ QPixmap browserBadge(const QString& keyword, int size) {
 }
 
 QIcon commandIcon(const QString& command) {
-    QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pm;
-        if (const BrowserLook* look = lookOfCommand(command)) {
-            Sign sign = Sign::Save;
-            if (command.startsWith(QLatin1String("R_")))
-                sign = Sign::Restore;
-            else if (command.startsWith(QLatin1String("sB_")))
-                sign = Sign::BoxSave;
-            else if (command.startsWith(QLatin1String("sR_")))
-                sign = Sign::BoxRestore;
-            else if (command.startsWith(QLatin1String("c_")))
-                sign = Sign::Convert;
-            pm = browserCommandImage(*look, sign, size);
-        } else if (auto style = styleFromName(command)) {
-            pm = styleSwatch(*style, size);
-        } else {
-            pm = symbolImage(command, size);
+    return drawnOnUse([command] {
+        QIcon icon;
+        for (int size : {16, 32}) {
+            QPixmap pm;
+            if (const BrowserLook* look = lookOfCommand(command)) {
+                Sign sign = Sign::Save;
+                if (command.startsWith(QLatin1String("R_")))
+                    sign = Sign::Restore;
+                else if (command.startsWith(QLatin1String("sB_")))
+                    sign = Sign::BoxSave;
+                else if (command.startsWith(QLatin1String("sR_")))
+                    sign = Sign::BoxRestore;
+                else if (command.startsWith(QLatin1String("c_")))
+                    sign = Sign::Convert;
+                pm = browserCommandImage(*look, sign, size);
+            } else if (auto style = styleFromName(command)) {
+                pm = styleSwatch(*style, size);
+            } else {
+                pm = symbolImage(command, size);
+            }
+            icon.addPixmap(pm);
         }
-        icon.addPixmap(pm);
-    }
-    return icon;
+        return icon;
+    });
 }
 
 QPixmap applicationEmblem(int size) {
+    // Drawn once per size: the application button, the header bands and the window icons show it
+    // again and again.
+    const QString key = QStringLiteral("kelvora-emblem-%1").arg(size);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
     QPixmap pm = blank(size, size);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -346,42 +398,48 @@ QPixmap applicationEmblem(int size) {
     QFont f = boldFont(size * 0.42);
     p.setFont(f);
     p.drawText(r, Qt::AlignCenter, QStringLiteral("K"));
+    p.end();
+    QPixmapCache::insert(key, pm);
     return pm;
 }
 
 QIcon applicationIcon() {
-    QIcon icon;
-    for (int s : {16, 24, 32, 48, 64, 128})
-        icon.addPixmap(applicationEmblem(s));
-    return icon;
+    return drawnOnUse([] {
+        QIcon icon;
+        for (int s : {16, 24, 32, 48, 64, 128})
+            icon.addPixmap(applicationEmblem(s));
+        return icon;
+    });
 }
 
 QIcon folderIcon() {
-    QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pm = blank(size, size);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size / 16.0;
-        QPainterPath back;
-        back.moveTo(1 * s, 3 * s);
-        back.lineTo(6 * s, 3 * s);
-        back.lineTo(7.5 * s, 4.5 * s);
-        back.lineTo(15 * s, 4.5 * s);
-        back.lineTo(15 * s, 13.5 * s);
-        back.lineTo(1 * s, 13.5 * s);
-        back.closeSubpath();
-        p.setPen(QPen(QColor(0xb0, 0x83, 0x1e), 1));
-        p.setBrush(QColor(0xf0, 0xc8, 0x5a));
-        p.drawPath(back);
-        QLinearGradient g(0, 6 * s, 0, 13.5 * s);
-        g.setColorAt(0, QColor(0xff, 0xe8, 0x9a));
-        g.setColorAt(1, QColor(0xf3, 0xc0, 0x48));
-        p.setBrush(g);
-        p.drawRect(QRectF(1 * s, 6 * s, 14 * s, 7.5 * s));
-        icon.addPixmap(pm);
-    }
-    return icon;
+    return drawnOnUse([] {
+        QIcon icon;
+        for (int size : {16, 32}) {
+            QPixmap pm = blank(size, size);
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            const qreal s = size / 16.0;
+            QPainterPath back;
+            back.moveTo(1 * s, 3 * s);
+            back.lineTo(6 * s, 3 * s);
+            back.lineTo(7.5 * s, 4.5 * s);
+            back.lineTo(15 * s, 4.5 * s);
+            back.lineTo(15 * s, 13.5 * s);
+            back.lineTo(1 * s, 13.5 * s);
+            back.closeSubpath();
+            p.setPen(QPen(QColor(0xb0, 0x83, 0x1e), 1));
+            p.setBrush(QColor(0xf0, 0xc8, 0x5a));
+            p.drawPath(back);
+            QLinearGradient g(0, 6 * s, 0, 13.5 * s);
+            g.setColorAt(0, QColor(0xff, 0xe8, 0x9a));
+            g.setColorAt(1, QColor(0xf3, 0xc0, 0x48));
+            p.setBrush(g);
+            p.drawRect(QRectF(1 * s, 6 * s, 14 * s, 7.5 * s));
+            icon.addPixmap(pm);
+        }
+        return icon;
+    });
 }
 
 void paintWindowBackground(QPainter& p, const QRect& rect, const QColor& base) {

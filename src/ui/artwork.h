@@ -15,9 +15,10 @@ namespace kelvora::ui {
 // A round badge in the colour of the browser with this keyword and its initials (original artwork,
 // no product logo); grey for an unknown keyword.
 QPixmap browserBadge(const QString& keyword, int size);
-// The ribbon image of a command at 16 and 32 pixels; a neutral image for unknown names.
+// The ribbon image of a command at 16 and 32 pixels; a neutral image for unknown names. This icon
+// and the two below are drawn the first time they are shown.
 QIcon commandIcon(const QString& command);
-// The program's emblem, also the application button's face.
+// The program's emblem, also the application button's face (drawn once for each size).
 QPixmap applicationEmblem(int size);
 QIcon applicationIcon();
 QIcon folderIcon();

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPalette>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -125,6 +126,8 @@ Theme finish(Theme t) {
 }
 
 Style current_style = Style::Luna;
+// The Fusion style applyStyle gave the application, while the application keeps it.
+QPointer<QStyle> installed_fusion;
 
 QString hex(const QColor& c) {
     return c.name(QColor::HexRgb);
@@ -218,8 +221,12 @@ void applyStyle(Style style) {
     current_style = style;
     const Theme& t = themeFor(style);
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        if (!app->style() || app->style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-            app->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        // Each of these repolishes every widget there is, so only what changes is set: the program
+        // sets its look before it makes its windows, and again when the look changes.
+        if (!installed_fusion) {
+            installed_fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+            app->setStyle(installed_fusion);
+        }
         QPalette p = app->style()->standardPalette();
         p.setColor(QPalette::Window, QColor(240, 240, 240));
         p.setColor(QPalette::Button, QColor(240, 240, 240));
@@ -236,8 +243,10 @@ void applyStyle(Style style) {
         p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6d, 0x6d, 0x6d));
         p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6d, 0x6d, 0x6d));
         p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x83, 0x83, 0x83));
-        app->setPalette(p);
-        app->setStyleSheet(widgetStyleSheet(t));
+        if (p != QApplication::palette())
+            app->setPalette(p);
+        if (const QString sheet = widgetStyleSheet(t); sheet != app->styleSheet())
+            app->setStyleSheet(sheet);
     }
     emit StyleNotifier::instance().styleChanged(style);
 }

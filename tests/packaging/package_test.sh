@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# package_test.sh BUILD_DIR VERSION DEB_VERSION APP_ID
+# package_test.sh BUILD_DIR VERSION DEB_VERSION APP_ID PRIVATE_LIB_DIR
 #
 # Makes the .deb and the .tar.gz from the build tree (CPack installs the binaries already built) into
 # a temporary folder and checks them:
@@ -7,7 +7,7 @@
 #   - the desktop entry and the AppStream metainfo validate, and name the files the package holds;
 #   - the .deb holds exactly the expected files (read with dpkg-deb -x, which shows the package as it
 #     is, whatever path-exclude rules the host's dpkg has), the icons have their sizes, the man pages
-#     are gzipped, and the binaries start from that tree;
+#     are gzipped, and the binaries start from that tree and load their module;
 #   - the .deb installs into a throwaway root (dpkg --root, with a dpkg database of its own) and its
 #     removal leaves nothing behind but that database;
 #   - the .tar.gz holds the same files.
@@ -18,6 +18,7 @@ build=$(cd "$1" && pwd)
 version=$2
 deb_version=$3
 app_id=$4
+private_lib_dir=$5  # the module's folder below the prefix (lib/kelvora/modules)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvora-package-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -41,6 +42,7 @@ export PATH=$PATH:/usr/sbin:/sbin  # dpkg looks for ldconfig and start-stop-daem
 expected=(
   bin/kelvora
   bin/kelvora-cli
+  "$private_lib_dir"/libkelvora-services.so
   share/applications/"$app_id".desktop
   share/doc/kelvora/changelog.Debian.gz
   share/doc/kelvora/copyright
@@ -54,6 +56,14 @@ expected=(
   share/metainfo/"$app_id".metainfo.xml
 )
 expected_list=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
+
+# PROGRAM finds the module it loads for HTTP: an update check against a port where nothing listens
+# (on this computer) fails for want of a server, not of the module.
+finds_module() {
+  local out
+  out=$("$1" check-update --url http://127.0.0.1:9/update.html 2>&1) || true
+  [[ $out == *"Cannot download"* && $out != *libkelvora-services* ]] || fail "$1 does not load its module: $out"
+}
 
 # Every file (not folder) below DIR, relative to it, sorted.
 files_below() { (cd "$1" && find . -type f -o -type l) | sed 's|^\./||' | LC_ALL=C sort; }
@@ -78,9 +88,10 @@ grep -v 'running with root privileges' "$work/lintian.log" || true
 echo "== control fields"
 [ "$(dpkg-deb -f "$deb" Package)" = kelvora ] || fail "the package is not called kelvora"
 [ "$(dpkg-deb -f "$deb" Version)" = "$deb_version" ] || fail "the package's version is not $deb_version"
-# dpkg-shlibdeps found the libraries the binaries link.
+# dpkg-shlibdeps found the libraries the binaries link, and those of the module they load
+# (libcurl and GIO).
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6widgets6 libsqlite3-0; do
+for lib in libc6 libqt6widgets6 libsqlite3-0 libcurl4 libglib2.0-0; do
   [[ $depends == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
 done
 
@@ -130,6 +141,7 @@ cli_version=$("$x/usr/bin/kelvora-cli" --version) || fail "kelvora-cli --version
 [ "$cli_version" = "kelvora-cli $version" ] || fail "kelvora-cli --version says '$cli_version'"
 cli_help=$("$x/usr/bin/kelvora-cli" --help) || fail "kelvora-cli --help fails"
 [[ $cli_help == *$'\nUsage: kelvora-cli '* ]] || fail "kelvora-cli --help shows no usage"
+finds_module "$x/usr/bin/kelvora-cli"
 # The window starts, reads its options and stops at the malformed one: its libraries are found.
 set +e
 gui_error=$(QT_QPA_PLATFORM=offscreen "$x/usr/bin/kelvora" --root 2>&1 >/dev/null)
@@ -156,6 +168,7 @@ while IFS= read -r path; do
 done < <(dpkg --root="$root" -L kelvora)
 installed_version=$("$root/usr/bin/kelvora-cli" --version) || true
 [ "$installed_version" = "kelvora-cli $version" ] || fail "the installed kelvora-cli --version says '$installed_version'"
+finds_module "$root/usr/bin/kelvora-cli"
 "${dpkg_root[@]}" -r kelvora >>"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -r failed"; }
 left=$(cd "$root" && find . -mindepth 1 ! -path './var' ! -path './var/lib' ! -path './var/lib/dpkg' \
   ! -path './var/lib/dpkg/*' ! -path ./dpkg.log)
@@ -174,6 +187,7 @@ top=$(basename "$tgz" .tar.gz)
 $(diff <(echo "$expected_list") <(files_below "$t/$top") || true)"
 tgz_version=$("$t/$top/bin/kelvora-cli" --version) || true
 [ "$tgz_version" = "kelvora-cli $version" ] || fail "kelvora-cli --version of the .tar.gz says '$tgz_version'"
+finds_module "$t/$top/bin/kelvora-cli"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

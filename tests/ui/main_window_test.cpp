@@ -647,8 +647,20 @@ TEST_F(MainWindowTest, ThisComputerOffersOnlyItsOwnBrowsers) {
     const platform::MachineOptions previous = platform::currentMachine();
     MachinePanel* panel = form_->machinePanel();
     ASSERT_NE(panel, nullptr);
+    // Internet Explorer's button on a tab made before the change, and on one made after it.
+    const auto ieButton = [this](int tab) {
+        return form_->ribbon()->groups(tab).front()->findChildren<QToolButton*>().value(0);
+    };
+    QToolButton* madeBefore = ieButton(0);
+    ASSERT_NE(madeBefore, nullptr);
     panel->LocalButton->click();
     EXPECT_TRUE(platform::onThisComputer());
+    for (QToolButton* button : {madeBefore, ieButton(1)}) {
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(button->isEnabled());
+        EXPECT_TRUE(button->toolTip().contains("does not exist on this computer"))
+            << button->toolTip().toStdString();
+    }
     EXPECT_EQ(panel->FolderLabel->text(), QStringLiteral("This computer"));
     EXPECT_FALSE(panel->UserBox->isEnabled());
     for (const char* name : {"B_InternetExplorer", "R_Safari", "sB_Flock", "sR_Opera"}) {

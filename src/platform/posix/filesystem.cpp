@@ -1,7 +1,6 @@
 // Files, folders, streams and the shell's folder operations on POSIX.
 #include <dirent.h>
 #include <fcntl.h>
-#include <gio/gio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix_util.h"
+#include "platform/posix/services.h"
 
 namespace kelvora::platform {
 
@@ -437,17 +437,13 @@ bool moveToTrash(std::string_view path, std::string* reason) {
         return false;
     }
 
-    GFile* file = g_file_new_for_path(p.c_str());
-    GError* error = nullptr;
-    const gboolean trashed = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (trashed)
+    std::string error;
+    const services::Table* module = services::table(error);
+    bool no_trash = false;
+    if (module && module->trash(p.string(), no_trash, error))
         return true;
-    const bool no_trash = error && error->domain == G_IO_ERROR && error->code == G_IO_ERROR_NOT_SUPPORTED;
     if (reason)
-        *reason = error ? error->message : std::strerror(EIO);
-    if (error)
-        g_error_free(error);
+        *reason = error;
     if (!no_trash)
         return false;
     // The volume has no trash: removed outright, following no link inside.

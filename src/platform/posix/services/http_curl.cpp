@@ -1,14 +1,14 @@
-// HTTP GET through libcurl.
+// HTTP GET through libcurl, in libkelvora-services.so (posix/services.h).
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <exception>
 #include <mutex>
 
-#include "platform/platform.h"
 #include "platform/posix/posix_util.h"
+#include "platform/posix/services.h"
 
-namespace kelvora::platform {
+namespace kelvora::platform::services {
 
 namespace {
 
@@ -89,7 +89,7 @@ void globalInit() {
 
 }  // namespace
 
-HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::string& error) {
+HttpResult curlGet(const HttpRequest& request, const HttpHandler& handler, std::string& error) {
     globalInit();
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
     if (!curl) {
@@ -158,4 +158,4 @@ HttpResult httpGet(const HttpRequest& request, const HttpHandler& handler, std::
     return HttpResult::Completed;
 }
 
-}  // namespace kelvora::platform
+}  // namespace kelvora::platform::services
