@@ -1,8 +1,9 @@
 // How long a person waits in the window compared with the command line for the same task: a
 // Chrome profile of a given size (default 30 MB) on a sample machine, backed up and restored whole
 // by the full wizards (offscreen, through their host) and by kelvora-cli full-backup/full-restore,
-// then backed up selectively both ways. Prints each time and the window's ratio to the command
-// line's. Usage: wizard_bench [MEGABYTES] [RUNS]
+// then backed up and restored selectively both ways (half of the profile's bytes are in the
+// folders of the "Extensions" item, so the selective tasks carry real data too). Prints each time
+// and the window's ratio to the command line's. Usage: wizard_bench [MEGABYTES] [RUNS]
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "cli/command.h"
 #include "tools/sample_machine.h"
 #include "ui/directory_edit.h"
+#include "ui/shell.h"
 #include "ui/tf_pbar.h"
 #include "ui/wizards/full_wizards.h"
 #include "ui/wizards/selective_wizards.h"
@@ -31,6 +33,7 @@ using namespace kelvora;
 namespace {
 
 // Files like a profile's: a few large databases, many small files; half of each compressible.
+// Every other file is an extension's, which a selective backup of "Extensions" takes.
 void fillProfile(const fs::path& dir, std::size_t megabytes) {
     std::mt19937 random(7);
     const std::size_t total = megabytes << 20;
@@ -40,7 +43,9 @@ void fillProfile(const fs::path& dir, std::size_t megabytes) {
         std::string data(size, '\0');
         for (std::size_t j = 0; j < size; ++j)
             data[j] = j % 2 ? static_cast<char>(random()) : static_cast<char>('a' + j % 17);
-        const fs::path file = dir / ("IndexedDB/db" + std::to_string(i % 40)) / ("blob" + std::to_string(i));
+        const fs::path file =
+            i % 2 ? dir / ("IndexedDB/db" + std::to_string(i % 40)) / ("blob" + std::to_string(i))
+                  : dir / ("Extensions/ext" + std::to_string(i % 40)) / ("file" + std::to_string(i));
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
         written += size;
@@ -71,7 +76,11 @@ void wizard(Wizard& w, const fs::path& folder) {
     sample->activate();
     w.show();
     w.FormActivate();
-    w.DirectoryEdit2->setText(QString::fromStdString(folder.string()));
+    // As a person does: through the folder box's "Browse" (which also lists a restore's archives).
+    ui::setChooseFolderHandler([&folder](QWidget*, const QString&, const QString&) {
+        return QString::fromStdString(folder.string());
+    });
+    w.DirectoryEdit2->browse();
     w.Button2Click();
 }
 
@@ -98,8 +107,11 @@ int main(int argc, char** argv) {
     sample = &machine;
     machine.activate();
     fillProfile(machine.local() / "Google/Chrome/User Data/Default", megabytes);
-    const fs::path saves = tmp / "saves";
+    // The full and the selective archives in folders of their own, so that the restore wizards
+    // list only the archive their command line counterpart restores.
+    const fs::path saves = tmp / "saves", selectiveSaves = tmp / "selective-saves";
     fs::create_directories(saves);
+    fs::create_directories(selectiveSaves);
 
     ui::wizards::setBoxHandler([](QWidget*, ui::wizards::BoxKind, const QString& text) {
         std::fprintf(stderr, "box: %s\n", text.toStdString().c_str());
@@ -108,7 +120,8 @@ int main(int argc, char** argv) {
     ui::Tf_pBar progress;
     ui::setF_pBar(&progress);
 
-    std::vector<double> fullBackupWindow, fullBackupCli, fullRestoreWindow, fullRestoreCli, selWindow, selCli;
+    std::vector<double> fullBackupWindow, fullBackupCli, fullRestoreWindow, fullRestoreCli, selWindow, selCli,
+        selRestoreWindow, selRestoreCli;
     for (int run = 0; run < runs; ++run) {
         fullBackupCli.push_back(seconds([&] {
             commandLine({"full-backup", "chrome", "--to", saves.string(), "--overwrite"});
@@ -125,17 +138,25 @@ int main(int argc, char** argv) {
             wizard(w, saves);
         }));
         selCli.push_back(seconds([&] {
-            commandLine({"backup", "chrome", "--to", saves.string(), "--overwrite"});
+            commandLine({"backup", "chrome", "--to", selectiveSaves.string(), "--overwrite"});
         }));
         selWindow.push_back(seconds([&] {
             ui::Tfb_Chrome w;
-            wizard(w, saves);
+            wizard(w, selectiveSaves);
+        }));
+        selRestoreCli.push_back(seconds([&] {
+            commandLine({"restore", "chrome", "--from", selectiveSaves.string(), "--archive", "default.dat"});
+        }));
+        selRestoreWindow.push_back(seconds([&] {
+            ui::Tfr_Chrome w;
+            wizard(w, selectiveSaves);
         }));
     }
     std::printf("Chrome profile of %zu MB, median of %d runs\n", megabytes, runs);
     report("full backup", fullBackupWindow, fullBackupCli);
     report("full restore", fullRestoreWindow, fullRestoreCli);
     report("selective backup", selWindow, selCli);
+    report("selective restore", selRestoreWindow, selRestoreCli);
     ui::setF_pBar(nullptr);
     fs::remove_all(tmp);
     return 0;
