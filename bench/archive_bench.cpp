@@ -27,6 +27,7 @@
 
 #include "archive/zlib_multiple.h"
 #include "bench_corpus.h"
+#include "bench_process.h"
 
 namespace fs = std::filesystem;
 
@@ -34,43 +35,10 @@ namespace {
 
 // ---- Running and timing ---------------------------------------------------------------------------
 
-struct Run {
-    double seconds = 0;
-    double cpuSeconds = 0;  // user and system time of the command and its children
-    long peakKiB = 0;
-    int status = 0;
-};
-
-Run runChild(const std::vector<std::string>& argv) {
-    Run run;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakKiB = usage.ru_maxrss;
-    const auto secondsOf = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    run.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    return run;
-}
-
-Run shell(const std::string& command) {
-    return runChild({"/bin/sh", "-c", command});
-}
-
-std::string quote(const fs::path& p) {
-    return "'" + p.string() + "'";
-}
+using kelvora::bench::quote;
+using kelvora::bench::Run;
+using kelvora::bench::runChild;
+using kelvora::bench::shell;
 
 std::uint64_t sizeOf(const fs::path& p) {
     std::error_code ec;

@@ -31,6 +31,7 @@
 
 #include "archive/zlib_multiple.h"
 #include "bench_corpus.h"
+#include "bench_process.h"
 #include "browsers/selective.h"
 #include "cli/command.h"
 #include "tools/sample_machine.h"
@@ -142,44 +143,11 @@ struct ChromeProfile {
 
 // ---- Running and timing -----------------------------------------------------------------------
 
-struct Run {
-    double seconds = 0;
-    double cpuSeconds = 0;  // user and system time of the process and its children
-    int status = 0;
-};
-
-double secondsOf(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-Run runChild(const std::vector<std::string>& argv) {
-    Run run;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    return run;
-}
-
-Run shell(const std::string& command) {
-    return runChild({"/bin/sh", "-c", command});
-}
-
-std::string quote(const fs::path& p) {
-    return "'" + p.string() + "'";
-}
+using bench::quote;
+using bench::Run;
+using bench::runChild;
+using bench::secondsOf;
+using bench::shell;
 
 // A moment of the task: wall clock and the process's processor time so far.
 struct Mark {
@@ -280,12 +248,7 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::string loadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string a, b, c;
-    in >> a >> b >> c;
-    return a + " " + b + " " + c;
-}
+using bench::loadAverage;
 
 std::uint64_t bytesBelow(const fs::path& dir) {
     std::uint64_t total = 0;

@@ -35,6 +35,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench_process.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -51,12 +53,7 @@ std::int64_t monotonicNs() {
     throw std::runtime_error(message);
 }
 
-std::string loadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
+using kelvora::bench::loadAverage;
 
 // The bench's own folder, removed at the end.
 class Workspace {
