@@ -322,11 +322,14 @@ class DatabaseCopy {
             return {Attempt::Failed, Format("\"%s\": %s", copy.path().c_str(), e.what())};
         }
         {
-            // The copy needs no journal: until it is renamed it is nobody's database.
+            // The copy needs no journal: until it is renamed it is nobody's database. Nor is it
+            // forced to the disk: it is a backup's working copy, read back into the archive, which
+            // is itself on the disk before it takes its name.
             Opened dest = open(uriOf(sqliteName(copy.path()), {}), SQLITE_OPEN_READWRITE, nullptr);
             if (!dest.db)
                 return {Attempt::Failed, Format("\"%s\": %s", copy.path().c_str(), dest.message.c_str())};
-            sqlite3_exec(dest.db.get(), "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+            sqlite3_exec(dest.db.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr,
+                         nullptr);
             const std::unique_ptr<sqlite3_backup, FinishBackup> run(
                 sqlite3_backup_init(dest.db.get(), "main", src, "main"));
             if (!run)

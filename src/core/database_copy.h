@@ -27,7 +27,8 @@ struct DatabaseCopyResult {
 // the -wal file too, and nothing uncommitted. The copy is made under a Kelvora temporary name in
 // the target's folder, readable by its owner only, and renamed over the target when complete (the
 // target is the old file or the new one, never half). It is a plain file: its header keeps the
-// source's journal mode, and no companion is left beside it.
+// source's journal mode, and no companion is left beside it. It is a working copy for a backup,
+// not forced to the disk: what keeps it is the archive it goes into.
 //
 // The source and its folder are left as they were: no companion is made beside it that was not
 // there, and its companions stay. A source whose -wal file has no -shm beside it, or that has a
