@@ -38,6 +38,15 @@ Bytes zlibWhole(const std::string& data, int level) {
     return out;
 }
 
+// Ends a stream of sync-flushed blocks: an empty final block and the Adler-32 of all of `data`.
+void endStream(Bytes& out, const std::string& data) {
+    const uLong adler =
+        adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    out.insert(out.end(),
+               {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
+                static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
+}
+
 // Blocks of raw deflate, each primed with the 32 KiB before it and ended by a sync flush; a zlib
 // header before and an empty final block and the Adler-32 after make them one zlib stream.
 Bytes zlibBlocks(const std::string& data, int level) {
@@ -58,11 +67,7 @@ Bytes zlibBlocks(const std::string& data, int level) {
         out.insert(out.end(), piece.data(), piece.data() + (piece.size() - z.avail_out));
         deflateEnd(&z);
     }
-    const uLong adler =
-        adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-    out.insert(out.end(),
-               {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
-                static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
+    endStream(out, data);
     return out;
 }
 
@@ -101,11 +106,7 @@ Bytes isalDeflate(const std::string& data, IsalLevel& l, bool blocks) {
         isal_deflate(&z);
         out.resize(out.size() - z.avail_out);
     }
-    const uLong adler =
-        adler32(1, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-    out.insert(out.end(),
-               {0x03, 0x00, static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
-                static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)});
+    endStream(out, data);
     return out;
 }
 

@@ -154,11 +154,11 @@ void Ribbon::addLargeButton(RibbonGroup* group, QAction* action, const QString& 
         if (!tab.page->isAncestorOf(group))
             continue;
         tab.commands.push_back(KeyTip{nullptr, keyTip, [action] { action->trigger(); }});
-        const PendingButton spec{group, action, caption, tab.commands.size() - 1};
+        const PendingButton planned{group, action, caption, tab.commands.size() - 1};
         if (tab.built)
-            tab.commands.back().anchor = makeLargeButton(spec);
+            tab.commands.back().anchor = makeLargeButton(planned);
         else
-            tab.pending.push_back(spec);
+            tab.pending.push_back(planned);
         return;
     }
 }
@@ -169,22 +169,22 @@ void Ribbon::buildTab(int index) {
         return;
     tab.built = true;
     // In the order they were added; a group holds either large buttons or other controls.
-    for (const PendingButton& spec : tab.pending)
-        tab.commands.at(spec.keyTip).anchor = makeLargeButton(spec);
+    for (const PendingButton& planned : tab.pending)
+        tab.commands.at(planned.keyTip).anchor = makeLargeButton(planned);
     tab.pending.clear();
 }
 
-QToolButton* Ribbon::makeLargeButton(const PendingButton& spec) {
-    QAction* action = spec.action;
+QToolButton* Ribbon::makeLargeButton(const PendingButton& planned) {
+    QAction* action = planned.action;
     if (!action)
         return nullptr;
-    auto* button = new QToolButton(spec.group);
+    auto* button = new QToolButton(planned.group);
     button->setObjectName(QStringLiteral("RibbonButton"));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setIcon(action->icon());
     button->setIconSize(QSize(32, 32));
     // Two lines at most: a caption of two words is split between them, as ribbons do.
-    QString text = spec.caption;
+    QString text = planned.caption;
     if (text.count(QLatin1Char(' ')) == 1)
         text.replace(QLatin1Char(' '), QLatin1Char('\n'));
     else
@@ -206,7 +206,7 @@ QToolButton* Ribbon::makeLargeButton(const PendingButton& spec) {
         button->setEnabled(action->isEnabled());
         button->setToolTip(action->toolTip());
     });
-    spec.group->contents()->addWidget(button);
+    planned.group->contents()->addWidget(button);
     return button;
 }
 

@@ -113,7 +113,7 @@ class Ribbon : public QWidget {
     };
 
     void buildTab(int tab);
-    QToolButton* makeLargeButton(const PendingButton& spec);
+    QToolButton* makeLargeButton(const PendingButton& planned);
     void layoutTabs();
     void showBadges(const std::vector<std::pair<QPoint, QString>>& badges);
     bool handleKey(QEvent* event);
