@@ -3,9 +3,14 @@
 #include "browsers/selective.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
 #include <functional>
+#include <iterator>
+#include <mutex>
 #include <optional>
 
+#include "archive/worker_pool.h"
 #include "archive/zlib_multiple.h"
 #include "browsers/full.h"
 #include "browsers/profile_files.h"
@@ -99,11 +104,18 @@ const std::string* placeFolder(const ItemRow& row, const SelectiveState& state) 
     return &state.profileFolder;
 }
 
+// What copies made for a task left out and noted. Copies made side by side each keep their own;
+// the task takes them in the order of its rows.
+struct CopyReport {
+    std::vector<LeftOut> leftOut;
+    std::vector<std::string> notes;
+};
+
 // Copies one file of a row; one that exists but could not be copied is listed under its path on
 // the browser's side (the source of a backup, the target of a restore). A file in a subfolder
 // ("Network\Cookies") gets its folder on the target's side.
-void copyOneOf(const ItemRow& row, const std::string& source, const std::string& target,
-               SelectiveState& state) {
+void copyOneOf(const ItemRow& row, const std::string& source, const std::string& target, Task task,
+               std::vector<LeftOut>& leftOut) {
     if (!FileExists(source))
         return;
     std::string reason;
@@ -112,61 +124,194 @@ void copyOneOf(const ItemRow& row, const std::string& source, const std::string&
         reason = "its folder could not be created";
     else if (CopyOneFile(source, target, &reason))
         return;
-    state.leftOut.push_back(
-        {row.caption, state.task == Task::Backup ? source : target, reason.empty() ? kCouldNotCopy : reason});
+    leftOut.push_back(
+        {row.caption, task == Task::Backup ? source : target, reason.empty() ? kCouldNotCopy : reason});
 }
 
-// A file of a row. A database a backup reads is copied as one consistent snapshot, which holds
-// what waits in its write-ahead log; any other file (and a database that stays locked) goes with
-// its log when there is one.
-void copyFileOf(const ItemRow& row, const std::string& source, const std::string& target,
-                SelectiveState& state) {
-    if (state.task == Task::Backup && IsSqliteDatabase(source)) {
+// A file of a row for a backup. A database is copied as one consistent snapshot, which holds what
+// waits in its write-ahead log; any other file (and a database that stays locked) goes with its
+// log when there is one.
+void backUpFile(const ItemRow& row, const std::string& source, const std::string& target,
+                CopyReport& report) {
+    if (IsSqliteDatabase(source)) {
         const std::string folder = parentFolder(target);
         if (folder.empty() || DirectoryExists(folder) || ForceDirectories(folder)) {
             const DatabaseCopyResult copied = CopyDatabase(source, target);
             if (copied.status == DatabaseCopyStatus::Copied)
                 return;
-            state.notes.push_back(databaseCopiedAsFile(source, copied.reason));
+            report.notes.push_back(databaseCopiedAsFile(source, copied.reason));
         }
     }
-    copyOneOf(row, source, target, state);
-    copyOneOf(row, source + kWalSuffix, target + kWalSuffix, state);
+    copyOneOf(row, source, target, Task::Backup, report.leftOut);
+    copyOneOf(row, source + kWalSuffix, target + kWalSuffix, Task::Backup, report.leftOut);
 }
 
 void copyFolderOf(const ItemRow& row, const std::string& source, const std::string& targetParent,
-                  SelectiveState& state) {
+                  std::vector<LeftOut>& leftOut) {
     if (!DirectoryExists(source))
         return;
     std::vector<LeftOutItem> inside;
     std::string reason;
     const bool copied = CopyDir(source, targetParent, &inside, &reason);
     for (auto& entry : inside)
-        state.leftOut.push_back({row.caption, std::move(entry.path), std::move(entry.reason)});
+        leftOut.push_back({row.caption, std::move(entry.path), std::move(entry.reason)});
     if (!copied)
-        state.leftOut.push_back({row.caption, source, reason.empty() ? kCouldNotCopy : reason});
+        leftOut.push_back({row.caption, source, reason.empty() ? kCouldNotCopy : reason});
 }
 
-// One row of a backup: profile side -> staging folder.
-void backUpRow(const Browser& browser, const ItemRow& row, const std::string& staging,
-               SelectiveState& state) {
-    const std::string* from = placeFolder(row, state);
-    if (!from) {
-        // Missing files are skipped silently; a missing folder (Safari's preferences) is told.
-        if (!row.folders.empty())
-            state.leftOut.push_back({row.caption, "", "the " + browser.name + " data folder was not found"});
-        return;
-    }
-    for (const auto& file : row.files)
-        copyFileOf(row, *from + file, joinPath(staging, file), state);
-    for (const auto& folder : row.folders)
-        copyFolderOf(row, *from + folder, staging, state);
-    if (row.localMail) {
-        const std::string localMail = state.mailFolder + "mail";
-        if (DirectoryExists(localMail)) {
-            CreateDir(joinPath(staging, "loc"));
-            copyFolderOf(row, localMail, joinPath(staging, "loc"), state);
+// The last part of a path written with either separator.
+std::string lastPart(std::string path) {
+    while (!path.empty() && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// True when `path` is `folder` or lies inside it, by name.
+bool sameOrInside(const std::string& path, const std::string& folder) {
+    const std::string bare = withoutTrailingSeparator(folder);
+    return equalsIgnoreCase(path, bare) || startsWithIgnoreCase(path, bare + "\\");
+}
+
+// One copy into the staging folder: a file, a folder or a note of one of the ticked rows.
+struct StagingCopy {
+    std::size_t row = 0;  // the ticked row it belongs to, counted from 0
+    // A file no other copy reads or writes: it may be made on a second thread. Every other copy
+    // is made in order, so what one writes over another's stays as it always was.
+    bool aside = false;
+    std::function<void(CopyReport&)> make;
+    std::string source, target;  // a file's or folder's own paths (a folder's target: where it lands)
+};
+
+// The copies of a backup's ticked rows, in the order of the rows: files, then folders, then the
+// local mail.
+std::vector<StagingCopy> planBackup(const Browser& browser, const std::vector<const ItemRow*>& rows,
+                                    const std::string& staging, const SelectiveState& state) {
+    std::vector<StagingCopy> copies;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const ItemRow& row = *rows[r];
+        const std::string* from = placeFolder(row, state);
+        if (!from) {
+            // Missing files are skipped silently; a missing folder (Safari's preferences) is told.
+            if (!row.folders.empty())
+                copies.push_back(
+                    {r, false,
+                     [&browser, &row](CopyReport& report) {
+                         report.leftOut.push_back(
+                             {row.caption, "", "the " + browser.name + " data folder was not found"});
+                     },
+                     "", ""});
+            continue;
         }
+        for (const auto& file : row.files) {
+            std::string source = *from + file;
+            std::string target = joinPath(staging, file);
+            copies.push_back(
+                {r, true,
+                 [&row, source, target](CopyReport& report) { backUpFile(row, source, target, report); },
+                 source, target});
+        }
+        for (const auto& folder : row.folders) {
+            const std::string source = *from + folder;
+            copies.push_back({r, false,
+                              [&row, source, staging](CopyReport& report) {
+                                  copyFolderOf(row, source, staging, report.leftOut);
+                              },
+                              source, joinPath(staging, lastPart(source))});
+        }
+        if (row.localMail) {
+            const std::string localMail = state.mailFolder + "mail";
+            copies.push_back({r, false,
+                              [&row, localMail, staging](CopyReport& report) {
+                                  if (!DirectoryExists(localMail))
+                                      return;
+                                  CreateDir(joinPath(staging, "loc"));
+                                  copyFolderOf(row, localMail, joinPath(staging, "loc"), report.leftOut);
+                              },
+                              localMail, joinPath(staging, "loc")});
+        }
+    }
+    // A file inside a folder that is copied whole, or where one lands, stays in line.
+    for (auto& copy : copies) {
+        for (const auto& other : copies) {
+            if (copy.aside && !other.aside && !other.source.empty() &&
+                (sameOrInside(copy.source, other.source) || sameOrInside(copy.target, other.target)))
+                copy.aside = false;
+        }
+    }
+    return copies;
+}
+
+// Makes a backup's copies into its staging folder. The files that stand aside go to a second
+// thread when there is a second processor (the database snapshots among them take as long as
+// the folders), the rest are made here in order. Each row's progress step is taken once all its
+// copies are made; what they left out and noted joins the state in the order of the rows.
+void makeStagingCopies(const std::vector<StagingCopy>& copies, const std::vector<const ItemRow*>& rows,
+                       SelectiveState& state, Host& host) {
+    std::vector<CopyReport> reports(copies.size());
+    std::vector<std::exception_ptr> failures(copies.size());
+    std::vector<char> made(copies.size(), 0);
+    std::mutex mutex;
+    std::condition_variable madeOne;
+    const auto make = [&](std::size_t i) {
+        try {
+            copies[i].make(reports[i]);
+        } catch (...) {
+            failures[i] = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex);
+            made[i] = 1;
+        }
+        madeOne.notify_one();
+    };
+    std::size_t firstOpen = 0;  // the first copy not yet made
+    std::size_t stepped = 0;    // the rows whose step has been taken
+    const auto takeSteps = [&](bool waitForAll) {
+        std::unique_lock lock(mutex);
+        while (true) {
+            while (firstOpen < copies.size() && made[firstOpen])
+                ++firstOpen;
+            const std::size_t rowsMade = firstOpen < copies.size() ? copies[firstOpen].row : rows.size();
+            if (stepped < rowsMade) {
+                lock.unlock();
+                for (; stepped < rowsMade; ++stepped) {
+                    if (rows[stepped]->step != 0)
+                        host.progressStep(rows[stepped]->step);
+                }
+                lock.lock();
+                continue;
+            }
+            if (!waitForAll || firstOpen == copies.size())
+                return;
+            madeOne.wait(lock);
+        }
+    };
+    {
+        archive::WorkerPool aside(platform::usableProcessors() > 1 ? 1 : 0);
+        for (std::size_t i = 0; i < copies.size(); ++i) {
+            if (copies[i].aside)
+                aside.submit([&make, i] { make(i); });
+        }
+        bool failed = false;
+        for (std::size_t i = 0; i < copies.size() && !failed; ++i) {
+            if (!copies[i].aside) {
+                make(i);
+                failed = failures[i] != nullptr;
+                if (!failed)
+                    takeSteps(false);
+            }
+        }
+        // After a failure here the copies not yet begun are dropped and the failure told.
+        if (!failed)
+            takeSteps(true);
+    }
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        if (failures[i])
+            std::rethrow_exception(failures[i]);
+        auto& report = reports[i];
+        std::move(report.leftOut.begin(), report.leftOut.end(), std::back_inserter(state.leftOut));
+        std::move(report.notes.begin(), report.notes.end(), std::back_inserter(state.notes));
     }
 }
 
@@ -201,13 +346,14 @@ bool forEachRestored(const ItemRow& row, const SelectiveState& state, const RowT
 
 // One row of a restore: extraction folder -> profile side.
 void restoreRow(const Browser& browser, const ItemRow& row, SelectiveState& state) {
-    const RowTargets copies{
-        [&](const std::string& source, const std::string& target) { copyOneOf(row, source, target, state); },
-        [&](const std::string& source, const std::string& targetParent) {
-            if (!DirectoryExists(targetParent))
-                ForceDirectories(targetParent);
-            copyFolderOf(row, source, targetParent, state);
-        }};
+    const RowTargets copies{[&](const std::string& source, const std::string& target) {
+                                copyOneOf(row, source, target, Task::Restore, state.leftOut);
+                            },
+                            [&](const std::string& source, const std::string& targetParent) {
+                                if (!DirectoryExists(targetParent))
+                                    ForceDirectories(targetParent);
+                                copyFolderOf(row, source, targetParent, state.leftOut);
+                            }};
     if (forEachRestored(row, state, copies))
         return;
     const std::string& from = state.extractionFolder;
@@ -288,14 +434,6 @@ std::string readSmallFile(const std::string& path) {
         return {};
     }
     return text;
-}
-
-// The last part of a path written with either separator.
-std::string lastPart(std::string path) {
-    while (!path.empty() && (path.back() == '/' || path.back() == '\\'))
-        path.pop_back();
-    const auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string windowsForm(std::string path) {
@@ -384,13 +522,12 @@ TaskResult backUp(const Browser& browser, SelectiveState& state, Host& host) {
     if (!browser.localMailParent.empty())
         state.mailFolder = mailParent(browser, state);
 
+    std::vector<const ItemRow*> rows;
     for (const auto& row : browser.backupItems) {
-        if (!state.isTicked(row.caption))
-            continue;
-        backUpRow(browser, row, staging.path(), state);
-        if (row.step != 0)
-            host.progressStep(row.step);
+        if (state.isTicked(row.caption))
+            rows.push_back(&row);
     }
+    makeStagingCopies(planBackup(browser, rows, staging.path(), state), rows, state, host);
     host.progressStep(browser.backupEndStep);
 
     TaskResult result;

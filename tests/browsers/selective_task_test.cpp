@@ -1,6 +1,10 @@
 // Selective backup and restore of the five browsers against the sample machine.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "core/core.h"
 #include "core/error.h"
 #include "core/result.h"
@@ -748,6 +752,56 @@ TEST(SelectiveSafety, SafariPreferencesWithoutTheAppleFolderAreReported) {
     EXPECT_EQ(fx.host.messages.back(),
               "Some files were left out:\nPreferences: the Safari data folder was not found");
 }
+
+#ifndef _WIN32
+// Files and folders of a backup are copied side by side; what could not be copied and what was
+// copied as a plain file are told in the order of the rows all the same, each row's progress step
+// taken once. A pipe where a file should be is left out, not waited on.
+TEST(SelectiveSafety, CopiesMadeSideBySideAreToldInRowOrder) {
+    SelectiveFixture fx("6");
+    fs::remove_all(fx.machine.roaming() / "Apple Computer");
+    const fs::path custom = fx.tmp / "custom";
+    const auto pipe = [](const fs::path& path) {
+        fs::create_directories(path.parent_path());
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+    };
+    pipe(custom / "Bookmarks.plist");
+    writeFile(custom / "Cookies/Cookies.binarycookies", "cookies");
+    pipe(custom / "Cookies/jar");
+    writeFile(custom / "Downloads.plist", "downloads");
+    pipe(custom / "PubSub/Database.mysqlitedb");
+    writeFile(custom / "History.plist", std::string("SQLite format 3\0", 16) + std::string(2048, 'x'));
+    pipe(custom / "TopSites.plist");
+
+    auto state = fx.discover(browsers::safari(), Task::Backup);
+    state.customProfileText = custom.string();
+    state.backupLocationText = fx.saves();
+    const auto result = browsers::runSelectiveBackup(browsers::safari(), state, fx.host);
+
+    EXPECT_EQ(fx.entries("ch_custom.dat"),
+              (Names{"Cookies\\Cookies.binarycookies", "Downloads.plist", "History.plist"}));
+    const std::string from = IncludeTrailingBackslash(custom.string());
+    const std::vector<LeftOutItem> expected = {
+        {"Bookmarks", from + "Bookmarks.plist", "it is not a regular file"},
+        {"Cookies", from + "Cookies\\jar", "it is not a regular file"},
+        {"Feeds", from + "PubSub\\Database.mysqlitedb", "it is not a regular file"},
+        {"Preferences", "", "the Safari data folder was not found"},
+        {"Top sites", from + "TopSites.plist", "it is not a regular file"},
+    };
+    EXPECT_EQ(result.leftOut, expected);
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find("History.plist\" was copied as a file"), std::string::npos)
+        << result.notes[0];
+
+    std::vector<int> steps = {browsers::safari().backupStartStep};
+    for (const auto& row : browsers::safari().backupItems) {
+        if (row.step != 0)
+            steps.push_back(row.step);
+    }
+    steps.push_back(browsers::safari().backupEndStep);
+    EXPECT_EQ(fx.host.steps, steps);
+}
+#endif
 
 }  // namespace
 }  // namespace kelvora::test

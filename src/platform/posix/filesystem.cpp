@@ -671,7 +671,9 @@ File::~File() {
 
 File File::openRead(std::string_view path, Share) {
     const fs::path p = nativePath(path);
-    const int fd = p.empty() ? (errno = ENOENT, -1) : ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a pipe with no writer (where a file was expected) must not hang the open. It is
+    // taken off again, so reads wait as reads of a pipe do, and end at once when no one writes.
+    const int fd = p.empty() ? (errno = ENOENT, -1) : ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw lastError();
     struct stat st {};
@@ -679,6 +681,8 @@ File File::openRead(std::string_view path, Share) {
         ::close(fd);
         throw SystemError(EISDIR, std::strerror(EISDIR));
     }
+    if (!S_ISREG(st.st_mode))
+        (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     File f;
     f.impl_ = std::make_unique<Impl>();
     f.impl_->fd = fd;
