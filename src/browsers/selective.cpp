@@ -243,8 +243,8 @@ std::vector<StagingCopy> planBackup(const Browser& browser, const std::vector<co
 }
 
 // Makes a backup's copies into its staging folder. The files that stand aside go to a second
-// thread when there is a second processor (the database snapshots among them take as long as
-// the folders), the rest are made here in order. Each row's progress step is taken once all its
+// thread when there is a second processor (their database snapshots are slow beside plain
+// copies), the rest are made here in order. Each row's progress step is taken once all its
 // copies are made; what they left out and noted joins the state in the order of the rows.
 void makeStagingCopies(const std::vector<StagingCopy>& copies, const std::vector<const ItemRow*>& rows,
                        SelectiveState& state, Host& host) {
