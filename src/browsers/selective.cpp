@@ -167,12 +167,6 @@ std::string lastPart(std::string path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// True when `path` is `folder` or lies inside it, by name.
-bool sameOrInside(const std::string& path, const std::string& folder) {
-    const std::string bare = withoutTrailingSeparator(folder);
-    return equalsIgnoreCase(path, bare) || startsWithIgnoreCase(path, bare + "\\");
-}
-
 // One copy into the staging folder: a file, a folder or a note of one of the ticked rows.
 struct StagingCopy {
     std::size_t row = 0;  // the ticked row it belongs to, counted from 0
@@ -231,13 +225,14 @@ std::vector<StagingCopy> planBackup(const Browser& browser, const std::vector<co
                               localMail, joinPath(staging, "loc")});
         }
     }
-    // A file inside a folder that is copied whole, or where one lands, stays in line.
+    // A file inside a folder that is copied whole, or where one lands, stays in line (links
+    // resolved: the same file may be reached by two names).
     for (auto& copy : copies) {
-        for (const auto& other : copies) {
-            if (copy.aside && !other.aside && !other.source.empty() &&
-                (sameOrInside(copy.source, other.source) || sameOrInside(copy.target, other.target)))
-                copy.aside = false;
-        }
+        copy.aside =
+            copy.aside && std::none_of(copies.begin(), copies.end(), [&copy](const StagingCopy& other) {
+                return !other.aside && (FolderIsWithin(copy.source, other.source) ||
+                                        FolderIsWithin(copy.target, other.target));
+            });
     }
     return copies;
 }

@@ -1,5 +1,5 @@
-// The desktop trash through GIO, which follows the freedesktop.org specification (the home trash,
-// and a volume's own .Trash-UID folder for other volumes).
+// The desktop trash through GIO, which keeps freedesktop.org's trash layout (the home trash, and a
+// volume's own .Trash-UID folder for other volumes).
 #include <gio/gio.h>
 
 #include <cerrno>
